@@ -1,0 +1,30 @@
+// The Check: scan the packages, find the router, read the installed versions
+// (the router's from discovery, the wireless module's through the router),
+// decide per row whether its package may be installed, and fill the rows.
+// Both front ends run this same procedure on a worker thread.
+#pragma once
+
+#include <string>
+
+#include "app/ModuleList.h"
+
+class UpgradeEngine;
+
+struct CheckOptions {
+  std::string m_PackageDir;                    // scanned for *.bin
+  std::string m_Broadcast = "255.255.255.255";  // discovery target
+  bool m_PackagesEmbedded = false;             // skip the scan
+};
+
+constexpr const char* FORCE_LOAD_VERSION_TEXT = "Can't read in force-load mode";
+
+// Returns true when the router answered and no found package conflicts with
+// the installed version (the Upgrade command may then run). The discovery
+// port is engine.m_RouterPort.
+bool RunCheck(UpgradeEngine& engine, IModuleList& list, const CheckOptions& options);
+
+// Reads the wireless module's versions into rows 3 and 4 (part of the Check).
+void ReadWirelessVersions(UpgradeEngine& engine, const std::string& forceLoadText);
+// Fills the five rows from the module table; returns true when no loaded
+// package conflicts.
+bool FillRows(UpgradeEngine& engine, IModuleList& list);

@@ -1,0 +1,19 @@
+// qel: the terminal program. Checks and upgrades the gateway like the window
+// does, finds the router, and makes and inspects upgrade packages.
+#include <CLI/CLI.hpp>
+
+#include "cli/Commands.h"
+
+int main(int argc, char** argv) {
+  CLI::App app{"QEL Upgrade from the terminal: check and upgrade a gateway, find its router, "
+               "make and inspect upgrade packages."};
+  app.set_version_flag("--version", std::string("qel ") + QEL_VERSION);
+  app.require_subcommand(1);
+  int exitCode = 0;
+  AddPackageCommands(app, &exitCode);
+  AddDiscoverCommand(app, &exitCode);
+  AddCheckCommand(app, &exitCode);
+  AddUpgradeCommand(app, &exitCode);
+  CLI11_PARSE(app, argc, argv);
+  return exitCode;
+}

@@ -1,0 +1,18 @@
+// CRC-16/X-25, the frame check sequence of every frame to and from the gateway
+// and the checksum of package headers and data chunks.
+#pragma once
+
+#include <cstdint>
+
+// Register preset and the residue a good frame (payload + FCS) leaves behind.
+constexpr uint16_t CRC16_PRESET = 0xFFFF;
+constexpr uint16_t CRC16_GOOD_RESIDUE = 0xF0B8;
+
+// One step of the register (not complemented).
+uint16_t Crc16Update(uint16_t crc, uint8_t byte);
+
+// Runs the register over a buffer, starting from crc (not complemented).
+uint16_t Crc16Run(uint16_t crc, const uint8_t* data, uint32_t length);
+
+// The complemented CRC over data: 0x906E for "123456789", 0x0000 for nothing.
+uint16_t Crc16(const uint8_t* data, uint32_t length);

@@ -1,0 +1,135 @@
+// The object that carries every conversation with the gateway: it owns the
+// TCP connection to the router, the diagnostic caller and the upgrade log,
+// keeps what the Check learned about the router, and runs the upgrade pass.
+// One worker thread at a time uses it (the Check or the upgrade pass).
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <ctime>
+#include <functional>
+#include <string>
+
+#include "app/ModuleKind.h"
+#include "app/ModuleList.h"
+#include "app/ModuleTable.h"
+#include "diag/DiagCaller.h"
+#include "log/UpgradeLog.h"
+#include "net/PortChannel.h"
+#include "packages/UpgradePackage.h"
+
+// Result text ids (103 is success).
+enum ResultTextId : int {
+  IDS_RESTARTING = 102,
+  IDS_DOWNLOAD_OK = 103,
+  IDS_OFFLINE_MODE = 105,
+  IDS_SWITCHING = 106,
+  IDS_BACKING_UP_NV = 107,
+  IDS_CHECK_NV_RESTORE = 109,
+  IDS_UNLOCKING = 110,
+  IDS_ERASING_NVRAM = 111,
+  IDS_WAITING_ROUTER = 112,
+  IDS_PREPARING_WIRELESS = 113,
+  IDS_DOWNLOADING_FIRMWARE = 114,
+  IDS_DOWNLOADING_DASHBOARD = 115,
+  IDS_TRANSMITTING_ROUTER = 116,
+  IDS_TCP_FAILED = 119,
+  IDS_BEGIN_FAILED = 120,
+  IDS_TRANSMIT_FAILED = 121,
+  IDS_ROUTER_RESULT_FAIL = 122,
+  IDS_ROUTER_RESULT_TIMEOUT = 123,
+  IDS_HANDSHAKE_FAILED = 124,
+  IDS_BACKUP_NV_FAILED = 125,
+  IDS_VERSION_CHECK_FAILED = 126,
+  IDS_SWITCH_FAILED = 127,
+  IDS_UNLOCK_FAILED = 128,
+  IDS_DOWNLOAD_FAILED = 129,
+  IDS_RESTART_FAILED = 130,
+  IDS_RESTART_TIMEOUT = 131,
+  IDS_NV_RESTORE_FAILED = 132,
+};
+
+// The text of a string id of the program ("" when it has none).
+const char* LoadStringId(int id);
+
+// Begin packet types.
+enum BeginType { BEGIN_RUT = 0, BEGIN_FWT = 1, BEGIN_FWT_FORCE = 2 };
+constexpr uint32_t ROUTER_RESULT_OK = 4;
+constexpr uint8_t BUSY_UPGRADING = 3;
+
+// Codes of the control message the pass and the Check send to the window.
+enum ControlCode {
+  CTRL_UPGRADE_DONE = 0,
+  CTRL_START_CHECK = 2,
+  CTRL_START_UPGRADE = 3,
+  CTRL_CHECK_FAILED = 4,
+  CTRL_CHECK_DONE = 5,
+};
+
+class UpgradeEngine {
+ public:
+  // list may be null (rows then reach only the log); table defaults to the
+  // process's module table.
+  explicit UpgradeEngine(IModuleList* list, ModuleTable* table = nullptr);
+  // Writes the pending log lines first, then closes the connection.
+  ~UpgradeEngine();
+
+  // Connection to m_RouterIp:m_RouterPort with its receive thread.
+  bool Connect();
+  void Disconnect();
+
+  // Row display (on m_Row; with MODULE_NONE only the log line is written).
+  void ShowRowStatus(const std::string& text, uint32_t colour);
+  void ShowRowStatusId(int id, uint32_t colour);
+  void ShowRowResult();
+  void ShowRowProgress(int percentage);
+
+  // Router upgrade protocol.
+  bool UpgradeRouterImage(const UpgradePackage& package);
+  bool SendBeginPacket(int type, uint32_t value);
+  bool TCP_GetRouterResult(ModuleKind kind);
+  bool EraseRouterNvram();
+  bool WaitForRouter(uint32_t timeoutMs);
+  bool EnterForceLoad();
+  bool LeaveForceLoad();
+
+  // The upgrade pass (thread body); returns 0.
+  int RunUpgrade();
+
+  // Wireless stages.
+  bool UpgradeWirelessFirmware();
+  bool EnterDownloadingMode();
+  bool UnlockWirelessModule(const uint8_t code[8]);
+  bool DownloadImage(const UpgradePackage& package);
+  bool CheckNvRestore();
+  bool UpgradeDashboard();
+
+  // Restart and verification waits.
+  bool RestartWirelessModule();
+  bool WaitHandshake();
+  bool WaitModuleRestart();
+
+  ModuleKind m_Row = MODULE_NONE;
+  time_t m_StageStart = 0;
+  IModuleList* m_ListCtrl;
+  PortChannel m_Channel;
+  int m_ResultTextId = IDS_DOWNLOAD_OK;
+  int m_ForceLoad = 0;
+  std::atomic<uint8_t> m_Busy{0};
+  uint8_t m_RouterMac[6] = {};
+  uint8_t m_RouterIp[4] = {};
+  int m_InDownloader = 0;
+  int m_Offline = 0;
+  UpgradeLog m_Log;
+  CDiagCaller m_DiagCaller;
+
+  // Beyond the fixed protocol: the router's port (1280 unless a front end
+  // or a test says otherwise), the module table, and who hears the pass end.
+  int m_RouterPort;
+  ModuleTable* m_Table;
+  std::function<void(int code)> m_Notify;
+
+ private:
+  ModuleEntry& Entry(ModuleKind kind) { return (*m_Table)[kind]; }
+  int m_LastProgress[MODULE_COUNT + 1];  // last "%" written, per row
+};

@@ -1,0 +1,20 @@
+// Modal notices to the user ("Warning" boxes and the like). The core only
+// says what to show; each front end installs the sink that shows it (a
+// message box in the window, a line on stderr in the terminal program).
+#pragma once
+
+#include <string>
+
+constexpr const char* WARNING_CAPTION = "Warning";
+
+class INoticeSink {
+ public:
+  virtual ~INoticeSink() = default;
+  // Shows text under caption and returns once the user has seen it.
+  virtual void ShowNotice(const std::string& caption, const std::string& text) = 0;
+};
+
+// Installs the sink for the process (null restores the default, stderr).
+void SetNoticeSink(INoticeSink* sink);
+void ShowNotice(const std::string& caption, const std::string& text);
+inline void ShowWarning(const std::string& text) { ShowNotice(WARNING_CAPTION, text); }

@@ -1,0 +1,26 @@
+// One UDP datagram per Write (to the fixed peer, which may be a broadcast
+// address) and per Read (from any sender), each bounded by a time-out.
+#pragma once
+
+#include <netinet/in.h>
+
+#include "net/INetPort.h"
+
+class CUdpPort : public INetPort {
+ public:
+  CUdpPort() = default;
+  ~CUdpPort() override;
+
+  int Write(const uint8_t* data, uint32_t length, uint32_t timeoutMs) override;
+  int Read(uint8_t* buffer, uint32_t capacity, uint32_t* received, uint32_t timeoutMs) override;
+  int Close() override;
+  // Accepts "255.255.255.255"; other text must be dotted IPv4 (<= 24 chars).
+  int SetConfig(const std::string& address, int port) override;
+  // Enables broadcasting when the peer's last octet is 255.
+  int Open() override;
+  int GetType() const override { return PORT_UDP; }
+
+ private:
+  int m_Socket = -1;
+  sockaddr_in m_Peer{};
+};

@@ -1,0 +1,17 @@
+// The scan of the tool's directory: every *.bin file (any case) is loaded as
+// a package and assigned to the module entry of its kind.
+#pragma once
+
+#include <string>
+
+class ModuleTable;
+class UpgradeLog;
+
+// Resets the five packages, then fills them from directory. Returns true
+// when at least one package was assigned and no kind turned up twice;
+// otherwise shows the matching warning (and logs the Chinese line when no
+// package was found).
+bool ScanPackages(ModuleTable& table, const std::string& directory, UpgradeLog* log);
+
+// The directory of the running executable, ending in '/'.
+std::string GetModuleDirectory();

@@ -1,0 +1,104 @@
+// A verified upgrade package: the file mapped read-only, its units walked and
+// checked (header CRC, chunk CRCs, lengths, bounds), its kind decided.
+//
+// File layout (little-endian): image type (4), 4 bytes, version text (84,
+// NUL-terminated), then units from offset 92, each 4-byte aligned:
+//   tag(4) header length(4) ?(4) unlock(8) load address(4) data length(4)
+//   ?(64) header CRC(2) chunk size(4) | chunk CRC table | data | fill
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "app/ModuleKind.h"
+
+constexpr uint32_t UNIT_TAG_ROUTER = 0x30524448;    // "HDR0" in file order
+constexpr uint32_t UNIT_TAG_WIRELESS = 0xA55AAA55;  // 55 AA 5A A5 in file order
+constexpr uint32_t PACKAGE_HEADER_SIZE = 92;
+constexpr uint32_t UNIT_HEADER_SIZE = 98;
+constexpr uint32_t MIN_PACKAGE_SIZE = PACKAGE_HEADER_SIZE + UNIT_HEADER_SIZE;  // 190
+constexpr uint32_t VERSION_TEXT_OFFSET = 8;
+constexpr uint32_t VERSION_TEXT_SIZE = 84;
+
+// Offsets inside a unit header.
+constexpr uint32_t UNIT_TAG = 0;
+constexpr uint32_t UNIT_HEADER_LENGTH = 4;
+constexpr uint32_t UNIT_UNLOCK = 12;
+constexpr uint32_t UNIT_LOAD_ADDRESS = 20;
+constexpr uint32_t UNIT_DATA_LENGTH = 24;
+constexpr uint32_t UNIT_HEADER_CRC = 92;
+constexpr uint32_t UNIT_CHUNK_SIZE = 94;
+
+// A copy of the 98 bytes of one unit header, with typed accessors.
+struct UnitHeader {
+  uint8_t m_Bytes[UNIT_HEADER_SIZE];
+
+  uint32_t Tag() const { return U32(UNIT_TAG); }
+  uint32_t HeaderLength() const { return U32(UNIT_HEADER_LENGTH); }
+  const uint8_t* Unlock() const { return m_Bytes + UNIT_UNLOCK; }  // 8 bytes
+  uint32_t LoadAddress() const { return U32(UNIT_LOAD_ADDRESS); }
+  uint32_t DataLength() const { return U32(UNIT_DATA_LENGTH); }
+  uint16_t HeaderCrc() const { return static_cast<uint16_t>(m_Bytes[UNIT_HEADER_CRC] | (m_Bytes[UNIT_HEADER_CRC + 1] << 8)); }
+  uint32_t ChunkSize() const { return U32(UNIT_CHUNK_SIZE); }
+  uint32_t U32(uint32_t offset) const {
+    return static_cast<uint32_t>(m_Bytes[offset]) | (static_cast<uint32_t>(m_Bytes[offset + 1]) << 8) |
+           (static_cast<uint32_t>(m_Bytes[offset + 2]) << 16) | (static_cast<uint32_t>(m_Bytes[offset + 3]) << 24);
+  }
+};
+
+// Where a unit's data lies in the package, and how long it is.
+struct UnitExtent {
+  uint32_t m_Offset;
+  uint32_t m_Length;
+};
+
+class UpgradePackage {
+ public:
+  UpgradePackage() = default;
+  ~UpgradePackage();
+  UpgradePackage(const UpgradePackage&) = delete;
+  UpgradePackage& operator=(const UpgradePackage&) = delete;
+
+  // Maps and checks the file at m_Path. Returns true at once, reading
+  // nothing, when already loaded; clear m_Loaded first for a fresh load.
+  bool Load();
+  // Loads from the program's own embedded package of that id (144 to 148).
+  bool LoadFromResource(uint32_t resourceId);
+  // Empties the units, sets m_Kind to MODULE_NONE and unmaps a file view.
+  // Leaves m_Path, m_ResourceId and m_Loaded alone.
+  void Reset();
+  // m_Path is longer than 7 characters and is no network path.
+  bool IsPathUsable() const;
+  // Checks one unit at offset, appends it and moves offset to the next unit.
+  bool ParseUnit(uint32_t& offset);
+  ModuleKind DetectKind(uint32_t firstTag, uint32_t imageType) const;
+
+  // Read access for the Check, the window and the stages.
+  size_t UnitCount() const { return m_Units.size(); }
+  const UnitHeader& Unit(size_t i) const { return m_Units[i]; }
+  const UnitExtent& Extent(size_t i) const { return m_Extents[i]; }
+  const uint8_t* UnitData(size_t i) const { return m_Image + m_Extents[i].m_Offset; }
+  uint32_t TotalDataLength() const;  // sum of the data lengths of all units
+  uint32_t ImageType() const;
+  // The version text at offset 8, up to its NUL or 84 bytes, as UTF-8.
+  std::string VersionText() const;
+  uint32_t Size() const { return m_Size; }
+
+  std::vector<UnitHeader> m_Units;
+  std::vector<UnitExtent> m_Extents;
+  std::string m_Path;
+  uint32_t m_ResourceId = 0;
+  bool m_Loaded = false;
+  const uint8_t* m_Image = nullptr;
+  ModuleKind m_Kind = MODULE_NONE;
+
+ private:
+  void Unmap();
+  uint32_t m_Size = 0;      // bytes at m_Image
+  size_t m_MapLength = 0;   // length of the file mapping, 0 when none
+};
+
+// The program's own embedded data by numeric id and type ("BINARY", "STRING").
+// Missing data and 0- or 1-byte placeholders yield null.
+const uint8_t* LoadResourceData(uint32_t id, const char* type, uint32_t* size);

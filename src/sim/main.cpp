@@ -1,0 +1,2 @@
+// Placeholder until the simulator lands.
+int main() { return 0; }

@@ -1,0 +1,40 @@
+// Small helpers shared by the tests.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace testsupport {
+
+// A fresh directory under the build's temporary area, removed with its
+// contents when the object goes.
+class TempDir {
+ public:
+  TempDir();
+  ~TempDir();
+  const std::string& Path() const { return m_Path; }
+  std::string File(const std::string& name) const { return m_Path + "/" + name; }
+
+ private:
+  std::string m_Path;
+};
+
+// A TCP and UDP port number on 127.0.0.1 that was free a moment ago.
+int FreePort();
+
+std::vector<uint8_t> ReadFile(const std::string& path);
+void WriteFile(const std::string& path, const std::vector<uint8_t>& bytes);
+std::string ReadText(const std::string& path);
+
+// Polls condition every millisecond until it holds or realMs have passed.
+bool WaitUntil(const std::function<bool()>& condition, int realMs);
+
+// Directory of the built programs (qel, qel-gateway-sim, qel-upgrade).
+std::string BinDir();
+
+// Runs a shell command; returns its exit status and fills output (stdout).
+int RunCommand(const std::string& command, std::string* output);
+
+}  // namespace testsupport
