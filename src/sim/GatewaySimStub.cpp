@@ -1,1 +1,2 @@
 // Placeholder until the simulator lands.
+#include "sim/GatewaySim.h"
