@@ -24,6 +24,9 @@ struct PackageSpec {
   std::string m_Version;            // at most 83 bytes; "" states no version
   uint32_t m_ChunkSize = DEFAULT_CHUNK_SIZE;
   int64_t m_ImageType = -1;         // -1: 1 for firmware, 3 for dashboard, 0 for router kinds
+  int64_t m_KindValue = -1;         // router kinds: -1 writes the kind's value (APP 0, BOOT 2,
+                                    // Customization 4); otherwise this value
+  int64_t m_Tag = -1;               // -1: the tag of the kind's module; otherwise this tag
   uint8_t m_Unlock[8];              // first unit's unlock field
   std::vector<PackageUnit> m_Units;
   PackageSpec();

@@ -20,6 +20,9 @@ constexpr uint32_t UNIT_HEADER_SIZE = 98;
 constexpr uint32_t MIN_PACKAGE_SIZE = PACKAGE_HEADER_SIZE + UNIT_HEADER_SIZE;  // 190
 constexpr uint32_t VERSION_TEXT_OFFSET = 8;
 constexpr uint32_t VERSION_TEXT_SIZE = 84;
+// Sizes and offsets in the format are 32-bit: a file this large or larger
+// would be parsed from the low bits of its size, so it is refused.
+constexpr uint64_t MAX_PACKAGE_FILE_SIZE = uint64_t{1} << 32;
 
 // Offsets inside a unit header.
 constexpr uint32_t UNIT_TAG = 0;
@@ -63,6 +66,9 @@ class UpgradePackage {
   // Maps and checks the file at m_Path. Returns true at once, reading
   // nothing, when already loaded; clear m_Loaded first for a fresh load.
   bool Load();
+  // Load, telling in *reason (when not null) the first rule the file broke.
+  // The scan uses the silent Load; `qel package info` uses this.
+  bool LoadWithReason(std::string* reason);
   // Loads from the program's own embedded package of that id (144 to 148).
   bool LoadFromResource(uint32_t resourceId);
   // Empties the units, sets m_Kind to MODULE_NONE and unmaps a file view.
@@ -71,7 +77,11 @@ class UpgradePackage {
   // m_Path is longer than 7 characters and is no network path.
   bool IsPathUsable() const;
   // Checks one unit at offset, appends it and moves offset to the next unit.
+  // A unit that does not fit inside the image is rejected, never read past.
   bool ParseUnit(uint32_t& offset);
+  // The same check, naming the first fault in *reason (when not null) as
+  // "unit N: ...", units and chunks counted from 1.
+  bool ParseUnit(uint32_t& offset, std::string* reason);
   ModuleKind DetectKind(uint32_t firstTag, uint32_t imageType) const;
 
   // Read access for the Check, the window and the stages.
@@ -95,6 +105,10 @@ class UpgradePackage {
 
  private:
   void Unmap();
+  bool MapFile(std::string* reason);
+  bool ParseUnits(std::string* reason);
+  // The 32-bit value at offset 12 of the first unit's data, when inside the image.
+  bool RouterKindValue(uint32_t* value) const;
   uint32_t m_Size = 0;      // bytes at m_Image
   size_t m_MapLength = 0;   // length of the file mapping, 0 when none
 };
@@ -102,3 +116,6 @@ class UpgradePackage {
 // The program's own embedded data by numeric id and type ("BINARY", "STRING").
 // Missing data and 0- or 1-byte placeholders yield null.
 const uint8_t* LoadResourceData(uint32_t id, const char* type, uint32_t* size);
+// Puts data into that table (a build that embeds its packages, and tests).
+// The bytes must outlive every package loaded from them.
+void SetResourceData(uint32_t id, const char* type, const uint8_t* data, uint32_t size);

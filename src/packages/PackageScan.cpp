@@ -1,0 +1,95 @@
+#include "packages/PackageScan.h"
+
+#include <dirent.h>
+#include <unistd.h>
+
+#include <strings.h>
+
+#include <cstring>
+#include <filesystem>
+#include <vector>
+
+#include "app/ModuleTable.h"
+#include "log/Notice.h"
+#include "log/UpgradeLog.h"
+#include "packages/UpgradePackage.h"
+
+namespace {
+
+constexpr const char* kDuplicateText = "Two or more .bin files with the same type exist";
+constexpr const char* kNoPackageText = "No valid .bin file is found in the current directory";
+
+// "*.bin" in any case, as the file systems the tool first ran on match it.
+bool MatchesPackagePattern(const char* name) {
+  const size_t length = strlen(name);
+  return length >= 4 && strcasecmp(name + length - 4, ".bin") == 0;
+}
+
+// The directory with one closing '/', made absolute: packages are known by
+// their full path (the kind rule reads the directory names too).
+std::string DirectoryPrefix(const std::string& directory) {
+  std::error_code error;
+  std::string prefix = directory.empty() ? std::string(".") : directory;
+  const std::filesystem::path absolute = std::filesystem::absolute(prefix, error);
+  if (!error) prefix = absolute.string();
+  if (prefix.back() != '/') prefix += '/';
+  return prefix;
+}
+
+// Every matching name in the order the file system lists them, directories
+// and hidden files included (a directory simply fails to load).
+std::vector<std::string> ListMatches(const std::string& prefix) {
+  std::vector<std::string> paths;
+  DIR* dir = opendir(prefix.c_str());
+  if (!dir) return paths;
+  while (const dirent* entry = readdir(dir)) {
+    if (MatchesPackagePattern(entry->d_name)) paths.push_back(prefix + entry->d_name);
+  }
+  closedir(dir);
+  return paths;
+}
+
+ModuleKind KindOfFile(const std::string& path) {
+  UpgradePackage probe;
+  probe.m_Loaded = false;
+  probe.m_Path = path;
+  probe.m_ResourceId = 0;
+  probe.Load();
+  return probe.m_Kind;
+}
+
+}  // namespace
+
+bool ScanPackages(ModuleTable& table, const std::string& directory, UpgradeLog* log) {
+  table.ResetPackages();
+  int found = 0;
+  for (const std::string& path : ListMatches(DirectoryPrefix(directory))) {
+    const ModuleKind kind = KindOfFile(path);
+    if (kind == MODULE_NONE) continue;
+    UpgradePackage& package = table[kind].m_Package;
+    if (package.m_Loaded) {
+      ShowWarning(kDuplicateText);
+      return false;
+    }
+    package.m_Loaded = false;
+    package.m_Path = path;
+    package.m_ResourceId = 0;
+    package.Load();
+    // Counted even if this second load fails: both read the same file.
+    ++found;
+  }
+  if (found > 0) return true;
+  ShowWarning(kNoPackageText);
+  LogPrintf(log, "%s", "没有找到至少一个有效的BIN文件");
+  return false;
+}
+
+std::string GetModuleDirectory() {
+  std::vector<char> buffer(4096);
+  const ssize_t length = readlink("/proc/self/exe", buffer.data(), buffer.size() - 1);
+  if (length <= 0) return "./";
+  std::string path(buffer.data(), static_cast<size_t>(length));
+  const size_t slash = path.rfind('/');
+  if (slash == std::string::npos) return "./";
+  return path.substr(0, slash + 1);
+}

@@ -1,0 +1,269 @@
+#include "packages/UpgradePackage.h"
+
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+#include "diag/Crc16.h"
+#include "log/SystemErrorText.h"
+#include "log/Utf8.h"
+
+namespace {
+
+bool Fail(std::string* reason, const std::string& why) {
+  if (reason) *reason = why;
+  return false;
+}
+
+uint32_t ReadU32(const uint8_t* p) {
+  return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
+         (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
+}
+
+std::string ErrnoText(int code) {
+  std::string text = SystemErrorText(code);
+  while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
+  return text;
+}
+
+std::string Hex32(uint32_t value) {
+  char buffer[16];
+  snprintf(buffer, sizeof buffer, "0x%08X", value);
+  return buffer;
+}
+
+}  // namespace
+
+UpgradePackage::~UpgradePackage() { Reset(); }
+
+bool UpgradePackage::Load() { return LoadWithReason(nullptr); }
+
+bool UpgradePackage::LoadWithReason(std::string* reason) {
+  if (m_Loaded) return true;
+  Reset();
+  // A file load always verifies every checksum, whatever a caller left here.
+  m_ResourceId = 0;
+  if (!IsPathUsable()) {
+    return Fail(reason, m_Path.rfind("//", 0) == 0 ? "network paths are refused"
+                                                   : "path is empty, unreadable or 7 characters or shorter");
+  }
+  if (!MapFile(reason) || !ParseUnits(reason)) return false;
+  m_Kind = DetectKind(m_Units[0].Tag(), ImageType());
+  if (m_Kind == MODULE_NONE) {
+    const uint32_t tag = m_Units[0].Tag();
+    uint32_t value = 0;
+    if (tag == UNIT_TAG_ROUTER && !RouterKindValue(&value)) return Fail(reason, "unit 1: data ends before its kind value");
+    if (tag == UNIT_TAG_ROUTER) return Fail(reason, "router kind value " + Hex32(value) + " has bits 1-2 set to 3");
+    if (tag == UNIT_TAG_WIRELESS) return Fail(reason, "image type " + std::to_string(ImageType()) + " is not 0, 1 or 3");
+    return Fail(reason, "unit 1: tag " + Hex32(tag) + " is neither a router nor a wireless module tag");
+  }
+  m_Loaded = true;
+  return true;
+}
+
+bool UpgradePackage::MapFile(std::string* reason) {
+  // Non-blocking, so that a FIFO named *.bin cannot hang the scan.
+  const int fd = open(m_Path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0) return Fail(reason, "cannot open: " + ErrnoText(errno));
+  struct stat info;
+  if (fstat(fd, &info) != 0) {
+    const int code = errno;
+    close(fd);
+    return Fail(reason, "cannot read its size: " + ErrnoText(code));
+  }
+  if (!S_ISREG(info.st_mode)) {
+    close(fd);
+    return Fail(reason, "not a regular file");
+  }
+  const uint64_t size = static_cast<uint64_t>(info.st_size);
+  if (size >= MAX_PACKAGE_FILE_SIZE) {
+    close(fd);
+    return Fail(reason, "4 GiB or larger");
+  }
+  if (size < MIN_PACKAGE_SIZE) {
+    close(fd);
+    return Fail(reason, "shorter than 190 bytes");
+  }
+  void* view = mmap(nullptr, size, PROT_READ, MAP_PRIVATE, fd, 0);
+  const int code = errno;
+  close(fd);  // the view stays valid without the descriptor
+  if (view == MAP_FAILED) return Fail(reason, "cannot map: " + ErrnoText(code));
+  m_Image = static_cast<const uint8_t*>(view);
+  m_Size = static_cast<uint32_t>(size);
+  m_MapLength = size;
+  return true;
+}
+
+bool UpgradePackage::ParseUnits(std::string* reason) {
+  uint32_t offset = PACKAGE_HEADER_SIZE;
+  while (offset < m_Size) {
+    if (!ParseUnit(offset, reason)) return false;
+  }
+  return true;
+}
+
+bool UpgradePackage::LoadFromResource(uint32_t resourceId) {
+  Reset();
+  m_ResourceId = resourceId;
+  m_Loaded = false;
+  m_Path.clear();
+  uint32_t size = 0;
+  const uint8_t* data = LoadResourceData(resourceId, "BINARY", &size);
+  if (!data || size < MIN_PACKAGE_SIZE) return false;
+  m_Image = data;
+  m_Size = size;
+  if (!ParseUnits(nullptr)) return false;
+  ModuleKind kind;
+  switch (resourceId) {
+    case 144: kind = MODULE_APP; break;
+    case 145: kind = MODULE_DASHBOARD; break;
+    case 146: kind = MODULE_FIRMWARE; break;
+    case 147: kind = MODULE_CUSTOMIZATION; break;
+    case 148: kind = MODULE_BOOT; break;
+    default: return false;
+  }
+  m_Kind = kind;
+  m_Loaded = true;
+  return true;
+}
+
+void UpgradePackage::Reset() {
+  m_Units.clear();
+  m_Extents.clear();
+  m_Kind = MODULE_NONE;
+  Unmap();
+  m_Image = nullptr;  // resource data is the program's; only forget it
+  m_Size = 0;
+}
+
+void UpgradePackage::Unmap() {
+  if (m_MapLength == 0) return;
+  munmap(const_cast<uint8_t*>(m_Image), m_MapLength);
+  m_MapLength = 0;
+}
+
+bool UpgradePackage::IsPathUsable() const {
+  if (m_Path.find('\0') != std::string::npos) return false;
+  if (m_Path.rfind("//", 0) == 0) return false;
+  // Characters, not bytes: UTF-8 continuation bytes do not count.
+  size_t characters = 0;
+  for (unsigned char c : m_Path) {
+    if ((c & 0xC0) != 0x80) ++characters;
+  }
+  return characters > 7;
+}
+
+bool UpgradePackage::ParseUnit(uint32_t& offset) { return ParseUnit(offset, nullptr); }
+
+bool UpgradePackage::ParseUnit(uint32_t& offset, std::string* reason) {
+  const std::string unit = "unit " + std::to_string(m_Units.size() + 1) + ": ";
+  // 64-bit arithmetic throughout: no sum of 32-bit fields may wrap around.
+  const uint64_t size = m_Size;
+  const uint64_t start = offset;
+  if (!m_Image || start + UNIT_HEADER_SIZE > size) return Fail(reason, unit + "header runs past the end of the file");
+  UnitHeader header;
+  memcpy(header.m_Bytes, m_Image + start, UNIT_HEADER_SIZE);
+
+  const bool fromFile = m_ResourceId == 0;
+  const uint64_t chunkSize = header.ChunkSize();
+  const uint64_t dataLength = header.DataLength();
+  if (fromFile) {
+    UnitHeader zeroed = header;
+    zeroed.m_Bytes[UNIT_HEADER_CRC] = 0;
+    zeroed.m_Bytes[UNIT_HEADER_CRC + 1] = 0;
+    if (Crc16(zeroed.m_Bytes, UNIT_HEADER_SIZE) != header.HeaderCrc()) return Fail(reason, unit + "header checksum does not match");
+    if (dataLength == 0) return Fail(reason, unit + "data length is 0");
+  }
+  if (chunkSize == 0) return Fail(reason, unit + "chunk size is 0");
+
+  const uint64_t chunkCount = (dataLength + chunkSize - 1) / chunkSize;
+  const uint64_t tableSize = 2 * chunkCount;
+  if (header.HeaderLength() != UNIT_HEADER_SIZE + tableSize) {
+    return Fail(reason, unit + "header length " + std::to_string(header.HeaderLength()) + " is not 98 + 2 x " +
+                            std::to_string(chunkCount) + " chunks");
+  }
+  const uint64_t tableOffset = start + UNIT_HEADER_SIZE;
+  if (tableOffset + tableSize > size) return Fail(reason, unit + "checksum table runs past the end of the file");
+  const uint64_t dataOffset = tableOffset + tableSize;
+  if (dataOffset + dataLength > size) return Fail(reason, unit + "data runs past the end of the file");
+
+  if (fromFile) {
+    const uint8_t* table = m_Image + tableOffset;
+    const uint8_t* data = m_Image + dataOffset;
+    for (uint64_t i = 0; i < chunkCount; ++i) {
+      const uint64_t from = i * chunkSize;
+      const uint32_t length = static_cast<uint32_t>(std::min(chunkSize, dataLength - from));
+      const uint16_t stated = static_cast<uint16_t>(table[2 * i] | (table[2 * i + 1] << 8));
+      if (Crc16(data + from, length) != stated) {
+        return Fail(reason, unit + "checksum of chunk " + std::to_string(i + 1) + " does not match");
+      }
+    }
+  }
+
+  // Fill up to a multiple of 4 from the unit's start; the last unit's fill may
+  // be missing from the file, so the offset stops at the end.
+  uint64_t next = dataOffset + dataLength;
+  const uint64_t r = (UNIT_HEADER_SIZE + tableSize + dataLength) % 4;
+  if (r != 0) next += 4 - r;
+  offset = static_cast<uint32_t>(std::min(next, size));
+  m_Extents.push_back({static_cast<uint32_t>(dataOffset), static_cast<uint32_t>(dataLength)});
+  m_Units.push_back(header);
+  return true;
+}
+
+bool UpgradePackage::RouterKindValue(uint32_t* value) const {
+  if (m_Extents.empty()) return false;
+  const uint64_t at = static_cast<uint64_t>(m_Extents[0].m_Offset) + 12;
+  if (!m_Image || at + 4 > m_Size) return false;
+  *value = ReadU32(m_Image + at);
+  return true;
+}
+
+ModuleKind UpgradePackage::DetectKind(uint32_t firstTag, uint32_t imageType) const {
+  if (firstTag == UNIT_TAG_ROUTER) {
+    uint32_t value = 0;
+    if (!RouterKindValue(&value)) return MODULE_NONE;
+    switch ((value >> 1) & 3) {
+      case 0: return MODULE_APP;
+      case 1: return MODULE_BOOT;
+      case 2: return MODULE_CUSTOMIZATION;
+      default: return MODULE_NONE;
+    }
+  }
+  if (firstTag == UNIT_TAG_WIRELESS) {
+    switch (imageType) {
+      case 1: return MODULE_FIRMWARE;
+      case 3: return MODULE_DASHBOARD;
+      case 0:
+        // Packages that do not state their type: a two-unit image is the
+        // dashboard when its path says so.
+        return (m_Units.size() == 2 && m_Path.find("ZEMT") != std::string::npos) ? MODULE_DASHBOARD
+                                                                                 : MODULE_FIRMWARE;
+      default: return MODULE_NONE;
+    }
+  }
+  return MODULE_NONE;
+}
+
+uint32_t UpgradePackage::TotalDataLength() const {
+  uint32_t total = 0;
+  for (const UnitExtent& extent : m_Extents) total += extent.m_Length;
+  return total;
+}
+
+uint32_t UpgradePackage::ImageType() const {
+  if (!m_Image || m_Size < 4) return 0;
+  return ReadU32(m_Image);
+}
+
+std::string UpgradePackage::VersionText() const {
+  if (!m_Image || m_Size < PACKAGE_HEADER_SIZE) return "";
+  const char* text = reinterpret_cast<const char*>(m_Image + VERSION_TEXT_OFFSET);
+  return SanitizeUtf8(text, strnlen(text, VERSION_TEXT_SIZE));
+}

@@ -1,2 +1,0 @@
-// Placeholder until the simulator lands.
-#include "sim/GatewaySim.h"
