@@ -83,6 +83,9 @@ class UpgradeEngine {
   void ShowRowStatusId(int id, uint32_t colour);
   void ShowRowResult();
   void ShowRowProgress(int percentage);
+  // Forgets the "%" last written to every row; for a list whose rows were
+  // made anew (their "%" cells are empty again).
+  void ForgetRowProgress();
 
   // Router upgrade protocol.
   bool UpgradeRouterImage(const UpgradePackage& package);
