@@ -1,4 +1,54 @@
-// Placeholder until the command lands; registers nothing.
-#include "cli/Commands.h"
+// qel check: the Check of the window, printed as a table (or JSON).
+#include <unistd.h>
 
-void AddCheckCommand(CLI::App&, int*) {}
+#include <cstdio>
+#include <memory>
+
+#include "app/CheckProcedure.h"
+#include "app/ModuleTable.h"
+#include "cli/Commands.h"
+#include "cli/CommonOptions.h"
+#include "cli/JsonReport.h"
+#include "cli/StderrNoticeSink.h"
+#include "cli/TerminalModuleList.h"
+#include "engine/UpgradeEngine.h"
+#include "packages/PackageScan.h"
+
+namespace {
+
+int RunCheckCommand(const GatewayOptions& options) {
+  ApplyGatewayOptions(options);
+  ScopedStderrNotices notices;
+  TerminalModuleList list(stdout, !options.m_Json && isatty(STDOUT_FILENO));
+  TheModuleTable().LoadTypeNames();
+  bool succeeded = false;
+  {
+    // The engine's end writes the Check's log lines to the log file.
+    UpgradeEngine engine(&list);
+    engine.m_RouterPort = options.m_Port;
+    CheckOptions check;
+    check.m_PackageDir = options.m_Dir.empty() ? GetModuleDirectory() : options.m_Dir;
+    check.m_Broadcast = options.m_Broadcast;
+    succeeded = RunCheck(engine, list, check);
+    if (options.m_Json) {
+      const std::string json = CheckReportJson(succeeded, engine.m_RouterMac, engine.m_RouterIp, list.Rows());
+      printf("%s\n", json.c_str());
+    } else if (!list.Rows().empty()) {
+      list.PrintTable();
+    }
+  }
+  fflush(stdout);
+  return succeeded ? 0 : 1;
+}
+
+}  // namespace
+
+void AddCheckCommand(CLI::App& app, int* exitCode) {
+  auto options = std::make_shared<GatewayOptions>();
+  CLI::App* command = app.add_subcommand(
+      "check",
+      "Check as the window does: scan the packages, find the router, read the installed "
+      "versions and show which packages may be installed. Exit status 0 when an upgrade may follow.");
+  AddGatewayOptions(command, options.get(), true);
+  command->callback([options, exitCode] { *exitCode = RunCheckCommand(*options); });
+}

@@ -1,0 +1,22 @@
+// Notices of the terminal program: just the text, one line on stderr (the
+// caption "Warning" says nothing in a terminal).
+#pragma once
+
+#include "log/Notice.h"
+
+class StderrNoticeSink : public INoticeSink {
+ public:
+  void ShowNotice(const std::string& caption, const std::string& text) override;
+};
+
+// Installs a StderrNoticeSink for as long as it lives.
+class ScopedStderrNotices {
+ public:
+  ScopedStderrNotices() { SetNoticeSink(&m_Sink); }
+  ~ScopedStderrNotices() { SetNoticeSink(nullptr); }
+  ScopedStderrNotices(const ScopedStderrNotices&) = delete;
+  ScopedStderrNotices& operator=(const ScopedStderrNotices&) = delete;
+
+ private:
+  StderrNoticeSink m_Sink;
+};

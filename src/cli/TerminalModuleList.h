@@ -1,0 +1,58 @@
+// The module list of the terminal program: the five rows kept in memory and
+// printed as a table. In live mode (qel upgrade) every change of a row's
+// status or "%" is drawn at once as a line with a progress bar; on a
+// terminal the line of the row being worked on is redrawn in place.
+// The engine writes from its worker thread, so every call takes a lock.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "app/ModuleList.h"
+
+struct TerminalRow {
+  std::string m_Cells[5];
+  uint32_t m_Colour = COLOUR_BLACK;
+};
+
+class TerminalModuleList : public IModuleList {
+ public:
+  // colour: use terminal colours (and in-place redraws in live mode).
+  TerminalModuleList(FILE* out, bool colour, bool live = false);
+
+  void DeleteAllRows() override;
+  void InsertRow(int row, const std::string& typeName) override;
+  void SetCell(int row, int column, const std::string& text) override;
+  void SetRowColour(int row, uint32_t colour) override;
+  void FitStatusColumn(const std::string& text) override;
+
+  // A copy of the rows, for the table and the JSON report.
+  std::vector<TerminalRow> Rows() const;
+  // Prints the header and the rows as a table.
+  void PrintTable() const;
+  // Switches live drawing on or off (a Check before an upgrade is usually
+  // printed as a table, the upgrade live).
+  void SetLive(bool live);
+  // Ends a live line left open by an in-place redraw.
+  void FinishLive();
+
+  // The table as text; colour wraps each Status cell in its row's colour.
+  static std::string FormatTable(const std::vector<TerminalRow>& rows, bool colour);
+  // One live line: type, a 20-character bar, the "%" cell and the status.
+  static std::string FormatLiveLine(const TerminalRow& row, bool colour);
+  // The escape sequence that shows a row colour ("" for plain black).
+  static const char* ColourCode(uint32_t colour);
+
+ private:
+  void DrawLive(int row);
+
+  FILE* m_Out;
+  bool m_Colour;
+  bool m_Live;
+  mutable std::mutex m_Lock;
+  std::vector<TerminalRow> m_Rows;
+  int m_OpenLiveRow = -1;  // row whose line is still open (colour mode)
+};
