@@ -1,4 +1,44 @@
-// Placeholder until the command lands; registers nothing.
-#include "cli/Commands.h"
+// qel discover: finds the router the way the Check does and prints what it
+// reported.
+#include <cstdio>
+#include <memory>
 
-void AddDiscoverCommand(CLI::App&, int*) {}
+#include "cli/Commands.h"
+#include "cli/CommonOptions.h"
+#include "router/DiscoverRouter.h"
+#include "router/RouterUdpClient.h"
+
+namespace {
+
+constexpr const char* NO_ROUTER_TEXT = "No router is detected";
+
+int RunDiscover(const GatewayOptions& options) {
+  ApplyGatewayOptions(options);
+  uint8_t mac[6] = {};
+  uint8_t ip[4] = {};
+  if (!ParseIp(options.m_Broadcast, ip)) {
+    fprintf(stderr, "qel discover: --broadcast needs a dotted IPv4 address, not \"%s\"\n",
+            options.m_Broadcast.c_str());
+    return 2;
+  }
+  std::string version;
+  if (!DiscoverRouter(options.m_Broadcast, options.m_Port, mac, ip, &version)) {
+    printf("%s\n", NO_ROUTER_TEXT);
+    return 1;
+  }
+  printf("MAC:     %s\n", FormatMac(mac).c_str());
+  printf("IPv4:    %s\n", FormatIp(ip).c_str());
+  printf("Version: %s\n", version.c_str());
+  return 0;
+}
+
+}  // namespace
+
+void AddDiscoverCommand(CLI::App& app, int* exitCode) {
+  auto options = std::make_shared<GatewayOptions>();
+  CLI::App* command = app.add_subcommand(
+      "discover", "Find the router by UDP broadcast (three tries) and print its MAC, IPv4 "
+                  "address and version");
+  AddGatewayOptions(command, options.get(), false);
+  command->callback([options, exitCode] { *exitCode = RunDiscover(*options); });
+}

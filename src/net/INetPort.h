@@ -2,6 +2,7 @@
 // of the last failure. Operations return 1 on success and 0 on failure.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <string>
 
@@ -29,5 +30,6 @@ class INetPort {
 
   // errno of the last failed socket operation, WAIT_CANCELLED (1) or
   // WAIT_TIMED_OUT (258) for a wait that ended without data, 0 after success.
-  int m_LastError = 0;
+  // Atomic: the receive thread's Read and the sender's Write both set it.
+  std::atomic<int> m_LastError{0};
 };

@@ -34,6 +34,7 @@ class ReceiveQueue {
     uint32_t m_Length;
   };
   bool MatchesLocked(const uint8_t* frame, uint32_t length) const;
+  void ClearLocked();
 
   Entry m_Entries[MAX_FRAMES] = {};
   uint32_t m_Count = 0;

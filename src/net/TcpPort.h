@@ -5,6 +5,7 @@
 
 #include <netinet/in.h>
 
+#include <memory>
 #include <mutex>
 
 #include "net/INetPort.h"
@@ -22,11 +23,38 @@ class CTcpPort : public INetPort {
   int GetType() const override { return PORT_TCP; }
   int Cancel() override;
 
+  // True while a connected socket is held.
+  bool IsConnected() const;
+
  private:
-  int m_Socket = -1;
+  // One connected socket. Write (sending thread) and Read (receive thread)
+  // each hold a reference while they use it, so a re-connect by the other
+  // thread never closes a descriptor in use: it shuts the old socket down
+  // (waking its user) and the last reference closes it. A descriptor number
+  // can therefore never be reused under a thread that still polls it.
+  struct Socket;
+  using SocketRef = std::shared_ptr<Socket>;
+
+  SocketRef CurrentSocket() const;
+  bool IsCurrent(const SocketRef& socket) const;
+  int CloseLocked();
+  // cancellable: a Cancel ends the connect (a re-connect on the receive
+  // thread must not hold up StopReceiveThread).
+  int OpenLocked(bool cancellable);
+  // Re-connects after a reset seen on socket, unless a connect was made or
+  // tried since (both threads may see the same reset; one re-connect is enough).
+  void Reconnect(const SocketRef& socket, bool cancellable);
+  // Consumes a pending Cancel; true when there was one.
+  bool TakeCancel();
+
+  SocketRef m_Socket;  // null when closed
   sockaddr_in m_Peer{};
   int m_CancelEvent = -1;  // eventfd; stays signalled until a Read consumes it
-  // Guards m_Socket: a re-connect inside Read (receive thread) may replace
-  // the socket while the sending thread is inside Write.
-  std::recursive_mutex m_SocketLock;
+  uint64_t m_Generation = 0;  // counts connect attempts, under m_OpenLock
+  // Guards m_Socket; held only for the swap or the copy of the reference,
+  // never while blocking.
+  mutable std::mutex m_SocketLock;
+  // Serialises Open and Close (connect may block; the socket lock is free
+  // meanwhile, so a Write fails at once on the closed port instead of waiting).
+  std::recursive_mutex m_OpenLock;
 };

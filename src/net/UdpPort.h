@@ -20,6 +20,10 @@ class CUdpPort : public INetPort {
   int Open() override;
   int GetType() const override { return PORT_UDP; }
 
+  bool IsOpen() const { return m_Socket >= 0; }
+  // Whether the open socket may send to a broadcast address.
+  bool BroadcastEnabled() const;
+
  private:
   int m_Socket = -1;
   sockaddr_in m_Peer{};

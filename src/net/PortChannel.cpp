@@ -1,0 +1,170 @@
+#include "net/PortChannel.h"
+
+#include <cstring>
+#include <new>
+#include <system_error>
+
+#include "diag/Hdlc.h"
+#include "net/Clock.h"
+#include "net/FrameAssembler.h"
+#include "net/TcpPort.h"
+#include "net/UdpPort.h"
+
+namespace {
+
+constexpr uint32_t REOPEN_PAUSE_MS = 100;
+constexpr uint32_t THREAD_START_PAUSE_MS = 100;
+constexpr uint32_t FRAME_READ_TIMEOUT_MS = 500;
+constexpr uint32_t FRAME_READ_PAUSE_MS = 100;
+// A UDP port has no Cancel, so its receive loop waits in bounded steps to
+// see the stop flag in time.
+constexpr uint32_t UNCANCELLABLE_READ_MS = 100;
+
+std::unique_ptr<INetPort> MakePort(int kind) {
+  if (kind == PORT_UDP) return std::make_unique<CUdpPort>();
+  if (kind == PORT_TCP) return std::make_unique<CTcpPort>();
+  return nullptr;
+}
+
+}  // namespace
+
+PortChannel::PortChannel() = default;
+
+PortChannel::~PortChannel() { Close(); }
+
+int PortChannel::Open(const std::string& address, int port, int kind) {
+  if (m_Port) {
+    Close();
+    Clock::Sleep(REOPEN_PAUSE_MS);
+  }
+  std::unique_ptr<INetPort> created = MakePort(kind);
+  if (!created || !created->SetConfig(address, port) || !created->Open()) {
+    m_State.exchange(2);
+    return 0;
+  }
+  m_Port = std::move(created);
+  m_State.exchange(0);
+  return 1;
+}
+
+int PortChannel::Close() {
+  std::lock_guard<std::mutex> guard(m_Lock);
+  if (!m_Port) {
+    m_State.exchange(2);
+    return 1;
+  }
+  StopReceiveThread();
+  const int result = m_Port->Close();
+  // Deleted even when its socket failed to close; a second Close then marks
+  // the channel closed.
+  m_Port.reset();
+  if (result == 1) m_State.exchange(2);
+  return result;
+}
+
+int PortChannel::StartReceiveThread() {
+  if (m_Thread.joinable()) return 1;
+  // Cleared here rather than in the thread, so a Stop that follows at once
+  // cannot be undone by a thread that starts late.
+  m_StopFlag.exchange(0);
+  try {
+    m_Thread = std::thread([this] {
+      ReceiveLoop();
+      m_StopFlag.exchange(0);
+    });
+  } catch (const std::system_error&) {
+    return 0;
+  }
+  m_ThreadRunning.exchange(true);
+  Clock::Sleep(THREAD_START_PAUSE_MS);
+  return 1;
+}
+
+// Every wait of the receive thread ends on Cancel (a Read, or a re-connect
+// made inside one) or by itself within 1500 ms (a pause), so the join below
+// is bounded and no forced termination is needed; the thread never holds
+// the queue's lock across a wait.
+int PortChannel::StopReceiveThread() {
+  if (!m_Thread.joinable()) return 1;
+  m_StopFlag.exchange(1);
+  if (m_Port) m_Port->Cancel();
+  m_Thread.join();
+  m_ThreadRunning.exchange(false);
+  return 1;
+}
+
+bool PortChannel::ReceiveThreadRunning() const { return m_ThreadRunning.load(); }
+
+int PortChannel::ReceiveLoop() {
+  FrameAssembler assembler;
+  while (m_StopFlag.load() == 0) {
+    INetPort* port = m_Port.get();
+    if (!port) return 0;
+    const uint32_t timeout = port->GetType() == PORT_TCP ? INFINITE : UNCANCELLABLE_READ_MS;
+    uint8_t byte = 0;
+    uint32_t received = 0;
+    // A failed Read has paused already, so the loop never spins.
+    if (!port->Read(&byte, 1, &received, timeout) || received == 0) continue;
+    if (assembler.Feed(byte) == FrameAssembler::FRAME) {
+      m_Queue.Push(assembler.Payload(), assembler.PayloadLength());
+    }
+  }
+  return 1;
+}
+
+int PortChannel::ReadFrame(uint8_t* destination, uint32_t capacity, uint32_t* length,
+                           uint32_t timeoutMs) {
+  *length = 0;
+  FrameAssembler assembler;
+  const uint64_t start = Clock::TickCount();
+  while (Clock::TickCount() - start <= timeoutMs) {
+    INetPort* port = m_Port.get();
+    if (!port) return 0;
+    uint8_t byte = 0;
+    uint32_t received = 0;
+    if (!port->Read(&byte, 1, &received, FRAME_READ_TIMEOUT_MS) || received == 0) {
+      Clock::Sleep(FRAME_READ_PAUSE_MS);
+      continue;
+    }
+    const FrameAssembler::Result result = assembler.Feed(byte);
+    if (result == FrameAssembler::BAD_FRAME) return 0;
+    if (result == FrameAssembler::FRAME) {
+      const uint32_t count = assembler.PayloadLength() < capacity ? assembler.PayloadLength() : capacity;
+      memcpy(destination, assembler.Payload(), count);
+      *length = count;
+      return 1;
+    }
+  }
+  return 0;
+}
+
+void PortChannel::ExpectReply(const uint8_t* pattern, uint32_t length) {
+  m_Queue.SetPattern(pattern, length);
+}
+
+uint8_t* PortChannel::SendBuffer() {
+  if (!m_SendBuffer) m_SendBuffer.reset(new (std::nothrow) uint8_t[SEND_BUFFER_SIZE]);
+  return m_SendBuffer.get();
+}
+
+int PortChannel::Send(int raw, const uint8_t* data, uint32_t length, int leadingFlag,
+                      uint32_t timeoutMs) {
+  if (!IsOpen()) return 0;
+  if (raw != 0) return m_Port->Write(data, length, timeoutMs);
+  // Larger payloads could overrun the buffer; none is sent in practice.
+  if (HdlcMaxEncodedLength(length) > SEND_BUFFER_SIZE) return 0;
+  uint8_t* buffer = SendBuffer();
+  if (!buffer) return 0;
+  m_SendLength = HdlcEncode(data, length, buffer, leadingFlag);
+  return m_Port->Write(buffer, m_SendLength, timeoutMs);
+}
+
+int PortChannel::Receive(uint8_t* destination, uint32_t capacity, uint32_t* length,
+                         uint32_t timeoutMs) {
+  if (!IsOpen()) return 0;
+  *length = 0;
+  if (ReceiveThreadRunning()) return m_Queue.WaitReply(destination, capacity, length, timeoutMs);
+  return ReadFrame(destination, capacity, length, timeoutMs);
+}
+
+int PortChannel::LastError() const { return m_Port ? m_Port->m_LastError.load() : 0; }

@@ -1,0 +1,235 @@
+#include "net/TcpPort.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+#include "log/SystemErrorText.h"
+#include "net/PeerAddress.h"
+#include "net/SocketWait.h"
+
+namespace {
+
+constexpr uint32_t FAILURE_PAUSE_MS = 100;
+constexpr uint32_t PEER_CLOSED_PAUSE_MS = 1500;
+
+bool IsConnectionLoss(int error) {
+  return error == ECONNRESET || error == ECONNABORTED || error == EPIPE;
+}
+
+}  // namespace
+
+struct CTcpPort::Socket {
+  Socket(int fd, uint64_t generation) : m_Fd(fd), m_Generation(generation) {}
+  ~Socket() { close(m_Fd); }
+  Socket(const Socket&) = delete;
+  Socket& operator=(const Socket&) = delete;
+
+  const int m_Fd;
+  const uint64_t m_Generation;
+};
+
+CTcpPort::CTcpPort() { m_CancelEvent = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC); }
+
+CTcpPort::~CTcpPort() {
+  Close();
+  if (m_CancelEvent >= 0) close(m_CancelEvent);
+}
+
+CTcpPort::SocketRef CTcpPort::CurrentSocket() const {
+  std::lock_guard<std::mutex> guard(m_SocketLock);
+  return m_Socket;
+}
+
+bool CTcpPort::IsCurrent(const SocketRef& socket) const {
+  std::lock_guard<std::mutex> guard(m_SocketLock);
+  return m_Socket == socket;
+}
+
+bool CTcpPort::IsConnected() const { return CurrentSocket() != nullptr; }
+
+int CTcpPort::SetConfig(const std::string& address, int port) {
+  // The limited broadcast reads as INADDR_NONE and is refused with the rest.
+  return MakePeer(address, port, &m_Peer) ? 1 : 0;
+}
+
+int CTcpPort::Open() {
+  std::lock_guard<std::recursive_mutex> guard(m_OpenLock);
+  return OpenLocked(false);
+}
+
+int CTcpPort::Close() {
+  std::lock_guard<std::recursive_mutex> guard(m_OpenLock);
+  return CloseLocked();
+}
+
+int CTcpPort::CloseLocked() {
+  SocketRef socket;
+  {
+    std::lock_guard<std::mutex> guard(m_SocketLock);
+    socket.swap(m_Socket);
+  }
+  // Another thread still inside Read or Write holds a reference: shutting the
+  // socket down ends its wait at once, and its reference closes the
+  // descriptor when it lets go. Otherwise ours is the last and closes it
+  // here. A socket's close cannot fail in a way worth reporting (the
+  // descriptor is released either way), so Close reports 1.
+  if (socket && socket.use_count() > 1) shutdown(socket->m_Fd, SHUT_RDWR);
+  return 1;
+}
+
+int CTcpPort::OpenLocked(bool cancellable) {
+  CloseLocked();
+  ++m_Generation;
+  const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  if (fd < 0) {
+    m_LastError = errno;
+    return 0;
+  }
+  // Smallest buffers: a Write then completes only when the network has taken
+  // the data, so the write time-out bounds each chunk on the wire.
+  int zero = 0;
+  setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &zero, sizeof zero);
+  setsockopt(fd, SOL_SOCKET, SO_SNDBUF, &zero, sizeof zero);
+  // All I/O on the socket is non-blocking behind poll(); the connect waits
+  // for the system's own connect time-out like a blocking one would.
+  fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) | O_NONBLOCK);
+  int error = 0;
+  if (connect(fd, reinterpret_cast<const sockaddr*>(&m_Peer), sizeof m_Peer) != 0) {
+    error = errno;
+    if (error == EINPROGRESS || error == EINTR) {
+      const SocketWait wait = WaitForSocket(fd, POLLOUT, cancellable ? m_CancelEvent : -1, INFINITE);
+      if (wait == SocketWait::Ready) {
+        socklen_t size = sizeof error;
+        if (getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &size) != 0) error = errno;
+      } else if (wait == SocketWait::Cancelled) {
+        TakeCancel();
+        error = WAIT_CANCELLED;
+      } else {
+        error = errno;
+      }
+    }
+  }
+  if (error != 0) {
+    m_LastError = error;
+    close(fd);
+    return 0;
+  }
+  auto socket = std::make_shared<Socket>(fd, m_Generation);
+  std::lock_guard<std::mutex> guard(m_SocketLock);
+  m_Socket = std::move(socket);
+  return 1;
+}
+
+void CTcpPort::Reconnect(const SocketRef& socket, bool cancellable) {
+  std::lock_guard<std::recursive_mutex> guard(m_OpenLock);
+  if (socket->m_Generation != m_Generation) return;
+  OpenLocked(cancellable);
+}
+
+bool CTcpPort::TakeCancel() {
+  uint64_t count = 0;
+  return read(m_CancelEvent, &count, sizeof count) == static_cast<ssize_t>(sizeof count);
+}
+
+int CTcpPort::Cancel() {
+  const uint64_t one = 1;
+  if (m_CancelEvent >= 0) {
+    ssize_t ignored = write(m_CancelEvent, &one, sizeof one);
+    (void)ignored;
+  }
+  return 1;
+}
+
+// Sends everything; each wait for room in the socket is bounded by timeoutMs.
+// The send calls never block and nothing stays queued on the caller's buffer
+// after the return: what the kernel accepted is copied, the rest never left.
+int CTcpPort::Write(const uint8_t* data, uint32_t length, uint32_t timeoutMs) {
+  SocketRef socket = CurrentSocket();
+  if (!socket) return 0;
+  if (length == 0) {
+    m_LastError = 0;
+    return 1;
+  }
+  uint32_t sent = 0;
+  while (sent < length) {
+    const ssize_t count = send(socket->m_Fd, data + sent, length - sent, MSG_DONTWAIT | MSG_NOSIGNAL);
+    if (count >= 0) {
+      sent += static_cast<uint32_t>(count);
+      continue;
+    }
+    const int error = errno;
+    if (error == EINTR) continue;
+    if (error == EAGAIN || error == EWOULDBLOCK) {
+      const SocketWait wait = WaitForSocket(socket->m_Fd, POLLOUT, -1, timeoutMs);
+      if (wait == SocketWait::Ready) continue;
+      m_LastError = wait == SocketWait::TimedOut ? WAIT_TIMED_OUT : errno;
+      return 0;
+    }
+    m_LastError = error;
+    if (IsConnectionLoss(error)) {
+      Reconnect(socket, false);
+      Clock::Sleep(FAILURE_PAUSE_MS);
+    }
+    return 0;
+  }
+  m_LastError = 0;
+  return 1;
+}
+
+// Every way out but a successful read pauses, so a caller looping on Read
+// never spins. The receive is always a non-blocking call made after poll()
+// reported data, so no receive is left pending into the caller's buffer.
+int CTcpPort::Read(uint8_t* buffer, uint32_t capacity, uint32_t* received, uint32_t timeoutMs) {
+  *received = 0;
+  SocketRef socket = CurrentSocket();
+  if (!socket || m_CancelEvent < 0) {
+    Clock::Sleep(FAILURE_PAUSE_MS);
+    return 0;
+  }
+  if (capacity == 0) {
+    m_LastError = EINVAL;
+    Clock::Sleep(FAILURE_PAUSE_MS);
+    return 0;
+  }
+  const uint64_t start = Clock::TickCount();
+  for (;;) {
+    const ssize_t count = recv(socket->m_Fd, buffer, capacity, MSG_DONTWAIT);
+    if (count > 0) {
+      *received = static_cast<uint32_t>(count);
+      m_LastError = 0;
+      return 1;
+    }
+    if (count == 0) {
+      if (!IsCurrent(socket)) break;  // shut down by the sender's re-connect
+      Clock::Sleep(PEER_CLOSED_PAUSE_MS);
+      return 0;
+    }
+    const int error = errno;
+    if (error == EINTR) continue;
+    if (error != EAGAIN && error != EWOULDBLOCK) {
+      m_LastError = error;
+      if (IsConnectionLoss(error)) Reconnect(socket, true);
+      Clock::Sleep(FAILURE_PAUSE_MS);
+      return 0;
+    }
+    const uint32_t remaining = RemainingMs(start, timeoutMs);
+    const SocketWait wait = WaitForSocket(socket->m_Fd, POLLIN, m_CancelEvent, remaining);
+    if (wait == SocketWait::Ready) continue;
+    if (wait == SocketWait::Cancelled) {
+      TakeCancel();
+      m_LastError = WAIT_CANCELLED;
+    } else {
+      m_LastError = wait == SocketWait::TimedOut ? WAIT_TIMED_OUT : errno;
+    }
+    Clock::Sleep(FAILURE_PAUSE_MS);
+    return 0;
+  }
+  m_LastError = ECANCELED;
+  Clock::Sleep(FAILURE_PAUSE_MS);
+  return 0;
+}

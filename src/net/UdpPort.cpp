@@ -1,0 +1,132 @@
+#include "net/UdpPort.h"
+
+#include <arpa/inet.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "log/SystemErrorText.h"
+#include "net/PeerAddress.h"
+#include "net/SocketWait.h"
+
+namespace {
+
+constexpr const char* LIMITED_BROADCAST_TEXT = "255.255.255.255";
+
+}  // namespace
+
+CUdpPort::~CUdpPort() { Close(); }
+
+int CUdpPort::SetConfig(const std::string& address, int port) {
+  // The classic parser cannot tell the limited broadcast from a bad text,
+  // so that one address is recognised by its exact text first.
+  if (address == LIMITED_BROADCAST_TEXT) {
+    memset(&m_Peer, 0, sizeof m_Peer);
+    m_Peer.sin_family = AF_INET;
+    m_Peer.sin_port = htons(static_cast<uint16_t>(port));
+    m_Peer.sin_addr.s_addr = INADDR_BROADCAST;
+    return 1;
+  }
+  return MakePeer(address, port, &m_Peer) ? 1 : 0;
+}
+
+bool CUdpPort::BroadcastEnabled() const {
+  if (m_Socket < 0) return false;
+  int value = 0;
+  socklen_t size = sizeof value;
+  return getsockopt(m_Socket, SOL_SOCKET, SO_BROADCAST, &value, &size) == 0 && value != 0;
+}
+
+int CUdpPort::Open() {
+  Close();
+  m_Socket = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, IPPROTO_UDP);
+  if (m_Socket < 0) {
+    m_LastError = errno;
+    return 0;
+  }
+  // The limited broadcast and a subnet's directed broadcast both end in 255.
+  const auto* octets = reinterpret_cast<const uint8_t*>(&m_Peer.sin_addr.s_addr);
+  if (octets[3] == 255) {
+    const int one = 1;
+    if (setsockopt(m_Socket, SOL_SOCKET, SO_BROADCAST, &one, sizeof one) != 0) {
+      m_LastError = errno;
+      close(m_Socket);
+      m_Socket = -1;
+      return 0;
+    }
+  }
+  return 1;
+}
+
+int CUdpPort::Close() {
+  if (m_Socket < 0) return 1;
+  // The descriptor is released even when close reports an error, so the
+  // port counts as closed either way.
+  const int result = close(m_Socket);
+  m_Socket = -1;
+  if (result != 0) {
+    m_LastError = errno;
+    return 0;
+  }
+  return 1;
+}
+
+// The datagram either goes out whole within the call or not at all: nothing
+// is left pending on the caller's buffer after the return.
+int CUdpPort::Write(const uint8_t* data, uint32_t length, uint32_t timeoutMs) {
+  if (m_Socket < 0) return 0;
+  for (;;) {
+    const ssize_t sent = sendto(m_Socket, data, length, MSG_DONTWAIT | MSG_NOSIGNAL,
+                                reinterpret_cast<const sockaddr*>(&m_Peer), sizeof m_Peer);
+    if (sent >= 0) {
+      m_LastError = 0;
+      return static_cast<uint32_t>(sent) == length ? 1 : 0;
+    }
+    const int error = errno;
+    if (error == EINTR) continue;
+    if (error != EAGAIN && error != EWOULDBLOCK) {
+      m_LastError = error;
+      return 0;
+    }
+    const SocketWait wait = WaitForSocket(m_Socket, POLLOUT, -1, timeoutMs);
+    if (wait != SocketWait::Ready) {
+      m_LastError = wait == SocketWait::TimedOut ? WAIT_TIMED_OUT : errno;
+      return 0;
+    }
+  }
+}
+
+// One datagram from any sender. MSG_TRUNC makes recv report the datagram's
+// full length, so one longer than the buffer fails the Read as too long.
+int CUdpPort::Read(uint8_t* buffer, uint32_t capacity, uint32_t* received, uint32_t timeoutMs) {
+  *received = 0;
+  if (m_Socket < 0) return 0;
+  const uint64_t start = Clock::TickCount();
+  for (;;) {
+    const ssize_t count = recv(m_Socket, buffer, capacity, MSG_DONTWAIT | MSG_TRUNC);
+    if (count > static_cast<ssize_t>(capacity)) {
+      m_LastError = EMSGSIZE;
+      return 0;
+    }
+    if (count >= 0) {
+      *received = static_cast<uint32_t>(count);
+      m_LastError = 0;
+      return count > 0 ? 1 : 0;
+    }
+    const int error = errno;
+    if (error == EINTR) continue;
+    if (error != EAGAIN && error != EWOULDBLOCK) {
+      m_LastError = error;
+      return 0;
+    }
+    const uint32_t remaining = RemainingMs(start, timeoutMs);
+    const SocketWait wait = WaitForSocket(m_Socket, POLLIN, -1, remaining);
+    if (wait != SocketWait::Ready) {
+      m_LastError = wait == SocketWait::TimedOut ? WAIT_TIMED_OUT : errno;
+      return 0;
+    }
+  }
+}

@@ -1,0 +1,123 @@
+#include "router/RouterUdpClient.h"
+
+#include <arpa/inet.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+#include "diag/Hdlc.h"
+#include "log/Notice.h"
+#include "log/Utf8.h"
+#include "net/PeerAddress.h"
+
+const uint8_t BROADCAST_IP[4] = {0xFF, 0xFF, 0xFF, 0xFF};
+const uint8_t ZERO_MAC[6] = {};
+const uint8_t ZERO_IP[4] = {};
+
+namespace {
+
+constexpr uint32_t FRAME_BUFFER_SIZE = 512;
+constexpr uint32_t DISCOVERY_REPLY_SIZE = 1024;
+constexpr uint32_t SEND_TIMEOUT_MS = 2000;
+constexpr uint32_t DISCOVERY_REPLY_TIMEOUT_MS = 3000;
+constexpr uint32_t REPLY_IP_OFFSET = 1;
+constexpr uint32_t REPLY_MAC_OFFSET = 5;
+constexpr uint32_t REPLY_TEXT_OFFSET = 11;
+
+}  // namespace
+
+std::string FormatIp(const uint8_t ip[4]) {
+  char text[16];
+  snprintf(text, sizeof text, "%d.%d.%d.%d", ip[0], ip[1], ip[2], ip[3]);
+  return text;
+}
+
+std::string FormatMac(const uint8_t mac[6]) {
+  char text[18];
+  snprintf(text, sizeof text, "%02X-%02X-%02X-%02X-%02X-%02X", mac[0], mac[1], mac[2], mac[3],
+           mac[4], mac[5]);
+  return text;
+}
+
+bool ParseIp(const std::string& text, uint8_t ip[4]) {
+  if (text.empty() || text.size() > MAX_ADDRESS_TEXT || text.find('\0') != std::string::npos) {
+    return false;
+  }
+  // inet_aton reads the same forms as the ports' parser and, unlike it,
+  // can return the limited broadcast.
+  in_addr address{};
+  if (inet_aton(text.c_str(), &address) == 0) return false;
+  memcpy(ip, &address.s_addr, 4);
+  return true;
+}
+
+void RouterCommand::Set(uint8_t code, const uint8_t ip[4], const uint8_t mac[6]) {
+  memset(m_Bytes, 0, sizeof m_Bytes);
+  m_Bytes[0] = code;
+  memcpy(m_Bytes + REPLY_IP_OFFSET, ip, 4);
+  memcpy(m_Bytes + REPLY_MAC_OFFSET, mac, 6);
+}
+
+RouterUdpClient::RouterUdpClient(const uint8_t ip[4], int port) {
+  if (!m_UdpPort.SetConfig(FormatIp(ip), port)) {
+    ShowNotice(program_invocation_short_name, "m_UdpPort.SetConfig() failed");
+    return;
+  }
+  m_PortReady = m_UdpPort.Open() == 1;
+  if (!m_PortReady) ShowNotice(program_invocation_short_name, "m_UdpPort.Open() failed");
+}
+
+RouterUdpClient::~RouterUdpClient() { m_UdpPort.Close(); }
+
+bool RouterUdpClient::SendFrame(const uint8_t* payload, uint32_t length, uint32_t timeoutMs) {
+  if (HdlcMaxEncodedLength(length) > FRAME_BUFFER_SIZE) return false;
+  uint8_t frame[FRAME_BUFFER_SIZE];
+  const uint32_t size = HdlcEncode(payload, length, frame, 1);
+  return m_UdpPort.Write(frame, size, timeoutMs) == 1;
+}
+
+bool RouterUdpClient::ReceiveFrame(uint8_t* destination, uint32_t capacity, uint32_t* length,
+                                   uint32_t timeoutMs) {
+  *length = 0;
+  uint8_t datagram[FRAME_BUFFER_SIZE];
+  uint32_t received = 0;
+  if (!m_UdpPort.Read(datagram, sizeof datagram, &received, timeoutMs)) return false;
+  // Decoded in place, then cut to the caller's room.
+  const uint32_t decoded = HdlcDecode(datagram, received, datagram);
+  const uint32_t count = decoded < capacity ? decoded : capacity;
+  memcpy(destination, datagram, count);
+  *length = count;
+  return count != 0;
+}
+
+bool RouterUdpClient::Discover(uint8_t mac[6], uint8_t ip[4], std::string* text) {
+  m_Request.Set(ROUTER_CMD_DISCOVER, ZERO_IP, ZERO_MAC);
+  if (!SendFrame(m_Request.m_Bytes, ROUTER_COMMAND_SIZE, SEND_TIMEOUT_MS)) return false;
+  uint8_t reply[DISCOVERY_REPLY_SIZE];
+  for (;;) {
+    uint32_t length = 0;
+    if (!ReceiveFrame(reply, sizeof reply, &length, DISCOVERY_REPLY_TIMEOUT_MS)) return false;
+    // A reply too short to hold address and MAC is ignored like a foreign one.
+    if (length < REPLY_TEXT_OFFSET || reply[0] != ROUTER_CMD_DISCOVER) continue;
+    if (memcmp(reply + REPLY_MAC_OFFSET, ZERO_MAC, 6) == 0) continue;
+    memcpy(mac, reply + REPLY_MAC_OFFSET, 6);
+    memcpy(ip, reply + REPLY_IP_OFFSET, 4);
+    if (text) {
+      // The text ends at its NUL, or at the end of the reply when it has none.
+      const char* start = reinterpret_cast<const char*>(reply + REPLY_TEXT_OFFSET);
+      *text = SanitizeUtf8(start, strnlen(start, length - REPLY_TEXT_OFFSET));
+    }
+    return true;
+  }
+}
+
+bool RouterUdpClient::Exchange(uint32_t timeoutMs) {
+  if (!SendFrame(m_Request.m_Bytes, ROUTER_COMMAND_SIZE, SEND_TIMEOUT_MS)) return false;
+  uint8_t answer[FRAME_BUFFER_SIZE];
+  uint32_t length = 0;
+  if (!ReceiveFrame(answer, sizeof answer, &length, timeoutMs)) return false;
+  if (length != ROUTER_COMMAND_SIZE) return false;
+  memcpy(m_Response.m_Bytes, answer, ROUTER_COMMAND_SIZE);
+  return memcmp(m_Response.m_Bytes, m_Request.m_Bytes, ROUTER_COMMAND_SIZE) == 0;
+}
