@@ -1,0 +1,179 @@
+// The router side of an upgrade: a router image announced by a begin packet,
+// streamed raw over the TCP connection and confirmed by the router's result
+// packet; and the router's short UDP commands (NVRAM erase, forcing download
+// mode, presence check).
+#include <algorithm>
+#include <cstring>
+
+#include "engine/UpgradeEngine.h"
+#include "log/SystemErrorText.h"
+#include "net/Clock.h"
+#include "router/RouterControlPacket.h"
+#include "router/RouterUdpClient.h"
+
+namespace {
+
+constexpr uint32_t ROUTER_BLOCK_SIZE = 7300;
+constexpr uint32_t SEND_TIMEOUT_MS = 3000;
+constexpr uint32_t RESULT_POLL_MS = 8000;
+constexpr uint32_t RESULT_LIMIT_APP_MS = 240000;
+constexpr uint32_t RESULT_LIMIT_OTHER_MS = 120000;
+constexpr uint32_t RESULT_BUFFER_SIZE = 512;
+
+// One command record to the router, acknowledged by its echo.
+bool RouterExchange(RouterUdpClient& client, uint8_t code, const uint8_t ip[4], const uint8_t mac[6],
+                    uint32_t timeoutMs) {
+  client.m_Request.Set(code, ip, mac);
+  return client.Exchange(timeoutMs);
+}
+
+// The log line and magic text of a begin packet type; null for others.
+const char* BeginLogLine(int type) {
+  switch (type) {
+    case BEGIN_RUT: return "Sending RUT Begin Pkt";
+    case BEGIN_FWT: return "Sending FWT Begin Pkt";
+    case BEGIN_FWT_FORCE: return "Sending FWT Force Pkt";
+    default: return nullptr;
+  }
+}
+const char* BeginMagic(int type) {
+  switch (type) {
+    case BEGIN_RUT: return "Zyphex RUT Begin Download Pkt";
+    case BEGIN_FWT: return "Zyphex FWT Begin Download Pkt";
+    case BEGIN_FWT_FORCE: return "Zyphex FWT Force Download Pkt";
+    default: return nullptr;
+  }
+}
+
+// Share of done in total, in whole percent; 64-bit so that large images
+// cannot wrap the product.
+int Percent(uint64_t done, uint64_t total) {
+  return total == 0 ? 100 : static_cast<int>(done * 100 / total);
+}
+
+}  // namespace
+
+bool UpgradeEngine::UpgradeRouterImage(const UpgradePackage& package) {
+  m_Row = package.m_Kind;
+  ShowRowProgress(0);
+  const uint32_t total = package.TotalDataLength();
+
+  // Nothing may read the stream while the image goes out.
+  m_Channel.StopReceiveThread();
+  if (!SendBeginPacket(BEGIN_RUT, total)) return false;
+  ShowRowStatusId(IDS_TRANSMITTING_ROUTER, COLOUR_BLACK);
+
+  // The router takes the first unit only; the begin packet announced them all.
+  const uint8_t* image = package.UnitCount() > 0 ? package.UnitData(0) : nullptr;
+  const uint32_t length = package.UnitCount() > 0 ? package.Extent(0).m_Length : 0;
+  const uint32_t blocks = (length + ROUTER_BLOCK_SIZE - 1) / ROUTER_BLOCK_SIZE;
+  uint32_t sent = 0;
+  for (uint32_t block = 1; block <= blocks; ++block) {
+    const uint32_t n = std::min(ROUTER_BLOCK_SIZE, length - sent);
+    if (!m_Channel.Send(1, image + sent, n, 0, SEND_TIMEOUT_MS)) {
+      // Without a port there is no socket error to name.
+      const std::string reason = (m_Channel.LastError() == 0 && !m_Channel.IsOpen())
+                                     ? std::string("No connection to the router\r\n")
+                                     : SystemErrorText(m_Channel.LastError());
+      LogPrintf(&m_Log, "Router Block%d Transfer Fail: %s", static_cast<int>(block), reason.c_str());
+      m_ResultTextId = IDS_TRANSMIT_FAILED;
+      return false;
+    }
+    sent += n;
+    ShowRowProgress(Percent(sent, total));
+  }
+
+  m_Channel.StartReceiveThread();
+  return TCP_GetRouterResult(package.m_Kind);
+}
+
+bool UpgradeEngine::SendBeginPacket(int type, uint32_t value) {
+  if (const char* line = BeginLogLine(type)) LogPrintf(&m_Log, "%s", line);
+  RouterControlPacket packet;
+  packet.Set(BeginMagic(type), value);
+
+  for (int attempt = 1; attempt <= 3; ++attempt) {
+    if (m_Channel.Send(0, packet.m_Bytes, sizeof packet.m_Bytes, 1, SEND_TIMEOUT_MS)) {
+      // The router needs this long to get ready for what follows.
+      Clock::Sleep(2500);
+      if (type == BEGIN_FWT_FORCE) m_ForceLoad = 1;
+      return true;
+    }
+    Clock::Sleep(100);
+  }
+  m_ResultTextId = IDS_BEGIN_FAILED;
+  return false;
+}
+
+bool UpgradeEngine::TCP_GetRouterResult(ModuleKind kind) {
+  ShowRowStatusId(IDS_WAITING_ROUTER, COLOUR_BLACK);
+  const uint64_t limit = kind == MODULE_APP ? RESULT_LIMIT_APP_MS : RESULT_LIMIT_OTHER_MS;
+  ShowRowProgress(0);
+  const uint64_t start = Clock::TickCount();
+  const uint8_t pattern = ROUTER_CONTROL_MARKER;
+  m_Channel.ExpectReply(&pattern, 1);
+
+  uint8_t reply[RESULT_BUFFER_SIZE];
+  uint32_t code = 0;
+  for (;;) {
+    memset(reply, 0, ROUTER_CONTROL_PACKET_SIZE);
+    uint32_t received = 0;
+    if (m_Channel.Receive(reply, sizeof reply, &received, RESULT_POLL_MS) &&
+        ParseRouterResult(reply, received, &code)) {
+      break;
+    }
+    const uint64_t elapsed = Clock::TickCount() - start;
+    if (elapsed > limit) {
+      m_ResultTextId = IDS_ROUTER_RESULT_TIMEOUT;
+      return false;
+    }
+    ShowRowProgress(Percent(elapsed, limit));
+  }
+
+  const int elapsed = static_cast<int>(Clock::TickCount() - start);
+  if (code == ROUTER_RESULT_OK) {
+    LogPrintf(&m_Log, "TCP_GetRouterResult's ElapsedTime = %d ms", elapsed);
+    ShowRowProgress(100);
+    return true;
+  }
+  LogPrintf(&m_Log, "TCP_GetRouterResult's ElapsedTime = %d ms, Result = %d", elapsed, static_cast<int>(code));
+  m_ResultTextId = IDS_ROUTER_RESULT_FAIL;
+  ShowRowProgress(100);
+  return false;
+}
+
+bool UpgradeEngine::EraseRouterNvram() {
+  m_Row = MODULE_NONE;
+  ShowRowStatusId(IDS_ERASING_NVRAM, COLOUR_BLACK);
+  for (int attempt = 1; attempt <= 3; ++attempt) {
+    RouterUdpClient client(m_RouterIp, m_RouterPort);
+    if (RouterExchange(client, ROUTER_CMD_ERASE_NVRAM, m_RouterIp, m_RouterMac, 4000)) return true;
+    Clock::Sleep(1000);
+  }
+  return false;
+}
+
+bool UpgradeEngine::WaitForRouter(uint32_t timeoutMs) {
+  const uint64_t start = Clock::TickCount();
+  RouterUdpClient client(m_RouterIp, m_RouterPort);
+  for (;;) {
+    Clock::Sleep(2000);
+    if (RouterExchange(client, ROUTER_CMD_PING, m_RouterIp, m_RouterMac, 2000)) return true;
+    if (Clock::TickCount() - start > timeoutMs) return false;
+  }
+}
+
+bool UpgradeEngine::EnterForceLoad() {
+  ShowRowStatus("Enter Forcing Download Mode ...", COLOUR_BLACK);
+  RouterUdpClient client(m_RouterIp, m_RouterPort);
+  if (!RouterExchange(client, ROUTER_CMD_ENTER_FORCE_LOAD, m_RouterIp, m_RouterMac, 2000)) return false;
+  Clock::Sleep(2000);
+  m_ForceLoad = 1;
+  return true;
+}
+
+bool UpgradeEngine::LeaveForceLoad() {
+  LogPrintf(&m_Log, "Leave Forcing Download Mode ...");
+  RouterUdpClient client(m_RouterIp, m_RouterPort);
+  return RouterExchange(client, ROUTER_CMD_LEAVE_FORCE_LOAD, m_RouterIp, m_RouterMac, 2000);
+}
