@@ -1,0 +1,66 @@
+// Restarting the wireless module and waiting for it: the module restarts when
+// it switches to its downloader and after its image is written, and the
+// router in front of it may go quiet meanwhile. The handshakes here rewrite
+// m_InDownloader and m_Offline, on which the stages decide their next step.
+#include "engine/UpgradeEngine.h"
+#include "net/Clock.h"
+
+namespace {
+
+constexpr uint32_t ROUTER_WAIT_SHORT_MS = 10000;
+constexpr uint32_t ROUTER_WAIT_RESTART_MS = 60000;
+constexpr uint32_t SEND_TIMEOUT_MS = 3000;
+
+}  // namespace
+
+bool UpgradeEngine::RestartWirelessModule() {
+  ShowRowStatusId(IDS_RESTARTING, COLOUR_BLACK);
+  if (m_DiagCaller.DIAG_Reset()) return true;
+  m_ResultTextId = IDS_RESTART_FAILED;
+  return false;
+}
+
+bool UpgradeEngine::WaitHandshake() {
+  WaitForRouter(ROUTER_WAIT_SHORT_MS);
+  if (m_DiagCaller.DIAG_HandShake(0, &m_InDownloader, &m_Offline)) return true;
+  // A module that ignores the normal framing may still answer once the
+  // router forces it into its downloader.
+  if (EnterForceLoad()) {
+    WaitForRouter(ROUTER_WAIT_SHORT_MS);
+    if (m_DiagCaller.DIAG_HandShake(1, &m_InDownloader, &m_Offline)) return true;
+  }
+  m_ResultTextId = IDS_HANDSHAKE_FAILED;
+  return false;
+}
+
+bool UpgradeEngine::WaitModuleRestart() {
+  ShowRowStatusId(IDS_PREPARING_WIRELESS, COLOUR_BLACK);
+  ShowRowProgress(0);
+  if (!WaitForRouter(ROUTER_WAIT_RESTART_MS)) {
+    m_ResultTextId = IDS_RESTART_TIMEOUT;
+    LogPrintf(&m_Log, "Waiting: First Check Fail");
+    return false;
+  }
+  ShowRowProgress(30);
+  Clock::Sleep(6000);
+  ShowRowProgress(50);
+  if (!WaitForRouter(ROUTER_WAIT_RESTART_MS)) {
+    m_ResultTextId = IDS_RESTART_TIMEOUT;
+    LogPrintf(&m_Log, "Waiting: Second Check Fail");
+    return false;
+  }
+  ShowRowProgress(70);
+
+  // A lone flag ends whatever partial frame the module may still hold.
+  const uint8_t flag = 0x7E;
+  m_Channel.Send(1, &flag, 1, 0, SEND_TIMEOUT_MS);
+  for (int attempt = 1; attempt <= 3; ++attempt) {
+    if (m_DiagCaller.DIAG_HandShake(0, &m_InDownloader, &m_Offline)) {
+      ShowRowProgress(100);
+      return true;
+    }
+  }
+  m_ResultTextId = IDS_RESTART_TIMEOUT;
+  LogPrintf(&m_Log, "Waiting: Handshake failed");
+  return false;
+}

@@ -1,0 +1,61 @@
+// One upgrade pass over the five rows, on the upgrade thread: router images
+// in the order BOOT, APP, Customization, the NVRAM erase, the wireless
+// firmware, the dashboard; the first failing stage ends the pass. Whatever
+// happens, the pass ends the same way: leave the forcing download mode when a
+// wireless row took part, disconnect, write the log, tell the front end.
+#include "engine/UpgradeEngine.h"
+#include "net/Clock.h"
+#include "router/RouterUdpClient.h"
+
+namespace {
+
+constexpr const char* SEPARATOR_LINE = "++++++++++++++++++++++++++++++++++++++++++++++++++";
+constexpr uint32_t PAUSE_AFTER_STAGE_MS = 1000;
+
+}  // namespace
+
+int UpgradeEngine::RunUpgrade() {
+  m_StageStart = Clock::WallSeconds();
+  LogPrintf(&m_Log, "%s", FormatMac(m_RouterMac).c_str());
+  m_Busy = BUSY_UPGRADING;
+  m_ResultTextId = IDS_DOWNLOAD_OK;
+  m_Row = MODULE_NONE;
+  m_ForceLoad = 0;
+
+  // A stage that returns success shows success, even when an early
+  // handshake failed and left its id behind; the next row then starts clean.
+  auto showStageResult = [this](bool ok) {
+    if (ok) m_ResultTextId = IDS_DOWNLOAD_OK;
+    ShowRowResult();
+    return ok;
+  };
+
+  const bool wireless = Entry(MODULE_FIRMWARE).IsSelected() || Entry(MODULE_DASHBOARD).IsSelected();
+  if (Connect()) {
+    bool ok = true;
+    for (ModuleKind kind : {MODULE_BOOT, MODULE_APP, MODULE_CUSTOMIZATION}) {
+      if (!ok || !Entry(kind).IsSelected()) continue;
+      ok = showStageResult(UpgradeRouterImage(Entry(kind).m_Package));
+      if (ok) Clock::Sleep(PAUSE_AFTER_STAGE_MS);
+    }
+    if (ok && (Entry(MODULE_APP).IsSelected() || Entry(MODULE_CUSTOMIZATION).IsSelected())) {
+      ok = EraseRouterNvram();
+      if (ok) Clock::Sleep(PAUSE_AFTER_STAGE_MS);
+    }
+    if (ok && Entry(MODULE_FIRMWARE).IsSelected()) {
+      ok = showStageResult(UpgradeWirelessFirmware());
+      if (ok) Clock::Sleep(PAUSE_AFTER_STAGE_MS);
+    }
+    if (ok && Entry(MODULE_DASHBOARD).IsSelected()) {
+      showStageResult(UpgradeDashboard());
+    }
+  }
+
+  m_Busy = 0;
+  if (wireless) LeaveForceLoad();
+  Disconnect();
+  LogPrintf(&m_Log, "%s", SEPARATOR_LINE);
+  m_Log.Flush();
+  if (m_Notify) m_Notify(CTRL_UPGRADE_DONE);
+  return 0;
+}
