@@ -23,8 +23,11 @@ struct SimFaults {
   bool m_StartInDownloader = false;
   bool m_Offline = false;              // offline flag in the handshake reply
   int m_NvBackupReason = 0;            // 1..4: NV backup refused with this reason
+  // Restore status reply bytes 5 and 6. Left at 1,0 (and not forced) the
+  // module reports its own state: byte 5 = 1 when a backup exists, else 0.
   int m_RestoreStatus5 = 1;            // restore status reply byte 5
   int m_RestoreStatus6 = 0;            // restore status reply byte 6
+  bool m_RestoreStatusForced = false;  // report the two bytes above whatever the state
   int m_RestoreRefused = 0;            // NV restore requests refused (reason 4) N times
   int m_UnlockRefused = 0;             // first N unlocks refused (03 reply)
   int m_BlockRefusedAt = 0;            // block number (from 1, over the session) refused...
@@ -90,6 +93,8 @@ class GatewaySim {
   bool InDownloader() const;
   bool ForceLoad() const;
   std::string FirmwareVersion() const;
+  std::string DashboardVersion() const;
+  bool Restarting() const;             // the wireless module is restarting
 
  private:
   class Impl;

@@ -1,0 +1,14 @@
+// What the router itself remembers between requests, shared by its UDP and
+// TCP services and looked at by the wireless module when it restarts.
+#pragma once
+
+#include "sim/SimTime.h"
+
+struct RouterState {
+  // The forcing download mode: a module that restarts while it is set comes
+  // back in its downloader.
+  bool m_ForceLoad = false;
+  // The router does not answer pings before this time (a fault: the router
+  // restarting along with the module).
+  SimTime m_PingSilentUntil{};
+};
