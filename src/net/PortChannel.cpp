@@ -161,8 +161,8 @@ int PortChannel::Send(int raw, const uint8_t* data, uint32_t length, int leading
 
 int PortChannel::Receive(uint8_t* destination, uint32_t capacity, uint32_t* length,
                          uint32_t timeoutMs) {
-  if (!IsOpen()) return 0;
   *length = 0;
+  if (!IsOpen()) return 0;
   if (ReceiveThreadRunning()) return m_Queue.WaitReply(destination, capacity, length, timeoutMs);
   return ReadFrame(destination, capacity, length, timeoutMs);
 }
