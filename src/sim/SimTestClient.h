@@ -157,8 +157,8 @@ inline std::vector<uint8_t> RestoreStatus() { return Padded({0x4B, 0xC9, 0x21, 0
 inline std::vector<uint8_t> NvBackup() { return {0x4B, 0xC8, 0x1E, 0xFF, 0, 0, 0, 0}; }
 inline std::vector<uint8_t> NvRestore() { return {0x4B, 0xC8, 0x1E, 0xFF, 1, 1, 0, 0}; }
 inline std::vector<uint8_t> Unlock(const char* code = "QELUNLK1") {
-  std::vector<uint8_t> r{0x0B};
-  r.insert(r.end(), code, code + 8);
+  std::vector<uint8_t> r(9, 0x0B);
+  for (size_t i = 0; i < 8; ++i) r[1 + i] = static_cast<uint8_t>(code[i]);
   return r;
 }
 inline std::vector<uint8_t> Write(uint32_t address, const std::vector<uint8_t>& data) {
