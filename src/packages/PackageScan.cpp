@@ -31,7 +31,7 @@ std::string DirectoryPrefix(const std::string& directory) {
   std::error_code error;
   std::string prefix = directory.empty() ? std::string(".") : directory;
   const std::filesystem::path absolute = std::filesystem::absolute(prefix, error);
-  if (!error) prefix = absolute.string();
+  if (!error) prefix = absolute.lexically_normal().string();
   if (prefix.back() != '/') prefix += '/';
   return prefix;
 }
