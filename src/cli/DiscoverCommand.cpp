@@ -5,6 +5,7 @@
 
 #include "cli/Commands.h"
 #include "cli/CommonOptions.h"
+#include "cli/StderrNoticeSink.h"
 #include "router/DiscoverRouter.h"
 #include "router/RouterUdpClient.h"
 
@@ -14,6 +15,7 @@ constexpr const char* NO_ROUTER_TEXT = "No router is detected";
 
 int RunDiscover(const GatewayOptions& options) {
   ApplyGatewayOptions(options);
+  ScopedStderrNotices notices;
   uint8_t mac[6] = {};
   uint8_t ip[4] = {};
   if (!ParseIp(options.m_Broadcast, ip)) {
