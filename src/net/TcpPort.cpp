@@ -1,6 +1,8 @@
 #include "net/TcpPort.h"
 
 #include <fcntl.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/eventfd.h>
 #include <sys/socket.h>
@@ -95,6 +97,11 @@ int CTcpPort::OpenLocked(bool cancellable) {
   int zero = 0;
   setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &zero, sizeof zero);
   setsockopt(fd, SOL_SOCKET, SO_SNDBUF, &zero, sizeof zero);
+  // Requests go out at once: a small frame written right after another one
+  // (the unlock after its wake-up frame) must not wait for the peer's
+  // delayed acknowledgement.
+  int one = 1;
+  setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
   // All I/O on the socket is non-blocking behind poll(); the connect waits
   // for the system's own connect time-out like a blocking one would.
   fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) | O_NONBLOCK);
