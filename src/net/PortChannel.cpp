@@ -36,6 +36,8 @@ int PortChannel::Open(const std::string& address, int port, int kind) {
   if (m_Port) {
     Close();
     Clock::Sleep(REOPEN_PAUSE_MS);
+  } else {
+    StopReceiveThread();  // one started without a port must not see m_Port change
   }
   std::unique_ptr<INetPort> created = MakePort(kind);
   if (!created || !created->SetConfig(address, port) || !created->Open()) {
@@ -49,11 +51,13 @@ int PortChannel::Open(const std::string& address, int port, int kind) {
 
 int PortChannel::Close() {
   std::lock_guard<std::mutex> guard(m_Lock);
+  // Also without a port: a thread started on an unopened channel has ended
+  // by itself but must still be joined.
+  StopReceiveThread();
   if (!m_Port) {
     m_State.exchange(2);
     return 1;
   }
-  StopReceiveThread();
   const int result = m_Port->Close();
   // Deleted even when its socket failed to close; a second Close then marks
   // the channel closed.

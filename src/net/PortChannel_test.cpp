@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <memory>
 #include <thread>
 
 #include "log/SystemErrorText.h"
@@ -179,6 +180,15 @@ TEST_F(PortChannelTest, StopRightAfterStartEndsTheThread) {
     EXPECT_EQ(channel.StopReceiveThread(), 1);
   }
   EXPECT_FALSE(channel.ReceiveThreadRunning());
+}
+
+TEST_F(PortChannelTest, ThreadOnAnUnopenedChannelEndsAndIsJoined) {
+  auto unopened = std::make_unique<PortChannel>();
+  ASSERT_EQ(unopened->StartReceiveThread(), 1);
+  EXPECT_EQ(unopened->Close(), 1);
+  EXPECT_FALSE(unopened->ReceiveThreadRunning());
+  ASSERT_EQ(unopened->StartReceiveThread(), 1);
+  unopened.reset();  // the destructor joins it too
 }
 
 TEST_F(PortChannelTest, CloseStopsTheThreadAndReopenWorks) {
