@@ -1,10 +1,15 @@
 #include "router/RouterUdpClient.h"
 
 #include <gtest/gtest.h>
-#include <sys/resource.h>
+#include <linux/filter.h>
+#include <linux/seccomp.h>
+#include <sys/prctl.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <cstddef>
 #include <cstring>
 
 #include "diag/Hdlc.h"
@@ -256,29 +261,39 @@ class CapturedNotices : public INoticeSink {
   std::string m_Caption, m_Text;
 };
 
+// Makes every socket() call of this process fail with EACCES from now on.
+bool RefuseSockets() {
+  sock_filter filter[] = {
+      BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, nr)),
+      BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, __NR_socket, 0, 1),
+      BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ERRNO | EACCES),
+      BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW),
+  };
+  sock_fprog program{static_cast<unsigned short>(sizeof filter / sizeof filter[0]), filter};
+  return prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) == 0 &&
+         prctl(PR_SET_SECCOMP, SECCOMP_MODE_FILTER, &program) == 0;
+}
+
 TEST(RouterUdpClientNoticeTest, FailedOpenShowsItsNoticeAndSendsFail) {
-  // Without free descriptors the socket cannot be made; tried in a child so
-  // the limit does not reach the rest of the tests.
+  // Tried in a child, so the refusal does not reach the rest of the tests.
   const pid_t child = fork();
   ASSERT_GE(child, 0);
   if (child == 0) {
     CapturedNotices notices;
     SetNoticeSink(&notices);
-    rlimit none{0, 0};
-    getrlimit(RLIMIT_NOFILE, &none);
-    none.rlim_cur = 0;
-    setrlimit(RLIMIT_NOFILE, &none);
+    if (!RefuseSockets()) _exit(2);
     RouterUdpClient client(LOOPBACK, 1);
     uint8_t mac[6], ip[4];
     const bool sent = client.Discover(mac, ip, nullptr);
-    const bool ok = !client.m_PortReady && !sent && notices.m_Text == "m_UdpPort.Open() failed" &&
+    const bool ok = !client.m_PortReady && !sent && client.m_UdpPort.m_LastError == EACCES &&
+                    notices.m_Text == "m_UdpPort.Open() failed" &&
                     notices.m_Caption == program_invocation_short_name;
     _exit(ok ? 0 : 1);
   }
   int status = 0;
   waitpid(child, &status, 0);
   ASSERT_TRUE(WIFEXITED(status));
-  EXPECT_EQ(WEXITSTATUS(status), 0);
+  EXPECT_EQ(WEXITSTATUS(status), 0) << "2: the socket refusal could not be installed";
 }
 
 }  // namespace
