@@ -1,4 +1,93 @@
-// Placeholder until the command lands; registers nothing.
-#include "cli/Commands.h"
+// qel upgrade: the Check, and when it succeeds one upgrade pass, as the
+// window's two buttons do one after the other. The rows show their status
+// and progress live; at the end the five rows with their results.
+#include <unistd.h>
 
-void AddUpgradeCommand(CLI::App&, int*) {}
+#include <cstdio>
+#include <memory>
+
+#include "app/CheckProcedure.h"
+#include "app/ModuleTable.h"
+#include "cli/Commands.h"
+#include "cli/CommonOptions.h"
+#include "cli/SignalHold.h"
+#include "cli/StderrNoticeSink.h"
+#include "cli/TerminalModuleList.h"
+#include "cli/UpgradeReport.h"
+#include "engine/UpgradeEngine.h"
+#include "packages/PackageScan.h"
+
+namespace {
+
+// What a held Ctrl-C or kill says while the pass runs (the window's refusal
+// to close).
+void RefuseToStop(int) {
+  fprintf(stderr, "\n%s\n", LoadStringId(140));
+  fflush(stderr);
+}
+
+// A signal during the Check: the Check ends on its own; no pass follows.
+void StopAfterCheck(int) {
+  fprintf(stderr, "\nInterrupted: the upgrade will not start.\n");
+  fflush(stderr);
+}
+
+int RunUpgradeCommand(const GatewayOptions& options) {
+  ApplyGatewayOptions(options);
+  SignalHold hold;
+  ScopedStderrNotices notices;
+  const bool terminal = !options.m_Json && isatty(STDOUT_FILENO);
+  TerminalModuleList list(stdout, terminal);
+  ModuleTable& table = TheModuleTable();
+  table.LoadTypeNames();
+  UpgradeOutcome outcome;
+  std::string json;
+  {
+    // The engine's end writes any log lines still pending to the log file.
+    UpgradeEngine engine(&list, &table);
+    engine.m_RouterPort = options.m_Port;
+    CheckOptions check;
+    check.m_PackageDir = options.m_Dir.empty() ? GetModuleDirectory() : options.m_Dir;
+    check.m_Broadcast = options.m_Broadcast;
+    hold.Run([&] { outcome.m_CheckSucceeded = RunCheck(engine, list, check); }, StopAfterCheck);
+    const bool interrupted = hold.LastSignal() != 0;
+
+    if (!options.m_Json && !list.Rows().empty()) list.PrintTable();
+    if (outcome.m_CheckSucceeded && !interrupted) {
+      for (int kind = 0; kind < MODULE_COUNT; ++kind) outcome.m_Selected[kind] = table[kind].IsSelected();
+      if (!options.m_Json) {
+        printf("\n");
+        fflush(stdout);
+        list.SetLive(true);
+      }
+      outcome.m_UpgradeRan = true;
+      hold.Run([&] { engine.RunUpgrade(); }, RefuseToStop);
+      list.SetLive(false);
+      list.FinishLive();
+      if (!options.m_Json) {
+        printf("\n");
+        list.PrintTable();
+      }
+    }
+    outcome.m_Rows = list.Rows();
+    if (options.m_Json) json = UpgradeReportJson(outcome, engine.m_RouterMac, engine.m_RouterIp);
+  }
+  if (options.m_Json) printf("%s\n", json.c_str());
+  fflush(stdout);
+  if (hold.LastSignal() != 0 && !outcome.m_UpgradeRan) return 128 + hold.LastSignal();
+  return UpgradeSucceeded(outcome) ? 0 : 1;
+}
+
+}  // namespace
+
+void AddUpgradeCommand(CLI::App& app, int* exitCode) {
+  auto options = std::make_shared<GatewayOptions>();
+  CLI::App* command = app.add_subcommand(
+      "upgrade",
+      "Check, then upgrade every row whose package fits: the router's BOOT, APP and "
+      "Customization images, then the wireless module's firmware and dashboard. Ctrl-C is "
+      "held until the upgrade has ended. Exit status 0 when every selected row ended "
+      "\"Download successfully\".");
+  AddGatewayOptions(command, options.get(), true);
+  command->callback([options, exitCode] { *exitCode = RunUpgradeCommand(*options); });
+}

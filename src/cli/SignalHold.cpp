@@ -1,0 +1,40 @@
+#include "cli/SignalHold.h"
+
+#include <pthread.h>
+
+#include <atomic>
+#include <cerrno>
+#include <ctime>
+#include <thread>
+
+SignalHold::SignalHold() {
+  sigemptyset(&m_Held);
+  sigaddset(&m_Held, SIGINT);
+  sigaddset(&m_Held, SIGTERM);
+  pthread_sigmask(SIG_BLOCK, &m_Held, &m_OldMask);
+}
+
+SignalHold::~SignalHold() {
+  const timespec now{0, 0};
+  while (sigtimedwait(&m_Held, nullptr, &now) > 0) {
+  }
+  pthread_sigmask(SIG_SETMASK, &m_OldMask, nullptr);
+}
+
+void SignalHold::Run(const std::function<void()>& work, const std::function<void(int)>& onSignal) {
+  std::atomic<bool> done{false};
+  std::thread worker([&] {
+    work();
+    done = true;
+  });
+  // The worker's end is noticed within one slice; signals at once.
+  const timespec slice{0, 20 * 1000 * 1000};
+  while (!done) {
+    const int signal = sigtimedwait(&m_Held, nullptr, &slice);
+    if (signal > 0) {
+      m_LastSignal = signal;
+      onSignal(signal);
+    }
+  }
+  worker.join();
+}

@@ -1,0 +1,28 @@
+// What `qel upgrade` found and did, for its exit status and its JSON report:
+//   {"checkSucceeded":true,"upgradeRan":true,"succeeded":true,
+//    "router":{"mac":"02-51-E1-00-00-01","address":"127.0.0.1"},
+//    "rows":[{"row":0,"type":"...","currentVersion":"...","upgradeVersion":"...",
+//             "selected":true,"percent":"100%","status":"Download successfully (00:05)",
+//             "colour":"blue","result":"succeeded"}, ...]}
+// A row's result is "succeeded", "failed" (selected, but not "Download
+// successfully") or "skipped" (not selected).
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "cli/TerminalModuleList.h"
+
+struct UpgradeOutcome {
+  bool m_CheckSucceeded = false;
+  bool m_UpgradeRan = false;
+  bool m_Selected[5] = {};
+  std::vector<TerminalRow> m_Rows;
+};
+
+// The row's final status is "Download successfully" with its elapsed time.
+bool RowSucceeded(const TerminalRow& row);
+// The Check succeeded, the pass ran and every selected row succeeded.
+bool UpgradeSucceeded(const UpgradeOutcome& outcome);
+std::string UpgradeReportJson(const UpgradeOutcome& outcome, const uint8_t mac[6], const uint8_t ip[4]);
