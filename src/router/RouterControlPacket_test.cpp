@@ -14,9 +14,9 @@ using Bytes = std::vector<uint8_t>;
 TEST(RouterControlPacketTest, LayoutOfABeginPacket) {
   RouterControlPacket packet;
   memset(packet.m_Bytes, 0xEE, sizeof packet.m_Bytes);
-  packet.Set("Zyphex RUT Begin Download Pkt", 0x00123456);
+  packet.Set("QEL ROUTER BEGIN DOWNLOAD PKT", 0x00123456);
   EXPECT_EQ(packet.m_Bytes[0], 0xFF);
-  EXPECT_EQ(std::string(reinterpret_cast<char*>(packet.m_Bytes + 1), 29), "Zyphex RUT Begin Download Pkt");
+  EXPECT_EQ(std::string(reinterpret_cast<char*>(packet.m_Bytes + 1), 29), "QEL ROUTER BEGIN DOWNLOAD PKT");
   EXPECT_EQ(Bytes(packet.m_Bytes + 30, packet.m_Bytes + 34), (Bytes{0x56, 0x34, 0x12, 0x00}));
   EXPECT_EQ(Bytes(packet.m_Bytes + 34, packet.m_Bytes + 40), Bytes(6, 0));
   EXPECT_EQ(packet.Value(), 0x00123456u);
@@ -37,7 +37,7 @@ TEST(RouterControlPacketTest, ShortLongAndMissingMagic) {
 
 TEST(RouterControlPacketTest, EscapedValueSurvivesTheFrame) {
   RouterControlPacket packet;
-  packet.Set("Zyphex RUT Begin Download Pkt", 0x7D7E7D7E);
+  packet.Set("QEL ROUTER BEGIN DOWNLOAD PKT", 0x7D7E7D7E);
   uint8_t frame[HdlcMaxEncodedLength(ROUTER_CONTROL_PACKET_SIZE)];
   const uint32_t size = HdlcEncode(packet.m_Bytes, ROUTER_CONTROL_PACKET_SIZE, frame, 1);
   // Between the flags no raw 7E remains.
