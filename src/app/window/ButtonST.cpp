@@ -66,7 +66,7 @@ void CButtonST::DrawEdge(QPainter& painter, const ButtonState& state) {
   const QColor shadow = palette().color(QPalette::Dark);
   const QColor topLeft = state.m_Pressed ? shadow : light;
   const QColor bottomRight = state.m_Pressed ? light : shadow;
-  const QRect r = rect().adjusted(0, 0, -1, -1);
+  const QRect r = rect();
   painter.setPen(topLeft);
   painter.drawLine(r.topLeft(), r.topRight());
   painter.drawLine(r.topLeft(), r.bottomLeft());

@@ -19,6 +19,7 @@
 #include "app/window/LoopTest.h"
 #include "app/window/ModuleVersion.h"
 #include "app/window/WindowPlacement.h"
+#include "app/window/WindowResources.h"
 #include "net/Clock.h"
 #include "packages/PackageScan.h"
 
@@ -58,6 +59,7 @@ CQelOneClickDlg::~CQelOneClickDlg() {
 }
 
 void CQelOneClickDlg::InitDialog() {
+  InitWindowResources();
   m_Icon = QIcon(":/icons/app128.png");
   setWindowIcon(m_Icon);
   setMinimumSize(MIN_CLIENT_WIDTH, MIN_CLIENT_HEIGHT);
