@@ -131,6 +131,21 @@ TEST_F(DialogTest, CheckWithoutRouterShowsWarningAndLeavesRowsEmpty) {
   EXPECT_EQ(dialog.focusWidget(), &dialog.CheckButton());
 }
 
+TEST_F(DialogTest, EnterPressesTheDefaultCheckButton) {
+  MakePackage(m_Packages.Path(), MODULE_BOOT, "1.2.3.10");
+  StartSim();
+  CQelOneClickDlg& dialog = OpenDialog();
+  dialog.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&dialog));
+  ModalResponder responder;
+  QTest::keyClick(&dialog, Qt::Key_Return);
+  EXPECT_TRUE(dialog.CheckRunning());
+  ASSERT_TRUE(WaitIdle());
+  EXPECT_EQ(Cell(MODULE_BOOT, COL_STATUS), "Waiting for the upgrade");
+  EXPECT_EQ(Cell(MODULE_APP, COL_STATUS), "Not found");
+  EXPECT_TRUE(dialog.UpgradeButton().isEnabled());
+}
+
 TEST_F(DialogTest, CloseAsksAndOnlyYesCloses) {
   CQelOneClickDlg& dialog = OpenDialog();
   ModalResponder responder(QMessageBox::No);
