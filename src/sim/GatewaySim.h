@@ -3,6 +3,23 @@
 // module behind the router with its normal diagnostic mode and downloader.
 // It plays the gateway's side of every exchange, with faults to order, and
 // records what it received.
+//
+// Choices where the tool leaves the gateway free:
+// - Delays (install, restart, result delay, ping silence, the 1000 ms idle
+//   end of a short router image) are real time divided by m_TimeScale; the
+//   idle end never drops below 50 ms real, so a busy machine does not cut
+//   an image in two.
+// - One TCP connection is served at a time; a new one replaces the old.
+// - Replies on TCP are frames with a leading flag; refusals of the
+//   downloader are 3 bytes: 03, the request's command byte, 01.
+// - The downloader takes block writes only after a good unlock since its
+//   last start. Block numbers of the faults count accepted writes over the
+//   simulator's run, from 1; a refused write keeps its number.
+// - A restart out of the downloader into normal mode after block writes
+//   applies both m_NewFirmwareVersion and m_NewDashboardVersion (each when
+//   set): the wire does not say which image was written.
+// - NV restore succeeds unless refused by the fault; restore status reports
+//   the module's state (a backup exists: 1, 0) unless forced.
 #pragma once
 
 #include <cstdint>
@@ -30,12 +47,12 @@ struct SimFaults {
   bool m_RestoreStatusForced = false;  // report the two bytes above whatever the state
   int m_RestoreRefused = 0;            // NV restore requests refused (reason 4) N times
   int m_UnlockRefused = 0;             // first N unlocks refused (03 reply)
-  int m_BlockRefusedAt = 0;            // block number (from 1, over the session) refused...
+  int m_BlockRefusedAt = 0;            // block number (from 1, over the run) refused...
   int m_BlockRefusedTries = 0;         // ...this many times with a 03 reply
   bool m_ResetRefused = false;
   bool m_StaysInDownloader = false;    // comes back in the downloader after a reset
-  uint32_t m_PingSilentMs = 0;         // router silent to pings this long after a restart
-  int m_ConnectionResetAtBlock = 0;    // reset the TCP connection at this block write
+  uint32_t m_PingSilentMs = 0;         // router silent to pings this long after a restart begins
+  int m_ConnectionResetAtBlock = 0;    // reset the TCP connection at this block write (once)
   bool m_EraseNotAnswered = false;     // erase-NVRAM request not echoed
 };
 
