@@ -14,14 +14,14 @@
 
 #include "app/ModuleList.h"
 
-struct ListColumnSpec {
+struct ListColumnInfo {
   const char* m_Header;
   int m_WidthBasis;  // characters
   Qt::Alignment m_Alignment;
 };
 
 // The first column is shown left-aligned, as report views do.
-inline const ListColumnSpec LIST_COLUMNS[] = {
+inline const ListColumnInfo LIST_COLUMNS[] = {
     {"Type", 16, Qt::AlignLeft},
     {"Current Version", 15, Qt::AlignHCenter},
     {"Upgrade Version", 15, Qt::AlignHCenter},
