@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 #include <vector>
 
@@ -108,9 +109,7 @@ TEST(HdlcDecodeTest, DecodesInPlaceAndKeepsFcsAfterPayload) {
 TEST(HdlcDecodeTest, AnyChangedByteInvalidatesAFrameWithoutEscapes) {
   const Bytes payload = {0x10, 0x20, 0x30, 0x40, 0x50};
   const Bytes frame = Encode(payload, 1);
-  for (uint8_t b : frame) {
-    if (b == 0x7D) GTEST_SKIP() << "frame holds an escape";
-  }
+  ASSERT_EQ(std::count(frame.begin(), frame.end(), 0x7D), 0) << "the payload was chosen to need no escape";
   for (size_t i = 1; i + 1 < frame.size(); ++i) {
     for (int value = 0; value < 256; ++value) {
       if (value == frame[i] || value == 0x7D || value == 0x7E) continue;

@@ -4,10 +4,11 @@
 #include <sys/resource.h>
 #include <sys/stat.h>
 
+#include <cctype>
 #include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <ctime>
-#include <regex>
 #include <string>
 
 #include "support/TestSupport.h"
@@ -35,17 +36,23 @@ TEST(UpgradeLogTest, LineIsTimestampSpaceMessageCrLf) {
   EXPECT_EQ(LogPrintf(&log, "Execute#%d> Read Fail", 3), 1);
   const time_t after = time(nullptr);
   const std::string& line = log.Pending();
-  std::smatch match;
-  ASSERT_TRUE(std::regex_match(line, match,
-                               std::regex(R"((\d{4})-(\d\d)-(\d\d) (\d\d):(\d\d):(\d\d) Execute#3> Read Fail\r\n)")))
-      << line;
+  // "YYYY-MM-DD hh:mm:ss " is 20 characters, then the message right away.
+  ASSERT_EQ(line.size(), 20u + 20u + 2u) << line;
+  EXPECT_EQ(line.substr(19), " Execute#3> Read Fail\r\n");
+  for (size_t i : {0u, 1u, 2u, 3u, 5u, 6u, 8u, 9u, 11u, 12u, 14u, 15u, 17u, 18u}) {
+    EXPECT_TRUE(isdigit(static_cast<unsigned char>(line[i]))) << line;
+  }
+  EXPECT_EQ(line[4], '-');
+  EXPECT_EQ(line[7], '-');
+  EXPECT_EQ(line[10], ' ');
+  EXPECT_EQ(line[13], ':');
+  EXPECT_EQ(line[16], ':');
   struct tm stamp = {};
-  stamp.tm_year = std::stoi(match[1]) - 1900;
-  stamp.tm_mon = std::stoi(match[2]) - 1;
-  stamp.tm_mday = std::stoi(match[3]);
-  stamp.tm_hour = std::stoi(match[4]);
-  stamp.tm_min = std::stoi(match[5]);
-  stamp.tm_sec = std::stoi(match[6]);
+  ASSERT_EQ(sscanf(line.c_str(), "%d-%d-%d %d:%d:%d", &stamp.tm_year, &stamp.tm_mon, &stamp.tm_mday, &stamp.tm_hour,
+                   &stamp.tm_min, &stamp.tm_sec),
+            6);
+  stamp.tm_year -= 1900;
+  stamp.tm_mon -= 1;
   stamp.tm_isdst = -1;
   const time_t logged = mktime(&stamp);
   EXPECT_GE(logged, before - 1);
