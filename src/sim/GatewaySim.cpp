@@ -15,6 +15,7 @@
 #include <mutex>
 #include <thread>
 
+#include "packages/PackageBuilder.h"
 #include "sim/RouterState.h"
 #include "sim/RouterTcpService.h"
 #include "sim/RouterUdpService.h"
@@ -22,14 +23,8 @@
 #include "sim/SimSocket.h"
 #include "sim/WirelessModule.h"
 
-namespace {
-
-// The code packages carry by default ("QELUNLK1").
-const uint8_t SIM_DEFAULT_UNLOCK[8] = {'Q', 'E', 'L', 'U', 'N', 'L', 'K', '1'};
-
-}  // namespace
-
-SimOptions::SimOptions() { std::memcpy(m_UnlockCode, SIM_DEFAULT_UNLOCK, 8); }
+// The module expects the code that packages carry unless told otherwise.
+SimOptions::SimOptions() { std::memcpy(m_UnlockCode, DEFAULT_UNLOCK_CODE, 8); }
 
 class GatewaySim::Impl {
  public:
