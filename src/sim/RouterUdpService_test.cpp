@@ -35,7 +35,9 @@ TEST_F(RouterUdpTest, ShortVersionGivesA32ByteReply) {
 }
 
 TEST_F(RouterUdpTest, CommandsAreEchoedAndTheForceFlagFollows) {
-  Launch();
+  SimOptions options = TestOptions();
+  options.m_RestartMs = 15000;  // 150 ms real: room to see the module restarting
+  Launch(options);
   UdpClient udp;
   for (uint8_t code : {6, 10, 8}) EXPECT_EQ(udp.Exchange(RouterRecord(code), Port()), RouterRecord(code));
   EXPECT_FALSE(m_Sim->ForceLoad());

@@ -69,6 +69,7 @@ TEST_F(ModuleTest, DownloadCycleChangesModesAndVersion) {
   SimOptions options = TestOptions();
   options.m_NewFirmwareVersion = "2.2.0.0";
   options.m_NewDashboardVersion = "3.1.0.0";
+  options.m_RestartMs = 15000;  // 150 ms real: room to see the module restarting
   Launch(options);
   TcpClient tool(Port());
   ASSERT_EQ(tool.Exchange(NvBackup(), false), NvBackup());
