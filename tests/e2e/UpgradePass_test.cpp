@@ -7,7 +7,6 @@
 #include <unistd.h>
 
 #include <atomic>
-#include <regex>
 #include <thread>
 
 #include "diag/Hdlc.h"
@@ -58,14 +57,20 @@ class UpgradePassTest : public UpgradeFixture {
     return messages;
   }
 
+  // " (mm:ss)": the elapsed minutes within the hour and seconds.
+  static bool IsElapsedTime(const std::string& text) {
+    auto digit = [&](size_t i, char high) { return text[i] >= '0' && text[i] <= high; };
+    return text.size() == 8 && text.compare(0, 2, " (") == 0 && digit(2, '5') && digit(3, '9') && text[4] == ':' &&
+           digit(5, '5') && digit(6, '9') && text[7] == ')';
+  }
   static bool IsSuccess(const std::string& status) {
-    return std::regex_match(status, std::regex("Download successfully \\([0-5][0-9]:[0-5][0-9]\\)"));
+    const std::string text = Text(IDS_DOWNLOAD_OK);
+    return status.compare(0, text.size(), text) == 0 && IsElapsedTime(status.substr(text.size()));
   }
   void ExpectResult(int row, const std::string& text, uint32_t colour) {
     const std::string status = m_List.LastStatus(row);
     EXPECT_EQ(status.substr(0, text.size() + 2), text + " (") << "row " << row;
-    EXPECT_TRUE(std::regex_match(status.substr(text.size()), std::regex(" \\([0-5][0-9]:[0-5][0-9]\\)")))
-        << status;
+    EXPECT_TRUE(IsElapsedTime(status.substr(text.size()))) << status;
     EXPECT_EQ(m_List.LastColour(row), colour) << "row " << row;
   }
   void ExpectSucceeded(int row) {
