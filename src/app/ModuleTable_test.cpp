@@ -11,12 +11,12 @@ using testsupport::TempDir;
 
 // Writes a package of kind into dir and loads it into the table's entry.
 void LoadInto(ModuleTable& table, const TempDir& dir, ModuleKind kind, const std::string& version) {
-  PackageSpec spec;
-  spec.m_Kind = kind;
-  spec.m_Version = version;
-  spec.m_Units.push_back({0, std::vector<uint8_t>(64, 0x33)});
+  PackagePlan plan;
+  plan.m_Kind = kind;
+  plan.m_Version = version;
+  plan.m_Units.push_back({0, std::vector<uint8_t>(64, 0x33)});
   const std::string path = dir.File("kind" + std::to_string(kind) + ".bin");
-  ASSERT_TRUE(WritePackageFile(spec, path, nullptr));
+  ASSERT_TRUE(WritePackageFile(plan, path, nullptr));
   UpgradePackage& package = table[kind].m_Package;
   package.m_Loaded = false;
   package.m_Path = path;

@@ -26,12 +26,12 @@ const std::map<std::string, ModuleKind>& KindNames() {
 }
 
 int Make(const MakeOptions& options) {
-  PackageSpec spec;
-  spec.m_Kind = KindNames().at(options.m_Kind);
-  spec.m_Version = options.m_Version;
-  spec.m_ChunkSize = options.m_ChunkSize;
-  spec.m_ImageType = options.m_ImageType;
-  if (!options.m_Unlock.empty() && !ParseUnlockCode(options.m_Unlock, spec.m_Unlock)) {
+  PackagePlan plan;
+  plan.m_Kind = KindNames().at(options.m_Kind);
+  plan.m_Version = options.m_Version;
+  plan.m_ChunkSize = options.m_ChunkSize;
+  plan.m_ImageType = options.m_ImageType;
+  if (!options.m_Unlock.empty() && !ParseUnlockCode(options.m_Unlock, plan.m_Unlock)) {
     fprintf(stderr, "qel package make: --unlock needs 16 hex digits (8 bytes)\n");
     return 1;
   }
@@ -42,9 +42,9 @@ int Make(const MakeOptions& options) {
       fprintf(stderr, "qel package make: %s\n", reason.c_str());
       return 1;
     }
-    spec.m_Units.push_back(std::move(unit));
+    plan.m_Units.push_back(std::move(unit));
   }
-  return RunPackageMake(spec, options.m_Output, stdout);
+  return RunPackageMake(plan, options.m_Output, stdout);
 }
 
 void AddInfo(CLI::App* package, int* exitCode) {

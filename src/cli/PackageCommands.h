@@ -12,8 +12,8 @@
 // with the first reason. 0 when every file is a valid package, else 1.
 int RunPackageInfo(const std::vector<std::string>& files, FILE* out);
 
-// Writes spec as a package to path and says what it wrote. 0 or 1.
-int RunPackageMake(const PackageSpec& spec, const std::string& path, FILE* out);
+// Writes plan as a package to path and says what it wrote. 0 or 1.
+int RunPackageMake(const PackagePlan& plan, const std::string& path, FILE* out);
 
 // Scans directory (empty: the executable's) and prints the five rows.
 // 1 when the scan fails (its warning has been shown).

@@ -58,9 +58,9 @@ bool ParseUnlockCode(const std::string& hex, uint8_t code[8]) {
   return true;
 }
 
-int RunPackageMake(const PackageSpec& spec, const std::string& path, FILE* out) {
+int RunPackageMake(const PackagePlan& plan, const std::string& path, FILE* out) {
   std::string reason;
-  if (!WritePackageFile(spec, path, &reason)) {
+  if (!WritePackageFile(plan, path, &reason)) {
     fprintf(stderr, "qel package make: %s\n", reason.c_str());
     return 1;
   }
@@ -70,12 +70,12 @@ int RunPackageMake(const PackageSpec& spec, const std::string& path, FILE* out) 
   std::error_code error;
   const std::filesystem::path absolute = std::filesystem::absolute(path, error);
   check.m_Path = error ? path : absolute.string();
-  if (!check.Load() || check.m_Kind != spec.m_Kind) {
+  if (!check.Load() || check.m_Kind != plan.m_Kind) {
     fprintf(stderr, "qel package make: note: %s loads as %s, not as %s\n", path.c_str(),
-            check.m_Loaded ? ModuleTypeName(check.m_Kind) : "no package", ModuleTypeName(spec.m_Kind));
+            check.m_Loaded ? ModuleTypeName(check.m_Kind) : "no package", ModuleTypeName(plan.m_Kind));
   }
   const uintmax_t size = std::filesystem::file_size(path, error);
-  fprintf(out, "%s: %s, %zu unit(s), %ju bytes\n", path.c_str(), ModuleTypeName(spec.m_Kind), spec.m_Units.size(),
+  fprintf(out, "%s: %s, %zu unit(s), %ju bytes\n", path.c_str(), ModuleTypeName(plan.m_Kind), plan.m_Units.size(),
           error ? uintmax_t{0} : size);
   return 0;
 }

@@ -10,7 +10,7 @@
 
 const uint8_t DEFAULT_UNLOCK_CODE[8] = {'Q', 'E', 'L', 'U', 'N', 'L', 'K', '1'};
 
-PackageSpec::PackageSpec() { memcpy(m_Unlock, DEFAULT_UNLOCK_CODE, sizeof m_Unlock); }
+PackagePlan::PackagePlan() { memcpy(m_Unlock, DEFAULT_UNLOCK_CODE, sizeof m_Unlock); }
 
 namespace {
 
@@ -46,60 +46,60 @@ void PutU16(uint8_t* p, uint16_t value) {
 
 bool FitsU32(int64_t value) { return value >= 0 && value <= 0xFFFFFFFFll; }
 
-bool CheckSpec(const PackageSpec& spec, std::string* reason) {
-  if (spec.m_Kind < MODULE_BOOT || spec.m_Kind > MODULE_DASHBOARD) return Fail(reason, "no such kind");
-  if (spec.m_Version.size() >= VERSION_TEXT_SIZE) return Fail(reason, "version text longer than 83 bytes");
-  if (spec.m_Version.find('\0') != std::string::npos) return Fail(reason, "version text holds a NUL byte");
-  if (spec.m_ChunkSize == 0) return Fail(reason, "chunk size must not be 0");
-  if (spec.m_ImageType != -1 && !FitsU32(spec.m_ImageType)) return Fail(reason, "image type out of range");
-  if (spec.m_KindValue != -1 && !FitsU32(spec.m_KindValue)) return Fail(reason, "kind value out of range");
-  if (spec.m_Tag != -1 && !FitsU32(spec.m_Tag)) return Fail(reason, "tag out of range");
-  if (spec.m_Units.empty()) return Fail(reason, "a package needs at least one unit");
+bool CheckPlan(const PackagePlan& plan, std::string* reason) {
+  if (plan.m_Kind < MODULE_BOOT || plan.m_Kind > MODULE_DASHBOARD) return Fail(reason, "no such kind");
+  if (plan.m_Version.size() >= VERSION_TEXT_SIZE) return Fail(reason, "version text longer than 83 bytes");
+  if (plan.m_Version.find('\0') != std::string::npos) return Fail(reason, "version text holds a NUL byte");
+  if (plan.m_ChunkSize == 0) return Fail(reason, "chunk size must not be 0");
+  if (plan.m_ImageType != -1 && !FitsU32(plan.m_ImageType)) return Fail(reason, "image type out of range");
+  if (plan.m_KindValue != -1 && !FitsU32(plan.m_KindValue)) return Fail(reason, "kind value out of range");
+  if (plan.m_Tag != -1 && !FitsU32(plan.m_Tag)) return Fail(reason, "tag out of range");
+  if (plan.m_Units.empty()) return Fail(reason, "a package needs at least one unit");
   uint64_t total = PACKAGE_HEADER_SIZE;
-  for (size_t i = 0; i < spec.m_Units.size(); ++i) {
-    const uint64_t length = spec.m_Units[i].m_Data.size();
+  for (size_t i = 0; i < plan.m_Units.size(); ++i) {
+    const uint64_t length = plan.m_Units[i].m_Data.size();
     if (length == 0) return Fail(reason, "unit " + std::to_string(i + 1) + " has no data");
-    const uint64_t chunks = (length + spec.m_ChunkSize - 1) / spec.m_ChunkSize;
+    const uint64_t chunks = (length + plan.m_ChunkSize - 1) / plan.m_ChunkSize;
     total += UNIT_HEADER_SIZE + 2 * chunks + length + 3;
   }
   if (total >= MAX_PACKAGE_FILE_SIZE) return Fail(reason, "package would be 4 GiB or larger");
-  if (IsRouterKind(spec.m_Kind) && spec.m_Units[0].m_Data.size() < 16) {
+  if (IsRouterKind(plan.m_Kind) && plan.m_Units[0].m_Data.size() < 16) {
     return Fail(reason, "the first unit of a router package needs at least 16 bytes of data");
   }
   return true;
 }
 
-uint32_t ImageTypeOf(const PackageSpec& spec) {
-  if (spec.m_ImageType != -1) return static_cast<uint32_t>(spec.m_ImageType);
-  if (spec.m_Kind == MODULE_FIRMWARE) return 1;
-  if (spec.m_Kind == MODULE_DASHBOARD) return 3;
+uint32_t ImageTypeOf(const PackagePlan& plan) {
+  if (plan.m_ImageType != -1) return static_cast<uint32_t>(plan.m_ImageType);
+  if (plan.m_Kind == MODULE_FIRMWARE) return 1;
+  if (plan.m_Kind == MODULE_DASHBOARD) return 3;
   return 0;
 }
 
-uint32_t TagOf(const PackageSpec& spec) {
-  if (spec.m_Tag != -1) return static_cast<uint32_t>(spec.m_Tag);
-  return IsRouterKind(spec.m_Kind) ? UNIT_TAG_ROUTER : UNIT_TAG_WIRELESS;
+uint32_t TagOf(const PackagePlan& plan) {
+  if (plan.m_Tag != -1) return static_cast<uint32_t>(plan.m_Tag);
+  return IsRouterKind(plan.m_Kind) ? UNIT_TAG_ROUTER : UNIT_TAG_WIRELESS;
 }
 
 // Appends one unit: header, chunk checksum table, data, fill to 4 bytes.
-void AppendUnit(const PackageSpec& spec, size_t index, const std::vector<uint8_t>& data,
+void AppendUnit(const PackagePlan& plan, size_t index, const std::vector<uint8_t>& data,
                 std::vector<uint8_t>* out) {
   const uint32_t length = static_cast<uint32_t>(data.size());
-  const uint32_t chunkCount = static_cast<uint32_t>((uint64_t{length} + spec.m_ChunkSize - 1) / spec.m_ChunkSize);
+  const uint32_t chunkCount = static_cast<uint32_t>((uint64_t{length} + plan.m_ChunkSize - 1) / plan.m_ChunkSize);
 
   uint8_t header[UNIT_HEADER_SIZE] = {};
-  PutU32(header + UNIT_TAG, TagOf(spec));
+  PutU32(header + UNIT_TAG, TagOf(plan));
   PutU32(header + UNIT_HEADER_LENGTH, UNIT_HEADER_SIZE + 2 * chunkCount);
-  if (index == 0) memcpy(header + UNIT_UNLOCK, spec.m_Unlock, sizeof spec.m_Unlock);
-  PutU32(header + UNIT_LOAD_ADDRESS, spec.m_Units[index].m_LoadAddress);
+  if (index == 0) memcpy(header + UNIT_UNLOCK, plan.m_Unlock, sizeof plan.m_Unlock);
+  PutU32(header + UNIT_LOAD_ADDRESS, plan.m_Units[index].m_LoadAddress);
   PutU32(header + UNIT_DATA_LENGTH, length);
-  PutU32(header + UNIT_CHUNK_SIZE, spec.m_ChunkSize);
+  PutU32(header + UNIT_CHUNK_SIZE, plan.m_ChunkSize);
   PutU16(header + UNIT_HEADER_CRC, Crc16(header, UNIT_HEADER_SIZE));  // taken with the field zero
   out->insert(out->end(), header, header + UNIT_HEADER_SIZE);
 
   for (uint32_t i = 0; i < chunkCount; ++i) {
-    const uint64_t from = uint64_t{i} * spec.m_ChunkSize;
-    const uint64_t chunk = std::min<uint64_t>(spec.m_ChunkSize, length - from);
+    const uint64_t from = uint64_t{i} * plan.m_ChunkSize;
+    const uint64_t chunk = std::min<uint64_t>(plan.m_ChunkSize, length - from);
     uint8_t crc[2];
     PutU16(crc, Crc16(data.data() + from, static_cast<uint32_t>(chunk)));
     out->insert(out->end(), crc, crc + 2);
@@ -111,31 +111,31 @@ void AppendUnit(const PackageSpec& spec, size_t index, const std::vector<uint8_t
 
 }  // namespace
 
-bool BuildPackage(const PackageSpec& spec, std::vector<uint8_t>* out, std::string* reason) {
+bool BuildPackage(const PackagePlan& plan, std::vector<uint8_t>* out, std::string* reason) {
   if (!out) return Fail(reason, "no output");
-  if (!CheckSpec(spec, reason)) return false;
+  if (!CheckPlan(plan, reason)) return false;
   out->assign(PACKAGE_HEADER_SIZE, 0);
-  PutU32(out->data(), ImageTypeOf(spec));
-  memcpy(out->data() + VERSION_TEXT_OFFSET, spec.m_Version.data(), spec.m_Version.size());
+  PutU32(out->data(), ImageTypeOf(plan));
+  memcpy(out->data() + VERSION_TEXT_OFFSET, plan.m_Version.data(), plan.m_Version.size());
 
-  for (size_t i = 0; i < spec.m_Units.size(); ++i) {
-    if (i == 0 && IsRouterKind(spec.m_Kind)) {
+  for (size_t i = 0; i < plan.m_Units.size(); ++i) {
+    if (i == 0 && IsRouterKind(plan.m_Kind)) {
       // The reader takes the kind from bits 1-2 of this value, so it goes in
       // before the chunk checksums are computed.
-      std::vector<uint8_t> data = spec.m_Units[0].m_Data;
-      const int64_t value = spec.m_KindValue != -1 ? spec.m_KindValue : RouterKindValue(spec.m_Kind);
+      std::vector<uint8_t> data = plan.m_Units[0].m_Data;
+      const int64_t value = plan.m_KindValue != -1 ? plan.m_KindValue : RouterKindValue(plan.m_Kind);
       PutU32(data.data() + 12, static_cast<uint32_t>(value));
-      AppendUnit(spec, i, data, out);
+      AppendUnit(plan, i, data, out);
     } else {
-      AppendUnit(spec, i, spec.m_Units[i].m_Data, out);
+      AppendUnit(plan, i, plan.m_Units[i].m_Data, out);
     }
   }
   return true;
 }
 
-bool WritePackageFile(const PackageSpec& spec, const std::string& path, std::string* reason) {
+bool WritePackageFile(const PackagePlan& plan, const std::string& path, std::string* reason) {
   std::vector<uint8_t> bytes;
-  if (!BuildPackage(spec, &bytes, reason)) return false;
+  if (!BuildPackage(plan, &bytes, reason)) return false;
   FILE* file = fopen(path.c_str(), "wb");
   if (!file) return Fail(reason, "cannot create " + path + ": " + strerror(errno));
   const bool written = fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();

@@ -19,7 +19,7 @@ struct PackageUnit {
   std::vector<uint8_t> m_Data;  // must not be empty
 };
 
-struct PackageSpec {
+struct PackagePlan {
   ModuleKind m_Kind = MODULE_FIRMWARE;
   std::string m_Version;            // at most 83 bytes; "" states no version
   uint32_t m_ChunkSize = DEFAULT_CHUNK_SIZE;
@@ -29,12 +29,12 @@ struct PackageSpec {
   int64_t m_Tag = -1;               // -1: the tag of the kind's module; otherwise this tag
   uint8_t m_Unlock[8];              // first unit's unlock field
   std::vector<PackageUnit> m_Units;
-  PackageSpec();
+  PackagePlan();
 };
 
 // Builds the package bytes. For router kinds the kind bits are written into
 // bits 1-2 of the 32-bit value at offset 12 of the first unit's data (the
 // data must hold at least 16 bytes; those four bytes are overwritten).
-// Returns false (with a reason) when the spec cannot make a valid package.
-bool BuildPackage(const PackageSpec& spec, std::vector<uint8_t>* out, std::string* reason);
-bool WritePackageFile(const PackageSpec& spec, const std::string& path, std::string* reason);
+// Returns false (with a reason) when the plan cannot make a valid package.
+bool BuildPackage(const PackagePlan& plan, std::vector<uint8_t>* out, std::string* reason);
+bool WritePackageFile(const PackagePlan& plan, const std::string& path, std::string* reason);

@@ -32,15 +32,15 @@ class RecordingSink : public INoticeSink {
 };
 
 void WritePackage(const std::string& path, ModuleKind kind, const std::string& version) {
-  PackageSpec spec;
-  spec.m_Kind = kind;
-  spec.m_Version = version;
-  spec.m_ChunkSize = 32;
+  PackagePlan plan;
+  plan.m_Kind = kind;
+  plan.m_Version = version;
+  plan.m_ChunkSize = 32;
   std::vector<uint8_t> data(100);
   for (size_t i = 0; i < data.size(); ++i) data[i] = static_cast<uint8_t>(i * 3 + kind);
-  spec.m_Units.push_back({0x100, data});
+  plan.m_Units.push_back({0x100, data});
   std::string reason;
-  ASSERT_TRUE(WritePackageFile(spec, path, &reason)) << reason;
+  ASSERT_TRUE(WritePackageFile(plan, path, &reason)) << reason;
 }
 
 size_t Count(const std::string& text, const std::string& part) {
@@ -175,11 +175,11 @@ TEST_F(PackageScanTest, ZemtInTheDirectoryMakesATwoUnitImageTypeZeroADashboard) 
   TempDir outer;
   const std::string dir = outer.Path() + "/ZEMT-packages";
   ASSERT_EQ(mkdir(dir.c_str(), 0755), 0);
-  PackageSpec spec;
-  spec.m_Kind = MODULE_FIRMWARE;
-  spec.m_ImageType = 0;
-  spec.m_Units = {{0x10, std::vector<uint8_t>(40, 1)}, {0x20, std::vector<uint8_t>(40, 2)}};
-  ASSERT_TRUE(WritePackageFile(spec, dir + "/wireless.bin", nullptr));
+  PackagePlan plan;
+  plan.m_Kind = MODULE_FIRMWARE;
+  plan.m_ImageType = 0;
+  plan.m_Units = {{0x10, std::vector<uint8_t>(40, 1)}, {0x20, std::vector<uint8_t>(40, 2)}};
+  ASSERT_TRUE(WritePackageFile(plan, dir + "/wireless.bin", nullptr));
   ASSERT_TRUE(ScanPackages(m_Table, dir, &m_Log));
   EXPECT_TRUE(m_Table[MODULE_DASHBOARD].m_Package.m_Loaded);
   EXPECT_FALSE(m_Table[MODULE_FIRMWARE].m_Package.m_Loaded);

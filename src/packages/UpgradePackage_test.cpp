@@ -23,20 +23,20 @@ Bytes Pattern(size_t length, uint8_t seed) {
   return data;
 }
 
-PackageSpec Spec(ModuleKind kind, std::vector<size_t> unitLengths, uint32_t chunkSize = 64) {
-  PackageSpec spec;
-  spec.m_Kind = kind;
-  spec.m_Version = "V1.2.3";
-  spec.m_ChunkSize = chunkSize;
+PackagePlan Plan(ModuleKind kind, std::vector<size_t> unitLengths, uint32_t chunkSize = 64) {
+  PackagePlan plan;
+  plan.m_Kind = kind;
+  plan.m_Version = "V1.2.3";
+  plan.m_ChunkSize = chunkSize;
   uint8_t seed = 1;
-  for (size_t length : unitLengths) spec.m_Units.push_back({0x1000u * seed, Pattern(length, seed)}), ++seed;
-  return spec;
+  for (size_t length : unitLengths) plan.m_Units.push_back({0x1000u * seed, Pattern(length, seed)}), ++seed;
+  return plan;
 }
 
-Bytes Build(const PackageSpec& spec) {
+Bytes Build(const PackagePlan& plan) {
   Bytes bytes;
   std::string reason;
-  EXPECT_TRUE(BuildPackage(spec, &bytes, &reason)) << reason;
+  EXPECT_TRUE(BuildPackage(plan, &bytes, &reason)) << reason;
   return bytes;
 }
 
@@ -73,10 +73,10 @@ bool LoadBytes(const TempDir& dir, const std::string& name, const Bytes& bytes, 
 TEST(UpgradePackageTest, LoadsEveryKindWithUnitsExtentsAndVersion) {
   TempDir dir;
   for (ModuleKind kind : {MODULE_BOOT, MODULE_APP, MODULE_CUSTOMIZATION, MODULE_FIRMWARE, MODULE_DASHBOARD}) {
-    const PackageSpec spec = Spec(kind, {300, 17, 64});
+    const PackagePlan plan = Plan(kind, {300, 17, 64});
     UpgradePackage package;
     std::string reason;
-    ASSERT_TRUE(LoadBytes(dir, "p.bin", Build(spec), &package, &reason)) << reason;
+    ASSERT_TRUE(LoadBytes(dir, "p.bin", Build(plan), &package, &reason)) << reason;
     EXPECT_EQ(package.m_Kind, kind);
     EXPECT_EQ(package.VersionText(), "V1.2.3");
     ASSERT_EQ(package.UnitCount(), 3u);
@@ -87,11 +87,11 @@ TEST(UpgradePackageTest, LoadsEveryKindWithUnitsExtentsAndVersion) {
     EXPECT_EQ(package.ImageType(), kind == MODULE_FIRMWARE ? 1u : kind == MODULE_DASHBOARD ? 3u : 0u);
     EXPECT_EQ(memcmp(package.Unit(0).Unlock(), "QELUNLK1", 8), 0);
     for (size_t i = 0; i < 3; ++i) {
-      EXPECT_EQ(package.Unit(i).LoadAddress(), spec.m_Units[i].m_LoadAddress);
-      EXPECT_EQ(package.Extent(i).m_Length, spec.m_Units[i].m_Data.size());
+      EXPECT_EQ(package.Unit(i).LoadAddress(), plan.m_Units[i].m_LoadAddress);
+      EXPECT_EQ(package.Extent(i).m_Length, plan.m_Units[i].m_Data.size());
       EXPECT_EQ(package.Unit(i).ChunkSize(), 64u);
       // Router data has the kind value written over bytes 12-15 of unit 1.
-      const Bytes& data = spec.m_Units[i].m_Data;
+      const Bytes& data = plan.m_Units[i].m_Data;
       const size_t skip = (router && i == 0) ? 16 : 0;
       EXPECT_EQ(memcmp(package.UnitData(i) + skip, data.data() + skip, data.size() - skip), 0);
     }
@@ -100,7 +100,7 @@ TEST(UpgradePackageTest, LoadsEveryKindWithUnitsExtentsAndVersion) {
 
 TEST(UpgradePackageTest, RejectsFilesShorterThanOneUnitHeader) {
   TempDir dir;
-  const Bytes full = Build(Spec(MODULE_FIRMWARE, {40}));
+  const Bytes full = Build(Plan(MODULE_FIRMWARE, {40}));
   for (size_t length : {0u, 1u, 91u, 189u}) {
     UpgradePackage package;
     std::string reason;
@@ -118,7 +118,7 @@ TEST(UpgradePackageTest, RejectsFilesShorterThanOneUnitHeader) {
 
 TEST(UpgradePackageTest, RejectsEachBrokenUnitRuleWithItsReason) {
   TempDir dir;
-  const Bytes good = Build(Spec(MODULE_FIRMWARE, {100, 100}));
+  const Bytes good = Build(Plan(MODULE_FIRMWARE, {100, 100}));
   const size_t unit2 = 92 + 98 + 2 * 2 + 100 + 2;  // (98 + 4 + 100) % 4 == 2: two fill bytes
   ASSERT_EQ(GetU32(good, unit2), UNIT_TAG_WIRELESS);
   struct Case {
@@ -150,7 +150,7 @@ TEST(UpgradePackageTest, RejectsEachBrokenUnitRuleWithItsReason) {
 
 TEST(UpgradePackageTest, UnitsThatRunPastTheEndAreRejectedWithoutReadingThere) {
   TempDir dir;
-  const Bytes good = Build(Spec(MODULE_FIRMWARE, {100}, 16));  // 7 chunks
+  const Bytes good = Build(Plan(MODULE_FIRMWARE, {100}, 16));  // 7 chunks
   const size_t u = 92;
   std::string reason;
   {
@@ -203,13 +203,13 @@ TEST(UpgradePackageTest, UnitsThatRunPastTheEndAreRejectedWithoutReadingThere) {
 TEST(UpgradePackageTest, ChunkTableFollowsTheDataLength) {
   TempDir dir;
   UpgradePackage exact, oneMore;
-  ASSERT_TRUE(LoadBytes(dir, "exact.bin", Build(Spec(MODULE_FIRMWARE, {128}, 32)), &exact));
-  ASSERT_TRUE(LoadBytes(dir, "more.bin", Build(Spec(MODULE_FIRMWARE, {129}, 32)), &oneMore));
+  ASSERT_TRUE(LoadBytes(dir, "exact.bin", Build(Plan(MODULE_FIRMWARE, {128}, 32)), &exact));
+  ASSERT_TRUE(LoadBytes(dir, "more.bin", Build(Plan(MODULE_FIRMWARE, {129}, 32)), &oneMore));
   EXPECT_EQ(exact.Unit(0).HeaderLength(), 98u + 2 * 4);
   EXPECT_EQ(oneMore.Unit(0).HeaderLength(), 98u + 2 * 5);
   EXPECT_EQ(oneMore.Extent(0).m_Offset, exact.Extent(0).m_Offset + 2);
   // The last chunk of the longer unit holds one byte and is checked.
-  Bytes bytes = Build(Spec(MODULE_FIRMWARE, {129}, 32));
+  Bytes bytes = Build(Plan(MODULE_FIRMWARE, {129}, 32));
   bytes[92 + 98 + 10 + 128] ^= 0xFF;
   UpgradePackage broken;
   std::string reason;
@@ -221,17 +221,17 @@ TEST(UpgradePackageTest, FillOnlyWhereTheUnitEndIsNotAligned) {
   TempDir dir;
   // 98 + 2 x 1 + 100 = 200, a multiple of 4: the next unit follows directly.
   UpgradePackage aligned;
-  ASSERT_TRUE(LoadBytes(dir, "a.bin", Build(Spec(MODULE_FIRMWARE, {100, 8}, 128)), &aligned));
+  ASSERT_TRUE(LoadBytes(dir, "a.bin", Build(Plan(MODULE_FIRMWARE, {100, 8}, 128)), &aligned));
   EXPECT_EQ(aligned.Extent(1).m_Offset, 92u + 200u + 98u + 2u);
   // 98 + 2 + 101 = 201: three fill bytes.
   UpgradePackage filled;
-  ASSERT_TRUE(LoadBytes(dir, "f.bin", Build(Spec(MODULE_FIRMWARE, {101, 8}, 128)), &filled));
+  ASSERT_TRUE(LoadBytes(dir, "f.bin", Build(Plan(MODULE_FIRMWARE, {101, 8}, 128)), &filled));
   EXPECT_EQ(filled.Extent(1).m_Offset, 92u + 204u + 98u + 2u);
 }
 
 TEST(UpgradePackageTest, LastFillMayBeMissingButNothingElseMayFollow) {
   TempDir dir;
-  const Bytes full = Build(Spec(MODULE_FIRMWARE, {64, 61}));  // 98 + 2 + 61 = 161: 3 fill bytes
+  const Bytes full = Build(Plan(MODULE_FIRMWARE, {64, 61}));  // 98 + 2 + 61 = 161: 3 fill bytes
   ASSERT_EQ(full.size() % 4, 0u);
   for (size_t cut = 1; cut <= 3; ++cut) {
     UpgradePackage package;
@@ -249,12 +249,12 @@ TEST(UpgradePackageTest, LastFillMayBeMissingButNothingElseMayFollow) {
 
 TEST(UpgradePackageTest, EveryCoveredByteMattersAndNoOtherDoes) {
   TempDir dir;
-  const PackageSpec spec = Spec(MODULE_DASHBOARD, {37, 70}, 16);
-  const Bytes good = Build(spec);
+  const PackagePlan plan = Plan(MODULE_DASHBOARD, {37, 70}, 16);
+  const Bytes good = Build(plan);
   // Which bytes belong to a unit's header, table or data, and which are fill.
   std::vector<bool> covered(good.size(), false);
   size_t at = 92;
-  for (const PackageUnit& unit : spec.m_Units) {
+  for (const PackageUnit& unit : plan.m_Units) {
     const size_t chunks = (unit.m_Data.size() + 15) / 16;
     const size_t length = 98 + 2 * chunks + unit.m_Data.size();
     for (size_t i = 0; i < length; ++i) covered[at + i] = true;
@@ -284,7 +284,7 @@ TEST(UpgradePackageTest, EveryCoveredByteMattersAndNoOtherDoes) {
 
 TEST(UpgradePackageTest, VersionTextStopsAtItsFieldAndIsSanitized) {
   TempDir dir;
-  Bytes bytes = Build(Spec(MODULE_FIRMWARE, {10}));
+  Bytes bytes = Build(Plan(MODULE_FIRMWARE, {10}));
   for (size_t i = 8; i < 92; ++i) bytes[i] = 'A';  // no NUL in the 84 bytes
   UpgradePackage package;
   ASSERT_TRUE(LoadBytes(dir, "v.bin", bytes, &package));
@@ -311,11 +311,11 @@ TEST(UpgradePackageTest, RouterKindComesFromBitsOneAndTwoOfTheFirstUnitsData) {
                {1, MODULE_APP},           {3, MODULE_BOOT}, {8, MODULE_APP},           {0xFFFFFFF9, MODULE_APP},
                {0x80000004, MODULE_CUSTOMIZATION}};
   for (const auto& c : cases) {
-    PackageSpec spec = Spec(MODULE_APP, {32, 40});
-    spec.m_KindValue = c.m_Value;
+    PackagePlan plan = Plan(MODULE_APP, {32, 40});
+    plan.m_KindValue = c.m_Value;
     UpgradePackage package;
     std::string reason;
-    EXPECT_EQ(LoadBytes(dir, "r.bin", Build(spec), &package, &reason), c.m_Kind != MODULE_NONE) << c.m_Value;
+    EXPECT_EQ(LoadBytes(dir, "r.bin", Build(plan), &package, &reason), c.m_Kind != MODULE_NONE) << c.m_Value;
     EXPECT_EQ(package.m_Kind, c.m_Kind) << c.m_Value;
     if (c.m_Kind == MODULE_NONE) {
       EXPECT_EQ(reason, "router kind value 0x00000006 has bits 1-2 set to 3");
@@ -326,11 +326,11 @@ TEST(UpgradePackageTest, RouterKindComesFromBitsOneAndTwoOfTheFirstUnitsData) {
 TEST(UpgradePackageTest, RouterKindValueIsReadOnlyInsideTheFile) {
   TempDir dir;
   // A router image of one 8-byte unit: offset 12 of its data lies past the end.
-  PackageSpec spec = Spec(MODULE_FIRMWARE, {8});
-  spec.m_Tag = UNIT_TAG_ROUTER;
+  PackagePlan plan = Plan(MODULE_FIRMWARE, {8});
+  plan.m_Tag = UNIT_TAG_ROUTER;
   UpgradePackage package;
   std::string reason;
-  Bytes bytes = Build(spec);
+  Bytes bytes = Build(plan);
   EXPECT_FALSE(LoadBytes(dir, "tiny.bin", bytes, &package, &reason));
   EXPECT_EQ(reason, "unit 1: data ends before its kind value");
 }
@@ -338,10 +338,10 @@ TEST(UpgradePackageTest, RouterKindValueIsReadOnlyInsideTheFile) {
 TEST(UpgradePackageTest, WirelessKindFollowsImageTypeAndZemtRule) {
   TempDir dir;
   const auto load = [&](size_t units, int64_t imageType, const std::string& name) {
-    PackageSpec spec = Spec(MODULE_FIRMWARE, std::vector<size_t>(units, 20));
-    spec.m_ImageType = imageType;
+    PackagePlan plan = Plan(MODULE_FIRMWARE, std::vector<size_t>(units, 20));
+    plan.m_ImageType = imageType;
     UpgradePackage package;
-    LoadBytes(dir, name, Build(spec), &package);
+    LoadBytes(dir, name, Build(plan), &package);
     return package.m_Kind;
   };
   EXPECT_EQ(load(2, 1, "ZEMT.bin"), MODULE_FIRMWARE);
@@ -357,9 +357,9 @@ TEST(UpgradePackageTest, WirelessKindFollowsImageTypeAndZemtRule) {
   // The directory part of the path counts too.
   const std::string sub = dir.Path() + "/inZEMTdir";
   ASSERT_EQ(mkdir(sub.c_str(), 0755), 0);
-  PackageSpec spec = Spec(MODULE_FIRMWARE, {20, 20});
-  spec.m_ImageType = 0;
-  ASSERT_TRUE(WritePackageFile(spec, sub + "/p.bin", nullptr));
+  PackagePlan plan = Plan(MODULE_FIRMWARE, {20, 20});
+  plan.m_ImageType = 0;
+  ASSERT_TRUE(WritePackageFile(plan, sub + "/p.bin", nullptr));
   UpgradePackage package;
   package.m_Path = sub + "/p.bin";
   ASSERT_TRUE(package.Load());
@@ -368,11 +368,11 @@ TEST(UpgradePackageTest, WirelessKindFollowsImageTypeAndZemtRule) {
 
 TEST(UpgradePackageTest, UnknownTagIsNoPackage) {
   TempDir dir;
-  PackageSpec spec = Spec(MODULE_FIRMWARE, {20});
-  spec.m_Tag = 0x12345678;
+  PackagePlan plan = Plan(MODULE_FIRMWARE, {20});
+  plan.m_Tag = 0x12345678;
   UpgradePackage package;
   std::string reason;
-  EXPECT_FALSE(LoadBytes(dir, "tag.bin", Build(spec), &package, &reason));
+  EXPECT_FALSE(LoadBytes(dir, "tag.bin", Build(plan), &package, &reason));
   EXPECT_EQ(reason, "unit 1: tag 0x12345678 is neither a router nor a wireless module tag");
   EXPECT_EQ(package.m_Kind, MODULE_NONE);
 }
@@ -380,7 +380,7 @@ TEST(UpgradePackageTest, UnknownTagIsNoPackage) {
 TEST(UpgradePackageTest, LoadOnALoadedPackageReadsNothing) {
   TempDir dir;
   UpgradePackage package;
-  ASSERT_TRUE(LoadBytes(dir, "one.bin", Build(Spec(MODULE_BOOT, {40})), &package));
+  ASSERT_TRUE(LoadBytes(dir, "one.bin", Build(Plan(MODULE_BOOT, {40})), &package));
   const uint8_t* image = package.m_Image;
   package.m_Path = dir.File("missing.bin");
   EXPECT_TRUE(package.Load());
@@ -398,7 +398,7 @@ TEST(UpgradePackageTest, LoadOnALoadedPackageReadsNothing) {
 TEST(UpgradePackageTest, ResetReleasesTheViewButKeepsPathAndFlags) {
   TempDir dir;
   UpgradePackage package;
-  ASSERT_TRUE(LoadBytes(dir, "one.bin", Build(Spec(MODULE_APP, {40})), &package));
+  ASSERT_TRUE(LoadBytes(dir, "one.bin", Build(Plan(MODULE_APP, {40})), &package));
   const std::string path = package.m_Path;
   package.Reset();
   EXPECT_EQ(package.m_Image, nullptr);
@@ -448,7 +448,7 @@ TEST(UpgradePackageTest, DirectoriesAndFifosAreNoPackages) {
 TEST(UpgradePackageTest, FilesOfFourGibibytesOrMoreAreRefused) {
   TempDir dir;
   // A sparse file whose size's low 32 bits would look like a small package.
-  const Bytes good = Build(Spec(MODULE_FIRMWARE, {20}));
+  const Bytes good = Build(Plan(MODULE_FIRMWARE, {20}));
   const std::string path = dir.File("huge.bin");
   testsupport::WriteFile(path, good);
   for (uint64_t size : {uint64_t{1} << 32, (uint64_t{1} << 32) + good.size()}) {
@@ -481,8 +481,8 @@ TEST(ResourceDataTest, PlaceholdersAreAbsentAndTheTitleIsThere) {
 }
 
 TEST(ResourceDataTest, EmbeddedPackageTakesItsKindFromTheIdAndSkipsChecksums) {
-  PackageSpec spec = Spec(MODULE_FIRMWARE, {100, 30});
-  Bytes bytes = Build(spec);
+  PackagePlan plan = Plan(MODULE_FIRMWARE, {100, 30});
+  Bytes bytes = Build(plan);
   bytes[92 + 98 + 14 + 5] ^= 0xFF;  // a chunk checksum no longer matches
   SetResourceData(146, "BINARY", bytes.data(), static_cast<uint32_t>(bytes.size()));
   SetResourceData(145, "BINARY", bytes.data(), static_cast<uint32_t>(bytes.size()));

@@ -21,65 +21,17 @@
 #include "net/Clock.h"
 #include "router/DiscoverRouter.h"
 #include "router/RouterUdpClient.h"
+#include "support/NetNamespaces.h"
 #include "support/TestSupport.h"
 
 namespace {
 
 const uint8_t PEER_MAC[6] = {0x02, 0x51, 0x45, 0x4C, 0x00, 0x02};
 
-// Two namespaces with a veth pair between them, deleted again at the end.
-class NamespacePair {
- public:
-  NamespacePair() {
-    const std::string tag = "qel-" + std::to_string(getpid());
-    m_Client = tag + "-a";
-    m_Router = tag + "-b";
-    const int subnet = 1 + getpid() % 250;
-    m_Prefix = "10.213." + std::to_string(subnet) + ".";
-    m_Ok = Run("ip netns add " + m_Client) && Run("ip netns add " + m_Router) &&
-           Run("ip -n " + m_Client + " link add qel0 type veth peer name qel1 netns " + m_Router) &&
-           Run("ip -n " + m_Client + " addr add " + m_Prefix + "1/24 dev qel0") &&
-           Run("ip -n " + m_Router + " addr add " + m_Prefix + "2/24 dev qel1") &&
-           Run("ip -n " + m_Client + " link set lo up") && Run("ip -n " + m_Router + " link set lo up") &&
-           Run("ip -n " + m_Client + " link set qel0 up") && Run("ip -n " + m_Router + " link set qel1 up") &&
-           Run("ip -n " + m_Client + " route add default dev qel0");
-  }
-  ~NamespacePair() {
-    std::string ignored;
-    testsupport::RunCommand("ip netns del " + m_Client + " 2>/dev/null", &ignored);
-    testsupport::RunCommand("ip netns del " + m_Router + " 2>/dev/null", &ignored);
-  }
-  bool Ok() const { return m_Ok; }
-  const std::string& Failure() const { return m_Failure; }
-  const std::string& Client() const { return m_Client; }
-  const std::string& Router() const { return m_Router; }
-  std::string Address(int host) const { return m_Prefix + std::to_string(host); }
-
- private:
-  bool Run(const std::string& command) {
-    std::string output;
-    if (testsupport::RunCommand(command + " 2>&1", &output) == 0) return true;
-    m_Failure = command + ": " + output;
-    return false;
-  }
-
-  std::string m_Client, m_Router, m_Prefix, m_Failure;
-  bool m_Ok = false;
-};
-
-// Moves the calling (single-threaded, forked) process into a namespace.
-bool EnterNamespace(const std::string& name) {
-  const int fd = open(("/run/netns/" + name).c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return false;
-  const bool ok = setns(fd, CLONE_NEWNET) == 0;
-  close(fd);
-  return ok;
-}
-
 // The router's side: answers one discovery request, but only one that was
 // sent to 255.255.255.255. Exit status 0 when it answered.
 int RunResponder(const std::string& ns, const uint8_t address[4], int readyFd) {
-  if (!EnterNamespace(ns)) return 10;
+  if (!testsupport::EnterNetNamespace(ns)) return 10;
   const int fd = socket(AF_INET, SOCK_DGRAM, 0);
   const int one = 1;
   setsockopt(fd, IPPROTO_IP, IP_PKTINFO, &one, sizeof one);
@@ -129,7 +81,7 @@ int RunResponder(const std::string& ns, const uint8_t address[4], int readyFd) {
 
 // The tool's side: the same discovery the Check makes, default target and port.
 int RunClient(const std::string& ns, const uint8_t expected[4]) {
-  if (!EnterNamespace(ns)) return 20;
+  if (!testsupport::EnterNetNamespace(ns)) return 20;
   Clock::SetScale(10);
   uint8_t mac[6] = {}, ip[4] = {};
   std::string version;
@@ -145,18 +97,18 @@ int Wait(pid_t child) {
 }
 
 TEST(DiscoverNetnsTest, FindsTheRouterThroughTheLimitedBroadcast) {
-  NamespacePair namespaces;
+  testsupport::NetNamespaces namespaces("disc");
   ASSERT_TRUE(namespaces.Ok()) << "this test needs to create network namespaces (run as root "
                                   "with ip(8) available): "
                                << namespaces.Failure();
   uint8_t routerAddress[4];
-  ASSERT_TRUE(ParseIp(namespaces.Address(2), routerAddress));
+  ASSERT_TRUE(ParseIp(namespaces.GatewayAddress(), routerAddress));
 
   int ready[2];
   ASSERT_EQ(pipe(ready), 0);
   const pid_t responder = fork();
   ASSERT_GE(responder, 0);
-  if (responder == 0) _exit(RunResponder(namespaces.Router(), routerAddress, ready[1]));
+  if (responder == 0) _exit(RunResponder(namespaces.Gateway(), routerAddress, ready[1]));
   close(ready[1]);
   char byte = 0;
   pollfd p{ready[0], POLLIN, 0};
@@ -167,7 +119,7 @@ TEST(DiscoverNetnsTest, FindsTheRouterThroughTheLimitedBroadcast) {
   if (started) {
     const pid_t client = fork();
     ASSERT_GE(client, 0);
-    if (client == 0) _exit(RunClient(namespaces.Client(), routerAddress));
+    if (client == 0) _exit(RunClient(namespaces.Tool(), routerAddress));
     clientStatus = Wait(client);
   }
   if (!started || clientStatus != 0) kill(responder, SIGKILL);

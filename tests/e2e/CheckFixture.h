@@ -148,14 +148,14 @@ class CheckFixture : public ::testing::Test {
   // Writes a package of the kind with that version text into the package
   // directory.
   void AddPackage(ModuleKind kind, const std::string& version) {
-    PackageSpec spec;
-    spec.m_Kind = kind;
-    spec.m_Version = version;
+    PackagePlan plan;
+    plan.m_Kind = kind;
+    plan.m_Version = version;
     std::vector<uint8_t> data(64);
     for (size_t i = 0; i < data.size(); ++i) data[i] = static_cast<uint8_t>(i * 5 + kind);
-    spec.m_Units = {PackageUnit{0x00100000, data}};
+    plan.m_Units = {PackageUnit{0x00100000, data}};
     std::string reason;
-    ASSERT_TRUE(WritePackageFile(spec, m_PackageDir.File("module" + std::to_string(kind) + ".bin"), &reason))
+    ASSERT_TRUE(WritePackageFile(plan, m_PackageDir.File("module" + std::to_string(kind) + ".bin"), &reason))
         << reason;
   }
 

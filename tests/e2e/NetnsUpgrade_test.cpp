@@ -13,6 +13,7 @@
 #include <cstdio>
 
 #include "e2e/UpgradeFixture.h"
+#include "support/NetNamespaces.h"
 
 extern char** environ;
 
@@ -21,52 +22,13 @@ namespace {
 
 constexpr const char* SCALE = "50";
 
-// Two namespaces joined by a veth pair: the tool's (with a default route,
-// so the limited broadcast has a way out) and the gateway's.
-class GatewayNamespaces {
- public:
-  GatewayNamespaces() {
-    const std::string tag = "qelup-" + std::to_string(getpid());
-    m_Tool = tag + "-a";
-    m_Gateway = tag + "-b";
-    m_Prefix = "10.214." + std::to_string(1 + getpid() % 250) + ".";
-    m_Ok = Run("ip netns add " + m_Tool) && Run("ip netns add " + m_Gateway) &&
-           Run("ip -n " + m_Tool + " link add veth0 type veth peer name veth1 netns " + m_Gateway) &&
-           Run("ip -n " + m_Tool + " addr add " + m_Prefix + "2/24 dev veth0") &&
-           Run("ip -n " + m_Gateway + " addr add " + m_Prefix + "1/24 dev veth1") &&
-           Run("ip -n " + m_Tool + " link set lo up") && Run("ip -n " + m_Gateway + " link set lo up") &&
-           Run("ip -n " + m_Tool + " link set veth0 up") && Run("ip -n " + m_Gateway + " link set veth1 up") &&
-           Run("ip -n " + m_Tool + " route add default via " + m_Prefix + "1 dev veth0");
-  }
-  ~GatewayNamespaces() {
-    std::string ignored;
-    testsupport::RunCommand("ip netns del " + m_Tool + " 2>/dev/null", &ignored);
-    testsupport::RunCommand("ip netns del " + m_Gateway + " 2>/dev/null", &ignored);
-  }
-  bool Ok() const { return m_Ok; }
-  const std::string& Failure() const { return m_Failure; }
-  const std::string& Tool() const { return m_Tool; }
-  const std::string& Gateway() const { return m_Gateway; }
-
- private:
-  bool Run(const std::string& command) {
-    std::string output;
-    if (testsupport::RunCommand(command + " 2>&1", &output) == 0) return true;
-    m_Failure = command + ": " + output;
-    return false;
-  }
-
-  std::string m_Tool, m_Gateway, m_Prefix, m_Failure;
-  bool m_Ok = false;
-};
-
 // The simulator inside the gateway's namespace, stopped like Ctrl-C would.
 class SimulatorProcess {
  public:
   SimulatorProcess(const std::string& ns, const std::string& recordDir, const std::string& output) {
     const std::string sim = testsupport::BinDir() + "/qel-gateway-sim";
     const std::vector<std::string> args = {"ip",          "netns",        "exec",     ns,     sim,
-                                           "--interface", "veth1",        "--record", recordDir,
+                                           "--interface", testsupport::NetNamespaces::GATEWAY_DEVICE,        "--record", recordDir,
                                            "--time-scale", SCALE,         "--install-ms", "1000",
                                            "--restart-ms", "3000",        "--quiet"};
     std::vector<char*> argv;
@@ -102,7 +64,7 @@ class SimulatorProcess {
 };
 
 TEST(NetnsUpgradeTest, WholePassThroughTheLimitedBroadcastAndTheDefaultPort) {
-  GatewayNamespaces namespaces;
+  testsupport::NetNamespaces namespaces("up");
   ASSERT_TRUE(namespaces.Ok()) << "this test needs to create network namespaces (run as root with "
                                   "ip(8) available): "
                                << namespaces.Failure();
@@ -125,13 +87,13 @@ TEST(NetnsUpgradeTest, WholePassThroughTheLimitedBroadcastAndTheDefaultPort) {
                        {MODULE_DASHBOARD, "3.0.1.5", 0x00800000, 5000}};
   std::vector<uint8_t> data[MODULE_COUNT];
   for (const Made& package : made) {
-    PackageSpec spec;
-    spec.m_Kind = package.m_Kind;
-    spec.m_Version = package.m_Version;
-    spec.m_Units = {PackageUnit{package.m_Address, Pattern(package.m_Length, static_cast<uint8_t>(package.m_Kind))}};
+    PackagePlan plan;
+    plan.m_Kind = package.m_Kind;
+    plan.m_Version = package.m_Version;
+    plan.m_Units = {PackageUnit{package.m_Address, Pattern(package.m_Length, static_cast<uint8_t>(package.m_Kind))}};
     const std::string path = packages + "/p" + std::to_string(package.m_Kind) + ".bin";
     std::string reason;
-    ASSERT_TRUE(WritePackageFile(spec, path, &reason)) << reason;
+    ASSERT_TRUE(WritePackageFile(plan, path, &reason)) << reason;
     UpgradePackage loaded;
     loaded.m_Path = path;
     ASSERT_TRUE(loaded.Load());

@@ -37,12 +37,12 @@ class UpgradeCommandTest : public ::testing::Test {
     ASSERT_TRUE(m_Sim->Start());
   }
   void Write(ModuleKind kind, const std::string& version, std::vector<uint8_t> data, uint32_t address) {
-    PackageSpec spec;
-    spec.m_Kind = kind;
-    spec.m_Version = version;
-    spec.m_Units = {PackageUnit{address, data}};
+    PackagePlan plan;
+    plan.m_Kind = kind;
+    plan.m_Version = version;
+    plan.m_Units = {PackageUnit{address, data}};
     std::string reason;
-    ASSERT_TRUE(WritePackageFile(spec, Packages() + "/p" + std::to_string(kind) + ".bin", &reason)) << reason;
+    ASSERT_TRUE(WritePackageFile(plan, Packages() + "/p" + std::to_string(kind) + ".bin", &reason)) << reason;
     UpgradePackage package;
     package.m_Path = Packages() + "/p" + std::to_string(kind) + ".bin";
     ASSERT_TRUE(package.Load());

@@ -150,13 +150,13 @@ class UpgradeFixture : public ::testing::Test {
 
   // Writes a package of the kind and loads it into the table as selected.
   void AddPackage(ModuleKind kind, const std::vector<PackageUnit>& units) {
-    PackageSpec spec;
-    spec.m_Kind = kind;
-    spec.m_Version = "9.9.9.9";
-    spec.m_Units = units;
+    PackagePlan plan;
+    plan.m_Kind = kind;
+    plan.m_Version = "9.9.9.9";
+    plan.m_Units = units;
     const std::string path = m_Dir.File(std::string("pkg") + std::to_string(kind) + ".bin");
     std::string reason;
-    ASSERT_TRUE(WritePackageFile(spec, path, &reason)) << reason;
+    ASSERT_TRUE(WritePackageFile(plan, path, &reason)) << reason;
     ModuleEntry& entry = m_Table[kind];
     entry.m_Package.m_Path = path;
     entry.m_Package.m_Loaded = false;

@@ -93,12 +93,12 @@ inline std::vector<uint8_t> Pattern(size_t length, uint8_t seed) {
 
 // Writes one package of kind with version into dir.
 inline void MakePackage(const std::string& dir, ModuleKind kind, const std::string& version, size_t length = 9000) {
-  PackageSpec spec;
-  spec.m_Kind = kind;
-  spec.m_Version = version;
-  spec.m_Units = {PackageUnit{0x00100000, Pattern(length, static_cast<uint8_t>(kind * 40 + 3))}};
+  PackagePlan plan;
+  plan.m_Kind = kind;
+  plan.m_Version = version;
+  plan.m_Units = {PackageUnit{0x00100000, Pattern(length, static_cast<uint8_t>(kind * 40 + 3))}};
   std::string reason;
-  ASSERT_TRUE(WritePackageFile(spec, dir + "/pkg" + std::to_string(kind) + ".bin", &reason)) << reason;
+  ASSERT_TRUE(WritePackageFile(plan, dir + "/pkg" + std::to_string(kind) + ".bin", &reason)) << reason;
 }
 
 // Five packages that fit the simulator's default versions (router 1.2.3.4,
