@@ -13,6 +13,7 @@
 #include "log/UpgradeLog.h"
 #include "net/Clock.h"
 #include "net/PortChannel.h"
+#include "support/TestSupport.h"
 
 constexpr double DIAG_TEST_SCALE = 50;
 
@@ -35,15 +36,7 @@ class DiagFixture : public testing::Test {
   }
 
   // Log messages in order, timestamps ("YYYY-mm-dd HH:MM:SS ") cut off.
-  std::vector<std::string> Messages() const {
-    std::vector<std::string> messages;
-    const std::string& text = m_Log.Pending();
-    size_t start = 0;
-    for (size_t end; (end = text.find("\r\n", start)) != std::string::npos; start = end + 2) {
-      messages.push_back(text.substr(start + 20, end - start - 20));
-    }
-    return messages;
-  }
+  std::vector<std::string> Messages() const { return testsupport::LogMessages(m_Log.Pending()); }
 
   size_t RequestCount() const { return m_Peer ? m_Peer->Requests().size() : 0; }
 

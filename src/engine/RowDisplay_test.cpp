@@ -6,6 +6,7 @@
 #include "engine/ScopedTmpDir.h"
 #include "engine/UpgradeEngine.h"
 #include "net/Clock.h"
+#include "support/TestSupport.h"
 
 namespace {
 
@@ -32,15 +33,7 @@ class RowDisplayTest : public testing::Test {
   RowDisplayTest() { m_Engine = std::make_unique<UpgradeEngine>(&m_List); }
 
   // Log messages without their timestamps.
-  std::vector<std::string> Messages() const {
-    std::vector<std::string> messages;
-    const std::string& text = m_Engine->m_Log.Pending();
-    size_t start = 0;
-    for (size_t end; (end = text.find("\r\n", start)) != std::string::npos; start = end + 2) {
-      messages.push_back(text.substr(start + 20, end - start - 20));
-    }
-    return messages;
-  }
+  std::vector<std::string> Messages() const { return testsupport::LogMessages(m_Engine->m_Log.Pending()); }
 
   // ShowRowResult with the stage started seconds ago; the result text, which
   // may be one second later when the clock ticks over in between.

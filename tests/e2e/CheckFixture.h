@@ -181,15 +181,7 @@ class CheckFixture : public ::testing::Test {
     return count;
   }
   // Log messages without their timestamps.
-  std::vector<std::string> Messages() const {
-    std::vector<std::string> messages;
-    const std::string& text = m_Engine->m_Log.Pending();
-    size_t start = 0;
-    for (size_t end; (end = text.find("\r\n", start)) != std::string::npos; start = end + 2) {
-      messages.push_back(text.substr(start + 20, end - start - 20));
-    }
-    return messages;
-  }
+  std::vector<std::string> Messages() const { return testsupport::LogMessages(m_Engine->m_Log.Pending()); }
   bool Logged(const std::string& message) const {
     for (const std::string& line : Messages())
       if (line == message) return true;

@@ -46,16 +46,7 @@ class UpgradePassTest : public UpgradeFixture {
   }
 
   // The lines of the log file, without their timestamps.
-  std::vector<std::string> LogMessages() const {
-    std::vector<std::string> messages;
-    const std::string text = LogFile();
-    size_t start = 0;
-    for (size_t end = text.find("\r\n"); end != std::string::npos; end = text.find("\r\n", start)) {
-      messages.push_back(text.substr(start + 20, end - start - 20));  // "YYYY-MM-DD HH:MM:SS "
-      start = end + 2;
-    }
-    return messages;
-  }
+  std::vector<std::string> LogMessages() const { return testsupport::LogMessages(LogFile()); }
 
   // " (mm:ss)": the elapsed minutes within the hour and seconds.
   static bool IsElapsedTime(const std::string& text) {

@@ -71,6 +71,16 @@ std::string ReadText(const std::string& path) {
   return buffer.str();
 }
 
+std::vector<std::string> LogMessages(const std::string& text) {
+  constexpr size_t STAMP = 20;  // "YYYY-MM-DD HH:MM:SS "
+  std::vector<std::string> messages;
+  size_t start = 0;
+  for (size_t end; (end = text.find("\r\n", start)) != std::string::npos; start = end + 2) {
+    messages.push_back(end - start >= STAMP ? text.substr(start + STAMP, end - start - STAMP) : std::string());
+  }
+  return messages;
+}
+
 bool WaitUntil(const std::function<bool()>& condition, int realMs) {
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(realMs);
   while (std::chrono::steady_clock::now() < deadline) {

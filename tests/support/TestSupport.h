@@ -28,6 +28,10 @@ std::vector<uint8_t> ReadFile(const std::string& path);
 void WriteFile(const std::string& path, const std::vector<uint8_t>& bytes);
 std::string ReadText(const std::string& path);
 
+// The messages of log text (lines ending in CR LF), each without its
+// "YYYY-MM-DD HH:MM:SS " timestamp.
+std::vector<std::string> LogMessages(const std::string& text);
+
 // Polls condition every millisecond until it holds or realMs have passed.
 bool WaitUntil(const std::function<bool()>& condition, int realMs);
 
