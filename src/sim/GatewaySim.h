@@ -54,6 +54,7 @@ struct SimFaults {
   uint32_t m_PingSilentMs = 0;         // router silent to pings this long after a restart begins
   int m_ConnectionResetAtBlock = 0;    // reset the TCP connection at this block write (once)
   bool m_EraseNotAnswered = false;     // erase-NVRAM request not echoed
+  bool m_ForceLoadRefused = false;     // enter-forcing-download request not echoed (nothing changes)
 };
 
 struct SimOptions {

@@ -95,6 +95,7 @@ std::vector<uint8_t> RouterUdpService::Answer(const std::vector<uint8_t>& reques
       m_Recorder->Answer(event, "echo");
       return EncodeFrame(request, true);
     case CMD_ENTER_FORCE_LOAD:
+      if (faults.m_ForceLoadRefused) break;
       m_Router->m_ForceLoad = true;
       m_Recorder->Answer(event, "echo");
       m_Module->Restart(now, false, "forcing download mode");
@@ -113,6 +114,7 @@ std::vector<uint8_t> RouterUdpService::Answer(const std::vector<uint8_t>& reques
   }
   const char* why = code == CMD_DISCOVER      ? "no-discovery fault"
                     : code == CMD_ERASE_NVRAM ? "erase-silent fault"
+                    : code == CMD_ENTER_FORCE_LOAD ? "force-refused fault"
                                               : "ping-silent fault: router restarting";
   m_Recorder->Silent(event, why);
   return {};

@@ -85,6 +85,17 @@ TEST_F(RouterUdpTest, EraseSilentFault) {
   EXPECT_TRUE(Logged("udp -- erase-nvram not answered"));
 }
 
+TEST_F(RouterUdpTest, ForceRefusedFault) {
+  SimOptions options = TestOptions();
+  options.m_Faults.m_ForceLoadRefused = true;
+  Launch(options);
+  UdpClient udp;
+  EXPECT_TRUE(udp.Exchange(RouterRecord(7), Port(), QUIET_MS).empty());
+  EXPECT_FALSE(m_Sim->ForceLoad()) << "the router stays out of the forcing download mode";
+  EXPECT_EQ(udp.Exchange(RouterRecord(8), Port()), RouterRecord(8));
+  EXPECT_TRUE(Logged("udp -- enter-force-load not answered"));
+}
+
 TEST_F(RouterUdpTest, PingSilentAfterRestartFault) {
   SimOptions options = TestOptions();
   options.m_Faults.m_PingSilentMs = 20000;  // 200 ms real

@@ -124,6 +124,8 @@ const std::vector<FaultKind>& Kinds() {
        }},
       {"erase-silent", "", "erase-NVRAM requests get no answer",
        [](const std::string&, SimFaults* f) { return f->m_EraseNotAnswered = true; }},
+      {"force-refused", "", "requests to enter the forcing download mode get no answer and change nothing",
+       [](const std::string&, SimFaults* f) { return f->m_ForceLoadRefused = true; }},
   };
   return kinds;
 }

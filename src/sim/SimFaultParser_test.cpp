@@ -14,11 +14,11 @@ TEST(SimFaultParserTest, EveryFaultNameSetsItsField) {
        {"no-discovery", "zero-mac", "bad-fcs", "result-code=3", "no-result", "result-delay=500",
         "handshake-silent=2", "start-in-downloader", "offline", "nv-backup-reason=4",
         "restore-status=2,1", "restore-refused=3", "unlock-refused=1", "block-refused=5:3",
-        "reset-refused", "stays-in-downloader", "ping-silent=7000", "reset-at-block=9", "erase-silent"})
+        "reset-refused", "stays-in-downloader", "ping-silent=7000", "reset-at-block=9", "erase-silent", "force-refused"})
     EXPECT_TRUE(ApplyFault(text, &f, &error)) << text << ": " << error;
   EXPECT_TRUE(f.m_NoDiscoveryAnswer && f.m_ZeroMac && f.m_CorruptFcs && f.m_NoRouterResult);
   EXPECT_TRUE(f.m_StartInDownloader && f.m_Offline && f.m_ResetRefused && f.m_StaysInDownloader);
-  EXPECT_TRUE(f.m_EraseNotAnswered && f.m_RestoreStatusForced);
+  EXPECT_TRUE(f.m_EraseNotAnswered && f.m_RestoreStatusForced && f.m_ForceLoadRefused);
   EXPECT_EQ(f.m_RouterResultCode, 3);
   EXPECT_EQ(f.m_ResultDelayMs, 500u);
   EXPECT_EQ(f.m_HandshakeSilent, 2);

@@ -107,6 +107,20 @@ TEST_F(FirmwareStageTest, SilentModuleIsTakenForOneInItsDownloader) {
   EXPECT_EQ(Memory(FIRMWARE_ADDRESS), UnitBytes(MODULE_FIRMWARE));
 }
 
+TEST_F(FirmwareStageTest, SilentModuleBehindARouterRefusingTheForcingDownloadModeFailsTheWait) {
+  m_SimOptions.m_Faults.m_HandshakeSilent = 100;
+  m_SimOptions.m_Faults.m_ForceLoadRefused = true;
+  UpgradeEngine& engine = Ready(2000);
+  EXPECT_FALSE(engine.WaitHandshake());
+  EXPECT_EQ(engine.m_ResultTextId, IDS_HANDSHAKE_FAILED);
+  EXPECT_EQ(engine.m_InDownloader, 1);
+  EXPECT_EQ(engine.m_Offline, 1);
+  EXPECT_EQ(engine.m_ForceLoad, 0);
+  EXPECT_EQ(EventCount("enter-force-load"), 1u);
+  EXPECT_EQ(EventCount("handshake"), 3u) << "one handshake (three tries), no second one";
+  EXPECT_EQ(CountOf(Log(), "DIAG_HandShake: Write or Read Fail"), 1u);
+}
+
 TEST_F(FirmwareStageTest, NvBackupRefusedFailsWith125) {
   m_SimOptions.m_Faults.m_NvBackupReason = 2;
   UpgradeEngine& engine = Ready();
