@@ -17,7 +17,7 @@ constexpr uint32_t RETRY_PAUSE_MS = 200;
 int CDiagCaller::Execute(const uint8_t* request, uint32_t requestLength, uint32_t expectedLength,
                          int leadingFlag, uint32_t readTimeoutMs) {
   for (int attempt = 1; attempt <= EXECUTE_TRIES; ++attempt) {
-    if (!m_pChannel->Send(0, request, requestLength, leadingFlag, SEND_TIMEOUT_MS)) {
+    if (!m_pChannel->SendFrame(request, requestLength, leadingFlag, SEND_TIMEOUT_MS)) {
       LogPrintf(m_pLog, "Execute#%d> Write Fail", attempt);
     } else {
       // Bytes beyond a short reply read as 0xCD, never as a stale reply.

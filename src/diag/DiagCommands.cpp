@@ -166,7 +166,7 @@ int CDiagCaller::DIAG_Unlock(const uint8_t code[8]) {
   m_pChannel->ExpectReply(kDownloaderPattern, 1);
   // A lone handshake byte ahead of the unlock; nothing answers it.
   const uint8_t wake[] = {0x26};
-  m_pChannel->Send(0, wake, sizeof wake, 1, SEND_TIMEOUT_MS);
+  m_pChannel->SendFrame(wake, sizeof wake, 1, SEND_TIMEOUT_MS);
   uint8_t request[9] = {0x0B};
   memcpy(request + 1, code, 8);
   if (!Execute(request, sizeof request, 1, 1, WAIT_MS)) {

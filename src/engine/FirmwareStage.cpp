@@ -108,7 +108,7 @@ bool UpgradeEngine::DownloadImage(const UpgradePackage& package) {
 
       bool written = false;
       for (int attempt = 1; attempt <= 3 && !written; ++attempt) {
-        if (!frame || !m_Channel.Send(1, frame, frameLength, 0, SEND_TIMEOUT_MS)) {
+        if (!frame || !m_Channel.SendRaw(frame, frameLength, SEND_TIMEOUT_MS)) {
           LogPrintf(&m_Log, "DIAG_Write#%d> Write Fail", attempt);
           continue;
         }

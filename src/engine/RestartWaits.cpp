@@ -53,7 +53,7 @@ bool UpgradeEngine::WaitModuleRestart() {
 
   // A lone flag ends whatever partial frame the module may still hold.
   const uint8_t flag = 0x7E;
-  m_Channel.Send(1, &flag, 1, 0, SEND_TIMEOUT_MS);
+  m_Channel.SendRaw(&flag, 1, SEND_TIMEOUT_MS);
   for (int attempt = 1; attempt <= 3; ++attempt) {
     if (m_DiagCaller.DIAG_HandShake(0, &m_InDownloader, &m_Offline)) {
       ShowRowProgress(100);

@@ -7,8 +7,7 @@
 #include "diag/Hdlc.h"
 #include "net/Clock.h"
 #include "net/FrameAssembler.h"
-#include "net/TcpPort.h"
-#include "net/UdpPort.h"
+#include "net/PortFactory.h"
 
 namespace {
 
@@ -19,12 +18,6 @@ constexpr uint32_t FRAME_READ_PAUSE_MS = 100;
 // A UDP port has no Cancel, so its receive loop waits in bounded steps to
 // see the stop flag in time.
 constexpr uint32_t UNCANCELLABLE_READ_MS = 100;
-
-std::unique_ptr<INetPort> MakePort(int kind) {
-  if (kind == PORT_UDP) return std::make_unique<CUdpPort>();
-  if (kind == PORT_TCP) return std::make_unique<CTcpPort>();
-  return nullptr;
-}
 
 }  // namespace
 
@@ -151,10 +144,14 @@ uint8_t* PortChannel::SendBuffer() {
   return m_SendBuffer.get();
 }
 
-int PortChannel::Send(int raw, const uint8_t* data, uint32_t length, int leadingFlag,
-                      uint32_t timeoutMs) {
+int PortChannel::SendRaw(const uint8_t* data, uint32_t length, uint32_t timeoutMs) {
   if (!IsOpen()) return 0;
-  if (raw != 0) return m_Port->Write(data, length, timeoutMs);
+  return m_Port->Write(data, length, timeoutMs);
+}
+
+int PortChannel::SendFrame(const uint8_t* data, uint32_t length, int leadingFlag,
+                           uint32_t timeoutMs) {
+  if (!IsOpen()) return 0;
   // Larger payloads could overrun the buffer; none is sent in practice.
   if (HdlcMaxEncodedLength(length) > SEND_BUFFER_SIZE) return 0;
   uint8_t* buffer = SendBuffer();

@@ -40,9 +40,11 @@ class PortChannel {
   // Names the reply the next Receive waits for (up to 16 bytes) and clears a
   // match signalled before.
   void ExpectReply(const uint8_t* pattern, uint32_t length);
-  // raw != 0: writes data as it is. Otherwise encodes it as one frame into
-  // the send buffer (leading flag when leadingFlag != 0) and writes that.
-  int Send(int raw, const uint8_t* data, uint32_t length, int leadingFlag, uint32_t timeoutMs);
+  // Writes data as it is (raw image blocks, prebuilt write frames).
+  int SendRaw(const uint8_t* data, uint32_t length, uint32_t timeoutMs);
+  // Encodes data as one frame into the send buffer (with a leading flag when
+  // leadingFlag != 0) and writes that.
+  int SendFrame(const uint8_t* data, uint32_t length, int leadingFlag, uint32_t timeoutMs);
   // The newest queued frame matching the pattern (receive thread running),
   // else the first frame that decodes; cut to capacity.
   int Receive(uint8_t* destination, uint32_t capacity, uint32_t* length, uint32_t timeoutMs);

@@ -61,8 +61,8 @@ TEST_F(PortChannelTest, OpenFailsCleanly) {
 TEST_F(PortChannelTest, ClosedChannelRefusesAtOnce) {
   const uint8_t byte = 0x7E;
   const uint64_t start = Clock::TickCount();
-  EXPECT_EQ(channel.Send(1, &byte, 1, 0, 3000), 0);
-  EXPECT_EQ(channel.Send(0, &byte, 1, 1, 3000), 0);
+  EXPECT_EQ(channel.SendRaw(&byte, 1, 3000), 0);
+  EXPECT_EQ(channel.SendFrame(&byte, 1, 1, 3000), 0);
   EXPECT_TRUE(Receive(3000).empty());
   EXPECT_LT(Since(start), SLACK);
   EXPECT_EQ(channel.StopReceiveThread(), 1);
@@ -71,10 +71,10 @@ TEST_F(PortChannelTest, ClosedChannelRefusesAtOnce) {
 TEST_F(PortChannelTest, EncodedAndRawSends) {
   Connect(false);
   const Bytes payload = {0x4B, 0x7E, 0x7D, 0x01};
-  ASSERT_EQ(channel.Send(0, payload.data(), 4, 0, 3000), 1);
-  ASSERT_EQ(channel.Send(0, payload.data(), 4, 1, 3000), 1);
-  ASSERT_EQ(channel.Send(1, nullptr, 0, 1, 3000), 1);  // raw and empty: nothing sent
-  ASSERT_EQ(channel.Send(1, payload.data(), 2, 1, 3000), 1);  // raw: as it is, no flag
+  ASSERT_EQ(channel.SendFrame(payload.data(), 4, 0, 3000), 1);
+  ASSERT_EQ(channel.SendFrame(payload.data(), 4, 1, 3000), 1);
+  ASSERT_EQ(channel.SendRaw(nullptr, 0, 3000), 1);  // raw and empty: nothing sent
+  ASSERT_EQ(channel.SendRaw(payload.data(), 2, 3000), 1);  // raw: as it is, no flag
   const Bytes expected = Concat({Frame(payload, false), Frame(payload, true), {0x4B, 0x7E}});
   EXPECT_EQ(peer.Receive(expected.size()), expected);
   ASSERT_NE(channel.SendBuffer(), nullptr);
@@ -85,7 +85,7 @@ TEST_F(PortChannelTest, ReceiveThreadHandsOutTheMatchingFrame) {
   Connect(true);
   EXPECT_TRUE(channel.ReceiveThreadRunning());
   Expect({0x4B, 0xC9});
-  ASSERT_EQ(channel.Send(0, Bytes{0x4B, 0xC9, 0x03}.data(), 3, 0, 3000), 1);
+  ASSERT_EQ(channel.SendFrame(Bytes{0x4B, 0xC9, 0x03}.data(), 3, 0, 3000), 1);
   // An unrelated frame, then the reply behind a leading double flag.
   peer.Send(Concat({Frame({0x10, 0x20}), {0x7E}, Frame({0x4B, 0xC9, 0x03, 0x55})}));
   EXPECT_EQ(Receive(), (Bytes{0x4B, 0xC9, 0x03, 0x55}));
@@ -209,7 +209,7 @@ TEST_F(PortChannelTest, PeerResetIsRepairedUnderTheReceiveThread) {
   ASSERT_TRUE(peer.Accept());  // the receive thread re-connected
   Expect({0x4B});
   // Sends fail until the new socket is in place, which follows the accept.
-  ASSERT_TRUE(testsupport::WaitUntil([&] { return channel.Send(0, Bytes{0x4B}.data(), 1, 0, 3000) == 1; }, 2000));
+  ASSERT_TRUE(testsupport::WaitUntil([&] { return channel.SendFrame(Bytes{0x4B}.data(), 1, 0, 3000) == 1; }, 2000));
   EXPECT_EQ(peer.Receive(4), Frame({0x4B}, false));
   peer.Send(Frame({0x4B, 0x06}));
   EXPECT_EQ(Receive(), (Bytes{0x4B, 0x06}));
@@ -218,7 +218,7 @@ TEST_F(PortChannelTest, PeerResetIsRepairedUnderTheReceiveThread) {
 TEST_F(PortChannelTest, UdpChannelStopsInTimeThoughItsPortCannotBeCancelled) {
   testpeers::UdpResponder silent([](const Bytes&, int) { return std::vector<Bytes>{}; });
   ASSERT_EQ(channel.Open("127.0.0.1", silent.Port(), PORT_UDP), 1);
-  ASSERT_EQ(channel.Send(1, Bytes{0x01}.data(), 1, 0, 2000), 1);
+  ASSERT_EQ(channel.SendRaw(Bytes{0x01}.data(), 1, 2000), 1);
   ASSERT_EQ(channel.StartReceiveThread(), 1);
   const uint64_t start = Clock::TickCount();
   EXPECT_EQ(channel.StopReceiveThread(), 1);

@@ -10,6 +10,7 @@
 #include "log/Notice.h"
 #include "log/Utf8.h"
 #include "net/PeerAddress.h"
+#include "net/PortFactory.h"
 
 const uint8_t BROADCAST_IP[4] = {0xFF, 0xFF, 0xFF, 0xFF};
 const uint8_t ZERO_MAC[6] = {};
@@ -59,22 +60,22 @@ void RouterCommand::Set(uint8_t code, const uint8_t ip[4], const uint8_t mac[6])
   memcpy(m_Bytes + REPLY_MAC_OFFSET, mac, 6);
 }
 
-RouterUdpClient::RouterUdpClient(const uint8_t ip[4], int port) {
-  if (!m_UdpPort.SetConfig(FormatIp(ip), port)) {
+RouterUdpClient::RouterUdpClient(const uint8_t ip[4], int port) : m_UdpPort(MakePort(PORT_UDP)) {
+  if (!m_UdpPort->SetConfig(FormatIp(ip), port)) {
     ShowNotice(program_invocation_short_name, "m_UdpPort.SetConfig() failed");
     return;
   }
-  m_PortReady = m_UdpPort.Open() == 1;
+  m_PortReady = m_UdpPort->Open() == 1;
   if (!m_PortReady) ShowNotice(program_invocation_short_name, "m_UdpPort.Open() failed");
 }
 
-RouterUdpClient::~RouterUdpClient() { m_UdpPort.Close(); }
+RouterUdpClient::~RouterUdpClient() { m_UdpPort->Close(); }
 
 bool RouterUdpClient::SendFrame(const uint8_t* payload, uint32_t length, uint32_t timeoutMs) {
   if (HdlcMaxEncodedLength(length) > FRAME_BUFFER_SIZE) return false;
   uint8_t frame[FRAME_BUFFER_SIZE];
   const uint32_t size = HdlcEncode(payload, length, frame, 1);
-  return m_UdpPort.Write(frame, size, timeoutMs) == 1;
+  return m_UdpPort->Write(frame, size, timeoutMs) == 1;
 }
 
 bool RouterUdpClient::ReceiveFrame(uint8_t* destination, uint32_t capacity, uint32_t* length,
@@ -82,7 +83,7 @@ bool RouterUdpClient::ReceiveFrame(uint8_t* destination, uint32_t capacity, uint
   *length = 0;
   uint8_t datagram[FRAME_BUFFER_SIZE];
   uint32_t received = 0;
-  if (!m_UdpPort.Read(datagram, sizeof datagram, &received, timeoutMs)) return false;
+  if (!m_UdpPort->Read(datagram, sizeof datagram, &received, timeoutMs)) return false;
   // Decoded in place, then cut to the caller's room.
   const uint32_t decoded = HdlcDecode(datagram, received, datagram);
   const uint32_t count = decoded < capacity ? decoded : capacity;

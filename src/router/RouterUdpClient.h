@@ -7,7 +7,9 @@
 #include <cstdint>
 #include <string>
 
-#include "net/UdpPort.h"
+#include <memory>
+
+#include "net/INetPort.h"
 
 constexpr int ROUTER_UDP_PORT = 1280;
 constexpr uint32_t ROUTER_COMMAND_SIZE = 32;
@@ -54,7 +56,7 @@ class RouterUdpClient {
   // destination must hold 512 bytes.
   bool ReceiveFrame(uint8_t* destination, uint32_t capacity, uint32_t* length, uint32_t timeoutMs);
 
-  CUdpPort m_UdpPort;
+  std::unique_ptr<INetPort> m_UdpPort;
   bool m_PortReady = false;
   RouterCommand m_Request;
   RouterCommand m_Response;

@@ -70,7 +70,7 @@ bool UpgradeEngine::UpgradeRouterImage(const UpgradePackage& package) {
   uint32_t sent = 0;
   for (uint32_t block = 1; block <= blocks; ++block) {
     const uint32_t n = std::min(ROUTER_BLOCK_SIZE, length - sent);
-    if (!m_Channel.Send(1, image + sent, n, 0, SEND_TIMEOUT_MS)) {
+    if (!m_Channel.SendRaw(image + sent, n, SEND_TIMEOUT_MS)) {
       // Without a port there is no socket error to name.
       const std::string reason = (m_Channel.LastError() == 0 && !m_Channel.IsOpen())
                                      ? std::string("No connection to the router\r\n")
@@ -93,7 +93,7 @@ bool UpgradeEngine::SendBeginPacket(int type, uint32_t value) {
   packet.Set(BeginMagic(type), value);
 
   for (int attempt = 1; attempt <= 3; ++attempt) {
-    if (m_Channel.Send(0, packet.m_Bytes, sizeof packet.m_Bytes, 1, SEND_TIMEOUT_MS)) {
+    if (m_Channel.SendFrame(packet.m_Bytes, sizeof packet.m_Bytes, 1, SEND_TIMEOUT_MS)) {
       // The router needs this long to get ready for what follows.
       Clock::Sleep(2500);
       if (type == BEGIN_FWT_FORCE) m_ForceLoad = 1;

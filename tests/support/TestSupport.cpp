@@ -107,4 +107,23 @@ int RunCommand(const std::string& command, std::string* output) {
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
+ScopedEnv::ScopedEnv(const char* name, const char* value) : m_Name(name) {
+  const char* old = getenv(name);
+  m_HadOld = old != nullptr;
+  if (old) m_Old = old;
+  if (value) {
+    setenv(name, value, 1);
+  } else {
+    unsetenv(name);
+  }
+}
+
+ScopedEnv::~ScopedEnv() {
+  if (m_HadOld) {
+    setenv(m_Name.c_str(), m_Old.c_str(), 1);
+  } else {
+    unsetenv(m_Name.c_str());
+  }
+}
+
 }  // namespace testsupport

@@ -21,6 +21,18 @@ class TempDir {
   std::string m_Path;
 };
 
+// Sets an environment variable (unset when value is null) for as long as
+// the object lives, e.g. TMPDIR, where the engine writes its log.
+class ScopedEnv {
+ public:
+  ScopedEnv(const char* name, const char* value);
+  ~ScopedEnv();
+
+ private:
+  std::string m_Name, m_Old;
+  bool m_HadOld;
+};
+
 // A TCP and UDP port number on 127.0.0.1 that was free a moment ago.
 int FreePort();
 

@@ -1,0 +1,33 @@
+// The gateway simulator in-process on a free loopback port, at the clock
+// speed of the test. A test target that includes this links qelsim.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+
+#include "net/Clock.h"
+#include "sim/GatewaySim.h"
+#include "support/TestSupport.h"
+
+namespace testsupport {
+
+// Options for a simulator on a free port, with the program clock (this
+// process's and the simulator's) at scale.
+inline SimOptions TestSimOptions(double scale) {
+  Clock::SetScale(scale);
+  SimOptions options;
+  options.m_Port = FreePort();
+  options.m_TimeScale = scale;
+  return options;
+}
+
+// Starts a simulator, failing the test when it cannot.
+inline std::unique_ptr<GatewaySim> StartSim(const SimOptions& options) {
+  auto sim = std::make_unique<GatewaySim>(options);
+  EXPECT_TRUE(sim->Start()) << "simulator on port " << options.m_Port;
+  return sim;
+}
+
+}  // namespace testsupport
