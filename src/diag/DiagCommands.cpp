@@ -6,12 +6,10 @@
 #include "log/UpgradeLog.h"
 #include "log/Utf8.h"
 #include "net/PortChannel.h"
+#include "net/ProtocolTimes.h"
 
 namespace {
 
-constexpr uint32_t WAIT_MS = 3000;
-constexpr uint32_t HANDSHAKE_WAIT_MS = 6000;
-constexpr uint32_t SEND_TIMEOUT_MS = 3000;
 constexpr uint32_t HANDSHAKE_LENGTH = 133;
 constexpr uint32_t HANDSHAKE_MIN_REPLY = 16;
 constexpr uint32_t BOARD_VERSION_REPLY = 66;
@@ -52,7 +50,7 @@ int CDiagCaller::DIAG_HandShake(int leadingFlag, int* inDownloader, int* offline
   if (offline) *offline = 1;
   uint8_t request[HANDSHAKE_LENGTH] = {0x26, 0x00, 0x00, 0x25, 0xA7, 0x00, 0x06};
   m_pChannel->ExpectReply(request, 4);
-  if (!Execute(request, sizeof request, 0, leadingFlag, HANDSHAKE_WAIT_MS)) {
+  if (!Execute(request, sizeof request, 0, leadingFlag, HANDSHAKE_REPLY_TIMEOUT_MS)) {
     LogPrintf(m_pLog, "DIAG_HandShake: Write or Read Fail");
     return 0;
   }
@@ -80,7 +78,7 @@ int CDiagCaller::DIAG_HandShake(int leadingFlag, int* inDownloader, int* offline
 int CDiagCaller::DIAG_QueryBoardVersion(std::string* text) {
   const uint8_t request[] = {0x4B, 0xC9, 0x03, 0xFF};
   m_pChannel->ExpectReply(request, 4);
-  if (!Execute(request, sizeof request, BOARD_VERSION_REPLY, 0, WAIT_MS)) {
+  if (!Execute(request, sizeof request, BOARD_VERSION_REPLY, 0, DIAG_REPLY_TIMEOUT_MS)) {
     LogPrintf(m_pLog, "DIAG_QueryBoardVersion: Write or Read Fail");
     if (text) *text = FAILED_TO_READ;
     return 0;
@@ -94,7 +92,7 @@ int CDiagCaller::DIAG_QueryBoardVersion(std::string* text) {
 int CDiagCaller::DIAG_QueryISOVersion(std::string* text) {
   uint8_t request[36] = {0x4B, 0xC9, 0x24, 0xFF};
   m_pChannel->ExpectReply(request, 4);
-  if (!Execute(request, sizeof request, ISO_VERSION_REPLY, 0, WAIT_MS)) {
+  if (!Execute(request, sizeof request, ISO_VERSION_REPLY, 0, DIAG_REPLY_TIMEOUT_MS)) {
     LogPrintf(m_pLog, "DIAG_QueryISOVersion: Write or Read Fail");
     if (text) *text = FAILED_TO_READ;
     return 0;
@@ -112,7 +110,7 @@ int CDiagCaller::DIAG_QueryISOVersion(std::string* text) {
 int CDiagCaller::DIAG_SwitchToDownloader() {
   const uint8_t request[] = {0x3A};
   m_pChannel->ExpectReply(request, 1);
-  if (!Execute(request, sizeof request, 1, 0, WAIT_MS)) {
+  if (!Execute(request, sizeof request, 1, 0, DIAG_REPLY_TIMEOUT_MS)) {
     LogPrintf(m_pLog, "DIAG_SwitchToDownloader: Write or Read Fail");
     return 0;
   }
@@ -124,7 +122,7 @@ int CDiagCaller::DIAG_NV_BackupRestore(int backup) {
   const uint8_t mode = backup ? 0x00 : 0x01;
   const uint8_t request[] = {0x4B, 0xC8, 0x1E, 0xFF, mode, mode, 0x00, 0x00};
   m_pChannel->ExpectReply(request, 4);
-  if (!Execute(request, sizeof request, 8, 0, WAIT_MS)) {
+  if (!Execute(request, sizeof request, 8, 0, DIAG_REPLY_TIMEOUT_MS)) {
     LogPrintf(m_pLog, "%s: Write or Read Fail", name);
     return 0;
   }
@@ -136,7 +134,7 @@ int CDiagCaller::DIAG_NV_BackupRestore(int backup) {
 int CDiagCaller::DIAG_NV_QueryRestoreStatus() {
   uint8_t request[36] = {0x4B, 0xC9, 0x21, 0xFF};
   m_pChannel->ExpectReply(request, 4);
-  if (!Execute(request, sizeof request, 36, 0, WAIT_MS)) {
+  if (!Execute(request, sizeof request, 36, 0, DIAG_REPLY_TIMEOUT_MS)) {
     LogPrintf(m_pLog, "DIAG_NV_QueryRestoreStatus: Write or Read Fail");
     return 0;
   }
@@ -155,7 +153,7 @@ int CDiagCaller::DIAG_NV_QueryRestoreStatus() {
 int CDiagCaller::DIAG_ChangeMode(int mode) {
   const uint8_t request[] = {0x29, static_cast<uint8_t>(mode & 0xFF), 0x00};
   m_pChannel->ExpectReply(request, 3);
-  if (!Execute(request, sizeof request, 3, 0, WAIT_MS)) {
+  if (!Execute(request, sizeof request, 3, 0, DIAG_REPLY_TIMEOUT_MS)) {
     LogPrintf(m_pLog, "DIAG_ChangeMode: Write or Read Fail");
     return 0;
   }
@@ -169,7 +167,7 @@ int CDiagCaller::DIAG_Unlock(const uint8_t code[8]) {
   m_pChannel->SendFrame(wake, sizeof wake, 1, SEND_TIMEOUT_MS);
   uint8_t request[9] = {0x0B};
   memcpy(request + 1, code, 8);
-  if (!Execute(request, sizeof request, 1, 1, WAIT_MS)) {
+  if (!Execute(request, sizeof request, 1, 1, DIAG_REPLY_TIMEOUT_MS)) {
     LogPrintf(m_pLog, "DIAG_Unlock: Write or Read Fail");
     return 0;
   }
@@ -179,7 +177,7 @@ int CDiagCaller::DIAG_Unlock(const uint8_t code[8]) {
 int CDiagCaller::DIAG_Reset() {
   const uint8_t request[] = {0x0A};
   m_pChannel->ExpectReply(kDownloaderPattern, 1);
-  if (!Execute(request, sizeof request, 1, 1, WAIT_MS)) {
+  if (!Execute(request, sizeof request, 1, 1, DIAG_REPLY_TIMEOUT_MS)) {
     LogPrintf(m_pLog, "DIAG_Reset: Write or Read Fail");
     return 0;
   }

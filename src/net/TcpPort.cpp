@@ -12,12 +12,10 @@
 
 #include "log/SystemErrorText.h"
 #include "net/PeerAddress.h"
+#include "net/ProtocolTimes.h"
 #include "net/SocketWait.h"
 
 namespace {
-
-constexpr uint32_t FAILURE_PAUSE_MS = 100;
-constexpr uint32_t PEER_CLOSED_PAUSE_MS = 1500;
 
 bool IsConnectionLoss(int error) {
   return error == ECONNRESET || error == ECONNABORTED || error == EPIPE;
@@ -180,7 +178,7 @@ int CTcpPort::Write(const uint8_t* data, uint32_t length, uint32_t timeoutMs) {
     m_LastError = error;
     if (IsConnectionLoss(error)) {
       Reconnect(socket, false);
-      Clock::Sleep(FAILURE_PAUSE_MS);
+      Clock::Sleep(PORT_FAILURE_PAUSE_MS);
     }
     return 0;
   }
@@ -195,12 +193,12 @@ int CTcpPort::Read(uint8_t* buffer, uint32_t capacity, uint32_t* received, uint3
   *received = 0;
   SocketRef socket = CurrentSocket();
   if (!socket || m_CancelEvent < 0) {
-    Clock::Sleep(FAILURE_PAUSE_MS);
+    Clock::Sleep(PORT_FAILURE_PAUSE_MS);
     return 0;
   }
   if (capacity == 0) {
     m_LastError = EINVAL;
-    Clock::Sleep(FAILURE_PAUSE_MS);
+    Clock::Sleep(PORT_FAILURE_PAUSE_MS);
     return 0;
   }
   const uint64_t start = Clock::TickCount();
@@ -221,7 +219,7 @@ int CTcpPort::Read(uint8_t* buffer, uint32_t capacity, uint32_t* received, uint3
     if (error != EAGAIN && error != EWOULDBLOCK) {
       m_LastError = error;
       if (IsConnectionLoss(error)) Reconnect(socket, true);
-      Clock::Sleep(FAILURE_PAUSE_MS);
+      Clock::Sleep(PORT_FAILURE_PAUSE_MS);
       return 0;
     }
     const uint32_t remaining = RemainingMs(start, timeoutMs);
@@ -233,10 +231,10 @@ int CTcpPort::Read(uint8_t* buffer, uint32_t capacity, uint32_t* received, uint3
     } else {
       m_LastError = wait == SocketWait::TimedOut ? WAIT_TIMED_OUT : errno;
     }
-    Clock::Sleep(FAILURE_PAUSE_MS);
+    Clock::Sleep(PORT_FAILURE_PAUSE_MS);
     return 0;
   }
   m_LastError = ECANCELED;
-  Clock::Sleep(FAILURE_PAUSE_MS);
+  Clock::Sleep(PORT_FAILURE_PAUSE_MS);
   return 0;
 }

@@ -11,6 +11,7 @@
 #include "log/Utf8.h"
 #include "net/PeerAddress.h"
 #include "net/PortFactory.h"
+#include "net/ProtocolTimes.h"
 
 const uint8_t BROADCAST_IP[4] = {0xFF, 0xFF, 0xFF, 0xFF};
 const uint8_t ZERO_MAC[6] = {};
@@ -20,8 +21,6 @@ namespace {
 
 constexpr uint32_t FRAME_BUFFER_SIZE = 512;
 constexpr uint32_t DISCOVERY_REPLY_SIZE = 1024;
-constexpr uint32_t SEND_TIMEOUT_MS = 2000;
-constexpr uint32_t DISCOVERY_REPLY_TIMEOUT_MS = 3000;
 constexpr uint32_t REPLY_IP_OFFSET = 1;
 constexpr uint32_t REPLY_MAC_OFFSET = 5;
 constexpr uint32_t REPLY_TEXT_OFFSET = 11;
@@ -94,7 +93,7 @@ bool RouterUdpClient::ReceiveFrame(uint8_t* destination, uint32_t capacity, uint
 
 bool RouterUdpClient::Discover(uint8_t mac[6], uint8_t ip[4], std::string* text) {
   m_Request.Set(ROUTER_CMD_DISCOVER, ZERO_IP, ZERO_MAC);
-  if (!SendFrame(m_Request.m_Bytes, ROUTER_COMMAND_SIZE, SEND_TIMEOUT_MS)) return false;
+  if (!SendFrame(m_Request.m_Bytes, ROUTER_COMMAND_SIZE, UDP_SEND_TIMEOUT_MS)) return false;
   uint8_t reply[DISCOVERY_REPLY_SIZE];
   for (;;) {
     uint32_t length = 0;
@@ -114,7 +113,7 @@ bool RouterUdpClient::Discover(uint8_t mac[6], uint8_t ip[4], std::string* text)
 }
 
 bool RouterUdpClient::Exchange(uint32_t timeoutMs) {
-  if (!SendFrame(m_Request.m_Bytes, ROUTER_COMMAND_SIZE, SEND_TIMEOUT_MS)) return false;
+  if (!SendFrame(m_Request.m_Bytes, ROUTER_COMMAND_SIZE, UDP_SEND_TIMEOUT_MS)) return false;
   uint8_t answer[FRAME_BUFFER_SIZE];
   uint32_t length = 0;
   if (!ReceiveFrame(answer, sizeof answer, &length, timeoutMs)) return false;

@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "net/ProtocolTimes.h"
 #include "sim/SimRecorder.h"
 #include "sim/SimSocket.h"
 #include "sim/WirelessModule.h"
@@ -20,7 +21,6 @@ constexpr size_t VALUE_OFFSET = 30;
 const char MAGIC_RUT_BEGIN[] = "Zyphex RUT Begin Download Pkt";
 const char MAGIC_FWT_BEGIN[] = "Zyphex FWT Begin Download Pkt";
 const char MAGIC_FWT_FORCE[] = "Zyphex FWT Force Download Pkt";
-constexpr int SEND_TIMEOUT_MS = 3000;
 
 bool HasMagic(const std::vector<uint8_t>& packet, const char* magic) {
   return std::memcmp(&packet[1], magic, MAGIC_LENGTH) == 0;
@@ -176,7 +176,7 @@ SimClock::duration RouterTcpService::IdleLimit() const {
 
 void RouterTcpService::Send(const std::vector<uint8_t>& payload) {
   const std::vector<uint8_t> frame = EncodeFrame(payload, true);
-  if (!SendAll(m_Connection, frame.data(), frame.size(), SEND_TIMEOUT_MS))
+  if (!SendAll(m_Connection, frame.data(), frame.size(), static_cast<int>(SEND_TIMEOUT_MS)))
     Drop(false, "the answer could not be sent");
 }
 
