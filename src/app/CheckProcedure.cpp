@@ -8,15 +8,6 @@
 #include "packages/PackageScan.h"
 #include "router/DiscoverRouter.h"
 
-namespace {
-
-constexpr int IDS_NO_ROUTER = 137;
-constexpr int IDS_VERSION_MISMATCH = 153;
-constexpr int IDS_WAITING_UPGRADE = 155;
-constexpr int IDS_NOT_FOUND = 158;
-
-}  // namespace
-
 bool RunCheck(UpgradeEngine& engine, IModuleList& list, const CheckOptions& options) {
   ModuleTable& table = *engine.m_Table;
   list.DeleteAllRows();

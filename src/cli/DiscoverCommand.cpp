@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <memory>
 
+#include "app/StringIds.h"
 #include "cli/Commands.h"
 #include "cli/CommonOptions.h"
 #include "cli/StderrNoticeSink.h"
@@ -10,8 +11,6 @@
 #include "router/RouterUdpClient.h"
 
 namespace {
-
-constexpr const char* NO_ROUTER_TEXT = "No router is detected";
 
 int RunDiscover(const GatewayOptions& options) {
   ApplyGatewayOptions(options);
@@ -25,7 +24,7 @@ int RunDiscover(const GatewayOptions& options) {
   }
   std::string version;
   if (!DiscoverRouter(options.m_Broadcast, options.m_Port, mac, ip, &version)) {
-    printf("%s\n", NO_ROUTER_TEXT);
+    printf("%s\n", LoadStringId(IDS_NO_ROUTER));
     return 1;
   }
   printf("MAC:     %s\n", FormatMac(mac).c_str());

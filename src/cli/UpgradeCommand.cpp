@@ -22,7 +22,7 @@ namespace {
 // What a held Ctrl-C or kill says while the pass runs (the window's refusal
 // to close).
 void RefuseToStop(int) {
-  fprintf(stderr, "\n%s\n", LoadStringId(140));
+  fprintf(stderr, "\n%s\n", LoadStringId(IDS_UPGRADE_IN_PROCESS));
   fflush(stderr);
 }
 

@@ -119,18 +119,13 @@ bool UpgradePackage::LoadFromResource(uint32_t resourceId) {
   m_Image = data;
   m_Size = size;
   if (!ParseUnits(nullptr)) return false;
-  ModuleKind kind;
-  switch (resourceId) {
-    case 144: kind = MODULE_APP; break;
-    case 145: kind = MODULE_DASHBOARD; break;
-    case 146: kind = MODULE_FIRMWARE; break;
-    case 147: kind = MODULE_CUSTOMIZATION; break;
-    case 148: kind = MODULE_BOOT; break;
-    default: return false;
+  for (int kind = 0; kind < MODULE_COUNT; ++kind) {
+    if (PACKAGE_RESOURCE_IDS[kind] != resourceId) continue;
+    m_Kind = static_cast<ModuleKind>(kind);
+    m_Loaded = true;
+    return true;
   }
-  m_Kind = kind;
-  m_Loaded = true;
-  return true;
+  return false;
 }
 
 void UpgradePackage::Reset() {

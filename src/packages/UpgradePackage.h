@@ -69,7 +69,8 @@ class UpgradePackage {
   // Load, telling in *reason (when not null) the first rule the file broke.
   // The scan uses the silent Load; `qel package info` uses this.
   bool LoadWithReason(std::string* reason);
-  // Loads from the program's own embedded package of that id (144 to 148).
+  // Loads from the program's own embedded package of that id (one of
+  // PACKAGE_RESOURCE_IDS), which also names its kind.
   bool LoadFromResource(uint32_t resourceId);
   // Empties the units, sets m_Kind to MODULE_NONE and unmaps a file view.
   // Leaves m_Path, m_ResourceId and m_Loaded alone.
@@ -112,6 +113,20 @@ class UpgradePackage {
   uint32_t m_Size = 0;      // bytes at m_Image
   size_t m_MapLength = 0;   // length of the file mapping, 0 when none
 };
+
+// Ids of the program's own embedded data: a package slot per module kind
+// ("BINARY") and the window title ("STRING").
+enum ResourceId : uint32_t {
+  IDR_PACKAGE_APP = 144,
+  IDR_PACKAGE_DASHBOARD = 145,
+  IDR_PACKAGE_FIRMWARE = 146,
+  IDR_PACKAGE_CUSTOMIZATION = 147,
+  IDR_PACKAGE_BOOT = 148,
+  IDR_TITLE = 150,
+};
+// The package slot of each module kind, by kind.
+constexpr ResourceId PACKAGE_RESOURCE_IDS[MODULE_COUNT] = {
+    IDR_PACKAGE_BOOT, IDR_PACKAGE_APP, IDR_PACKAGE_CUSTOMIZATION, IDR_PACKAGE_FIRMWARE, IDR_PACKAGE_DASHBOARD};
 
 // The program's own embedded data by numeric id and type ("BINARY", "STRING").
 // Missing data and 0- or 1-byte placeholders yield null.
