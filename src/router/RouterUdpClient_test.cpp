@@ -285,7 +285,7 @@ TEST(RouterUdpClientNoticeTest, FailedOpenShowsItsNoticeAndSendsFail) {
     RouterUdpClient client(LOOPBACK, 1);
     uint8_t mac[6], ip[4];
     const bool sent = client.Discover(mac, ip, nullptr);
-    const bool ok = !client.m_PortReady && !sent && client.m_UdpPort.m_LastError == EACCES &&
+    const bool ok = !client.m_PortReady && !sent && client.m_UdpPort->m_LastError == EACCES &&
                     notices.m_Text == "m_UdpPort.Open() failed" &&
                     notices.m_Caption == program_invocation_short_name;
     _exit(ok ? 0 : 1);
