@@ -53,7 +53,7 @@ bool CTcpPort::IsCurrent(const SocketRef& socket) const {
 bool CTcpPort::IsConnected() const { return CurrentSocket() != nullptr; }
 
 int CTcpPort::SetConfig(const std::string& address, int port) {
-  // The limited broadcast reads as INADDR_NONE and is refused with the rest.
+  // The limited broadcast is refused with the texts that are no address.
   return MakePeer(address, port, &m_Peer) ? 1 : 0;
 }
 

@@ -1,15 +1,11 @@
 #include "router/RouterUdpClient.h"
 
-#include <arpa/inet.h>
-
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
 
 #include "diag/Hdlc.h"
 #include "log/Notice.h"
 #include "log/Utf8.h"
-#include "net/PeerAddress.h"
 #include "net/PortFactory.h"
 #include "net/ProtocolTimes.h"
 
@@ -26,31 +22,6 @@ constexpr uint32_t REPLY_MAC_OFFSET = 5;
 constexpr uint32_t REPLY_TEXT_OFFSET = 11;
 
 }  // namespace
-
-std::string FormatIp(const uint8_t ip[4]) {
-  char text[16];
-  snprintf(text, sizeof text, "%d.%d.%d.%d", ip[0], ip[1], ip[2], ip[3]);
-  return text;
-}
-
-std::string FormatMac(const uint8_t mac[6]) {
-  char text[18];
-  snprintf(text, sizeof text, "%02X-%02X-%02X-%02X-%02X-%02X", mac[0], mac[1], mac[2], mac[3],
-           mac[4], mac[5]);
-  return text;
-}
-
-bool ParseIp(const std::string& text, uint8_t ip[4]) {
-  if (text.empty() || text.size() > MAX_ADDRESS_TEXT || text.find('\0') != std::string::npos) {
-    return false;
-  }
-  // inet_aton reads the same forms as the ports' parser and, unlike it,
-  // can return the limited broadcast.
-  in_addr address{};
-  if (inet_aton(text.c_str(), &address) == 0) return false;
-  memcpy(ip, &address.s_addr, 4);
-  return true;
-}
 
 void RouterCommand::Set(uint8_t code, const uint8_t ip[4], const uint8_t mac[6]) {
   memset(m_Bytes, 0, sizeof m_Bytes);

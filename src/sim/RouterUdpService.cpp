@@ -6,6 +6,7 @@
 
 #include <cstring>
 
+#include "net/AddressText.h"
 #include "sim/SimFrame.h"
 #include "sim/SimRecorder.h"
 #include "sim/SimSocket.h"
@@ -37,7 +38,7 @@ std::string CommandName(uint8_t code) {
 
 std::string RecordDetail(const std::vector<uint8_t>& request) {
   if (request.size() < TEXT_OFFSET) return "(" + std::to_string(request.size()) + " bytes)";
-  return "ip=" + Ipv4Text(&request[1]) + " mac=" + MacText(&request[5]);
+  return "ip=" + FormatIp(&request[1]) + " mac=" + FormatMac(&request[5]);
 }
 
 }  // namespace
@@ -128,7 +129,7 @@ std::vector<uint8_t> RouterUdpService::DiscoveryReply(size_t event) {
   std::memcpy(&reply[1], m_ReportedIp, 4);
   if (!faults.m_ZeroMac) std::memcpy(&reply[5], m_Options.m_Mac, 6);
   std::memcpy(&reply[TEXT_OFFSET], text.data(), text.size());
-  m_Recorder->Answer(event, "ip=" + Ipv4Text(&reply[1]) + " mac=" + MacText(&reply[5]) +
+  m_Recorder->Answer(event, "ip=" + FormatIp(&reply[1]) + " mac=" + FormatMac(&reply[5]) +
                                 " version=" + text + (faults.m_CorruptFcs ? " (bad FCS)" : ""));
   return EncodeFrame(reply.data(), reply.size(), true, faults.m_CorruptFcs);
 }

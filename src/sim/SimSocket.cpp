@@ -2,7 +2,6 @@
 
 #include <arpa/inet.h>
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
 #include <ifaddrs.h>
 #include <netinet/in.h>
@@ -12,6 +11,8 @@
 #include <unistd.h>
 
 #include <chrono>
+
+#include "net/AddressText.h"
 
 namespace {
 
@@ -61,7 +62,7 @@ int OpenTcpListener(const uint8_t ip[4], int port, std::string* error) {
   std::memcpy(&address.sin_addr.s_addr, ip, 4);
   address.sin_port = htons(static_cast<uint16_t>(port));
   if (bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || listen(fd, 8) != 0) {
-    Fail(error, "TCP socket: cannot listen on " + Ipv4Text(ip) + ":" + std::to_string(port));
+    Fail(error, "TCP socket: cannot listen on " + FormatIp(ip) + ":" + std::to_string(port));
     close(fd);
     return -1;
   }
@@ -120,17 +121,4 @@ void CloseWithReset(int fd) {
 void CloseFd(int* fd) {
   if (*fd >= 0) close(*fd);
   *fd = -1;
-}
-
-std::string Ipv4Text(const uint8_t ip[4]) {
-  char text[16];
-  std::snprintf(text, sizeof text, "%d.%d.%d.%d", ip[0], ip[1], ip[2], ip[3]);
-  return text;
-}
-
-std::string MacText(const uint8_t mac[6]) {
-  char text[18];
-  std::snprintf(text, sizeof text, "%02X-%02X-%02X-%02X-%02X-%02X", mac[0], mac[1], mac[2], mac[3],
-                mac[4], mac[5]);
-  return text;
 }

@@ -28,6 +28,3 @@ void CloseWithReset(int fd);
 
 // Closes fd when it is not -1 and sets it to -1.
 void CloseFd(int* fd);
-
-std::string Ipv4Text(const uint8_t ip[4]);
-std::string MacText(const uint8_t mac[6]);
