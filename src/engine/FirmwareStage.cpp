@@ -7,6 +7,7 @@
 
 #include "diag/Hdlc.h"
 #include "engine/UpgradeEngine.h"
+#include "net/ByteOrder.h"
 #include "net/Clock.h"
 #include "net/ProtocolTimes.h"
 
@@ -101,8 +102,8 @@ bool UpgradeEngine::DownloadImage(const UpgradePackage& package) {
     for (uint32_t block = 1; block <= blocks; ++block) {
       const uint32_t n = std::min(remaining, WRITE_BLOCK_SIZE);
       const uint32_t frameLength = frame ? BuildWriteFrame(frame, address, n, package.m_Image + offset) : 0;
-      const uint8_t pattern[5] = {0x02, static_cast<uint8_t>(address >> 24), static_cast<uint8_t>(address >> 16),
-                                  static_cast<uint8_t>(address >> 8), static_cast<uint8_t>(address)};
+      uint8_t pattern[5] = {0x02};
+      WriteBe32(pattern + 1, address);
       m_Channel.ExpectReply(pattern, sizeof pattern);
 
       bool written = false;

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "diag/Crc16.h"
+#include "net/ByteOrder.h"
 #include "packages/UpgradePackage.h"
 
 const uint8_t DEFAULT_UNLOCK_CODE[8] = {'Q', 'E', 'L', 'U', 'N', 'L', 'K', '1'};
@@ -30,18 +31,6 @@ uint32_t RouterKindValue(ModuleKind kind) {
     case MODULE_CUSTOMIZATION: return 4;
     default: return 0;
   }
-}
-
-void PutU32(uint8_t* p, uint32_t value) {
-  p[0] = static_cast<uint8_t>(value);
-  p[1] = static_cast<uint8_t>(value >> 8);
-  p[2] = static_cast<uint8_t>(value >> 16);
-  p[3] = static_cast<uint8_t>(value >> 24);
-}
-
-void PutU16(uint8_t* p, uint16_t value) {
-  p[0] = static_cast<uint8_t>(value);
-  p[1] = static_cast<uint8_t>(value >> 8);
 }
 
 bool FitsU32(int64_t value) { return value >= 0 && value <= 0xFFFFFFFFll; }
@@ -88,20 +77,20 @@ void AppendUnit(const PackagePlan& plan, size_t index, const std::vector<uint8_t
   const uint32_t chunkCount = static_cast<uint32_t>((uint64_t{length} + plan.m_ChunkSize - 1) / plan.m_ChunkSize);
 
   uint8_t header[UNIT_HEADER_SIZE] = {};
-  PutU32(header + UNIT_TAG, TagOf(plan));
-  PutU32(header + UNIT_HEADER_LENGTH, UNIT_HEADER_SIZE + 2 * chunkCount);
+  WriteLe32(header + UNIT_TAG, TagOf(plan));
+  WriteLe32(header + UNIT_HEADER_LENGTH, UNIT_HEADER_SIZE + 2 * chunkCount);
   if (index == 0) memcpy(header + UNIT_UNLOCK, plan.m_Unlock, sizeof plan.m_Unlock);
-  PutU32(header + UNIT_LOAD_ADDRESS, plan.m_Units[index].m_LoadAddress);
-  PutU32(header + UNIT_DATA_LENGTH, length);
-  PutU32(header + UNIT_CHUNK_SIZE, plan.m_ChunkSize);
-  PutU16(header + UNIT_HEADER_CRC, Crc16(header, UNIT_HEADER_SIZE));  // taken with the field zero
+  WriteLe32(header + UNIT_LOAD_ADDRESS, plan.m_Units[index].m_LoadAddress);
+  WriteLe32(header + UNIT_DATA_LENGTH, length);
+  WriteLe32(header + UNIT_CHUNK_SIZE, plan.m_ChunkSize);
+  WriteLe16(header + UNIT_HEADER_CRC, Crc16(header, UNIT_HEADER_SIZE));  // taken with the field zero
   out->insert(out->end(), header, header + UNIT_HEADER_SIZE);
 
   for (uint32_t i = 0; i < chunkCount; ++i) {
     const uint64_t from = uint64_t{i} * plan.m_ChunkSize;
     const uint64_t chunk = std::min<uint64_t>(plan.m_ChunkSize, length - from);
     uint8_t crc[2];
-    PutU16(crc, Crc16(data.data() + from, static_cast<uint32_t>(chunk)));
+    WriteLe16(crc, Crc16(data.data() + from, static_cast<uint32_t>(chunk)));
     out->insert(out->end(), crc, crc + 2);
   }
   out->insert(out->end(), data.begin(), data.end());
@@ -115,7 +104,7 @@ bool BuildPackage(const PackagePlan& plan, std::vector<uint8_t>* out, std::strin
   if (!out) return Fail(reason, "no output");
   if (!CheckPlan(plan, reason)) return false;
   out->assign(PACKAGE_HEADER_SIZE, 0);
-  PutU32(out->data(), ImageTypeOf(plan));
+  WriteLe32(out->data(), ImageTypeOf(plan));
   memcpy(out->data() + VERSION_TEXT_OFFSET, plan.m_Version.data(), plan.m_Version.size());
 
   for (size_t i = 0; i < plan.m_Units.size(); ++i) {
@@ -124,7 +113,7 @@ bool BuildPackage(const PackagePlan& plan, std::vector<uint8_t>* out, std::strin
       // before the chunk checksums are computed.
       std::vector<uint8_t> data = plan.m_Units[0].m_Data;
       const int64_t value = plan.m_KindValue != -1 ? plan.m_KindValue : RouterKindValue(plan.m_Kind);
-      PutU32(data.data() + 12, static_cast<uint32_t>(value));
+      WriteLe32(data.data() + 12, static_cast<uint32_t>(value));
       AppendUnit(plan, i, data, out);
     } else {
       AppendUnit(plan, i, plan.m_Units[i].m_Data, out);

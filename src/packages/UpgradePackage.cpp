@@ -21,11 +21,6 @@ bool Fail(std::string* reason, const std::string& why) {
   return false;
 }
 
-uint32_t ReadU32(const uint8_t* p) {
-  return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
-         (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
-}
-
 std::string ErrnoText(int code) {
   std::string text = SystemErrorText(code);
   while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
@@ -194,7 +189,7 @@ bool UpgradePackage::ParseUnit(uint32_t& offset, std::string* reason) {
     for (uint64_t i = 0; i < chunkCount; ++i) {
       const uint64_t from = i * chunkSize;
       const uint32_t length = static_cast<uint32_t>(std::min(chunkSize, dataLength - from));
-      const uint16_t stated = static_cast<uint16_t>(table[2 * i] | (table[2 * i + 1] << 8));
+      const uint16_t stated = ReadLe16(table + 2 * i);
       if (Crc16(data + from, length) != stated) {
         return Fail(reason, unit + "checksum of chunk " + std::to_string(i + 1) + " does not match");
       }
@@ -216,7 +211,7 @@ bool UpgradePackage::RouterKindValue(uint32_t* value) const {
   if (m_Extents.empty()) return false;
   const uint64_t at = static_cast<uint64_t>(m_Extents[0].m_Offset) + 12;
   if (!m_Image || at + 4 > m_Size) return false;
-  *value = ReadU32(m_Image + at);
+  *value = ReadLe32(m_Image + at);
   return true;
 }
 
@@ -254,7 +249,7 @@ uint32_t UpgradePackage::TotalDataLength() const {
 
 uint32_t UpgradePackage::ImageType() const {
   if (!m_Image || m_Size < 4) return 0;
-  return ReadU32(m_Image);
+  return ReadLe32(m_Image);
 }
 
 std::string UpgradePackage::VersionText() const {

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "app/ModuleKind.h"
+#include "net/ByteOrder.h"
 
 constexpr uint32_t UNIT_TAG_ROUTER = 0x30524448;    // "HDR0" in file order
 constexpr uint32_t UNIT_TAG_WIRELESS = 0xA55AAA55;  // 55 AA 5A A5 in file order
@@ -42,12 +43,9 @@ struct UnitHeader {
   const uint8_t* Unlock() const { return m_Bytes + UNIT_UNLOCK; }  // 8 bytes
   uint32_t LoadAddress() const { return U32(UNIT_LOAD_ADDRESS); }
   uint32_t DataLength() const { return U32(UNIT_DATA_LENGTH); }
-  uint16_t HeaderCrc() const { return static_cast<uint16_t>(m_Bytes[UNIT_HEADER_CRC] | (m_Bytes[UNIT_HEADER_CRC + 1] << 8)); }
+  uint16_t HeaderCrc() const { return ReadLe16(m_Bytes + UNIT_HEADER_CRC); }
   uint32_t ChunkSize() const { return U32(UNIT_CHUNK_SIZE); }
-  uint32_t U32(uint32_t offset) const {
-    return static_cast<uint32_t>(m_Bytes[offset]) | (static_cast<uint32_t>(m_Bytes[offset + 1]) << 8) |
-           (static_cast<uint32_t>(m_Bytes[offset + 2]) << 16) | (static_cast<uint32_t>(m_Bytes[offset + 3]) << 24);
-  }
+  uint32_t U32(uint32_t offset) const { return ReadLe32(m_Bytes + offset); }
 };
 
 // Where a unit's data lies in the package, and how long it is.

@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "net/ByteOrder.h"
 #include "net/ProtocolTimes.h"
 #include "sim/SimRecorder.h"
 #include "sim/SimSocket.h"
@@ -24,10 +25,6 @@ const char MAGIC_FWT_FORCE[] = "Zyphex FWT Force Download Pkt";
 
 bool HasMagic(const std::vector<uint8_t>& packet, const char* magic) {
   return std::memcmp(&packet[1], magic, MAGIC_LENGTH) == 0;
-}
-
-uint32_t LittleEndian32(const uint8_t* p) {
-  return p[0] | (uint32_t{p[1]} << 8) | (uint32_t{p[2]} << 16) | (uint32_t{p[3]} << 24);
 }
 
 }  // namespace
@@ -103,7 +100,7 @@ void RouterTcpService::Consume(const uint8_t* data, size_t length, SimTime now) 
 
 void RouterTcpService::OnFrame(const std::vector<uint8_t>& payload, SimTime now) {
   if (payload.size() == CONTROL_PACKET && payload[0] == CONTROL_MARKER) {
-    const uint32_t value = LittleEndian32(&payload[VALUE_OFFSET]);
+    const uint32_t value = ReadLe32(&payload[VALUE_OFFSET]);
     if (HasMagic(payload, MAGIC_RUT_BEGIN)) {
       m_Recorder->Request("tcp", "rut-begin", "size=" + std::to_string(value));
       m_Raw = true;
@@ -152,7 +149,7 @@ void RouterTcpService::SendResult() {
   const uint32_t code = static_cast<uint32_t>(m_Options.m_Faults.m_RouterResultCode);
   std::vector<uint8_t> packet(CONTROL_PACKET, 0);
   packet[0] = CONTROL_MARKER;
-  for (int b = 0; b < 4; ++b) packet[VALUE_OFFSET + b] = static_cast<uint8_t>(code >> (8 * b));
+  WriteLe32(&packet[VALUE_OFFSET], code);
   m_Recorder->Answer(m_ImageEvent, "result code=" + std::to_string(code));
   Send(packet);
 }
