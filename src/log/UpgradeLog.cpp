@@ -1,5 +1,7 @@
 #include "log/UpgradeLog.h"
 
+#include "log/FileDescriptor.h"
+
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -37,18 +39,18 @@ void UpgradeLog::AppendLine(const std::string& message) {
 
 int UpgradeLog::Flush() {
   if (!m_PathValid || m_Pending.empty()) return 0;
-  const int fd = open(m_FilePath.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
-  if (fd < 0) return 0;
+  CFileDescriptor fd(open(m_FilePath.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644));
+  if (!fd.IsOpen()) return 0;
   // Pending lines are dropped only once every byte is on disk; a short or
   // failed write keeps what did not get through for the next flush.
   size_t written = 0;
   while (written < m_Pending.size()) {
-    const ssize_t n = write(fd, m_Pending.data() + written, m_Pending.size() - written);
+    const ssize_t n = write(fd.Get(), m_Pending.data() + written, m_Pending.size() - written);
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) break;
     written += static_cast<size_t>(n);
   }
-  const bool closed = close(fd) == 0;
+  const bool closed = fd.Close();
   m_Pending.erase(0, written);
   return (m_Pending.empty() && closed) ? 1 : 0;
 }

@@ -24,21 +24,18 @@ bool IsConnectionLoss(int error) {
 }  // namespace
 
 struct CTcpPort::Socket {
-  Socket(int fd, uint64_t generation) : m_Fd(fd), m_Generation(generation) {}
-  ~Socket() { close(m_Fd); }
-  Socket(const Socket&) = delete;
-  Socket& operator=(const Socket&) = delete;
+  Socket(CFileDescriptor fd, uint64_t generation)
+      : m_Owner(std::move(fd)), m_Fd(m_Owner.Get()), m_Generation(generation) {}
 
+  const CFileDescriptor m_Owner;  // closed by the last reference
   const int m_Fd;
   const uint64_t m_Generation;
 };
 
-CTcpPort::CTcpPort() { m_CancelEvent = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC); }
+CTcpPort::CTcpPort() : m_CancelEvent(eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)) {}
 
-CTcpPort::~CTcpPort() {
-  Close();
-  if (m_CancelEvent >= 0) close(m_CancelEvent);
-}
+// The cancel event, a member, closes after the socket.
+CTcpPort::~CTcpPort() { Close(); }
 
 CTcpPort::SocketRef CTcpPort::CurrentSocket() const {
   std::lock_guard<std::mutex> guard(m_SocketLock);
@@ -85,8 +82,9 @@ int CTcpPort::CloseLocked() {
 int CTcpPort::OpenLocked(bool cancellable) {
   CloseLocked();
   ++m_Generation;
-  const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  if (fd < 0) {
+  CFileDescriptor owner(socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
+  const int fd = owner.Get();
+  if (!owner.IsOpen()) {
     m_LastError = errno;
     return 0;
   }
@@ -107,7 +105,7 @@ int CTcpPort::OpenLocked(bool cancellable) {
   if (connect(fd, reinterpret_cast<const sockaddr*>(&m_Peer), sizeof m_Peer) != 0) {
     error = errno;
     if (error == EINPROGRESS || error == EINTR) {
-      const SocketWait wait = WaitForSocket(fd, POLLOUT, cancellable ? m_CancelEvent : -1, INFINITE);
+      const SocketWait wait = WaitForSocket(fd, POLLOUT, cancellable ? m_CancelEvent.Get() : -1, INFINITE);
       if (wait == SocketWait::Ready) {
         socklen_t size = sizeof error;
         if (getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &size) != 0) error = errno;
@@ -121,10 +119,9 @@ int CTcpPort::OpenLocked(bool cancellable) {
   }
   if (error != 0) {
     m_LastError = error;
-    close(fd);
     return 0;
   }
-  auto socket = std::make_shared<Socket>(fd, m_Generation);
+  auto socket = std::make_shared<Socket>(std::move(owner), m_Generation);
   std::lock_guard<std::mutex> guard(m_SocketLock);
   m_Socket = std::move(socket);
   return 1;
@@ -138,13 +135,13 @@ void CTcpPort::Reconnect(const SocketRef& socket, bool cancellable) {
 
 bool CTcpPort::TakeCancel() {
   uint64_t count = 0;
-  return read(m_CancelEvent, &count, sizeof count) == static_cast<ssize_t>(sizeof count);
+  return read(m_CancelEvent.Get(), &count, sizeof count) == static_cast<ssize_t>(sizeof count);
 }
 
 int CTcpPort::Cancel() {
   const uint64_t one = 1;
-  if (m_CancelEvent >= 0) {
-    ssize_t ignored = write(m_CancelEvent, &one, sizeof one);
+  if (m_CancelEvent.IsOpen()) {
+    ssize_t ignored = write(m_CancelEvent.Get(), &one, sizeof one);
     (void)ignored;
   }
   return 1;
@@ -192,7 +189,7 @@ int CTcpPort::Write(const uint8_t* data, uint32_t length, uint32_t timeoutMs) {
 int CTcpPort::Read(uint8_t* buffer, uint32_t capacity, uint32_t* received, uint32_t timeoutMs) {
   *received = 0;
   SocketRef socket = CurrentSocket();
-  if (!socket || m_CancelEvent < 0) {
+  if (!socket || !m_CancelEvent.IsOpen()) {
     Clock::Sleep(PORT_FAILURE_PAUSE_MS);
     return 0;
   }
@@ -223,7 +220,7 @@ int CTcpPort::Read(uint8_t* buffer, uint32_t capacity, uint32_t* received, uint3
       return 0;
     }
     const uint32_t remaining = RemainingMs(start, timeoutMs);
-    const SocketWait wait = WaitForSocket(socket->m_Fd, POLLIN, m_CancelEvent, remaining);
+    const SocketWait wait = WaitForSocket(socket->m_Fd, POLLIN, m_CancelEvent.Get(), remaining);
     if (wait == SocketWait::Ready) continue;
     if (wait == SocketWait::Cancelled) {
       TakeCancel();

@@ -3,7 +3,6 @@
 #include <fcntl.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -11,6 +10,7 @@
 #include <cstring>
 
 #include "diag/Crc16.h"
+#include "log/FileDescriptor.h"
 #include "log/SystemErrorText.h"
 #include "log/Utf8.h"
 
@@ -64,30 +64,17 @@ bool UpgradePackage::LoadWithReason(std::string* reason) {
 
 bool UpgradePackage::MapFile(std::string* reason) {
   // Non-blocking, so that a FIFO named *.bin cannot hang the scan.
-  const int fd = open(m_Path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-  if (fd < 0) return Fail(reason, "cannot open: " + ErrnoText(errno));
+  // The descriptor closes on return; the view stays valid without it.
+  const CFileDescriptor fd(open(m_Path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+  if (!fd.IsOpen()) return Fail(reason, "cannot open: " + ErrnoText(errno));
   struct stat info;
-  if (fstat(fd, &info) != 0) {
-    const int code = errno;
-    close(fd);
-    return Fail(reason, "cannot read its size: " + ErrnoText(code));
-  }
-  if (!S_ISREG(info.st_mode)) {
-    close(fd);
-    return Fail(reason, "not a regular file");
-  }
+  if (fstat(fd.Get(), &info) != 0) return Fail(reason, "cannot read its size: " + ErrnoText(errno));
+  if (!S_ISREG(info.st_mode)) return Fail(reason, "not a regular file");
   const uint64_t size = static_cast<uint64_t>(info.st_size);
-  if (size >= MAX_PACKAGE_FILE_SIZE) {
-    close(fd);
-    return Fail(reason, "4 GiB or larger");
-  }
-  if (size < MIN_PACKAGE_SIZE) {
-    close(fd);
-    return Fail(reason, "shorter than 190 bytes");
-  }
-  void* view = mmap(nullptr, size, PROT_READ, MAP_PRIVATE, fd, 0);
+  if (size >= MAX_PACKAGE_FILE_SIZE) return Fail(reason, "4 GiB or larger");
+  if (size < MIN_PACKAGE_SIZE) return Fail(reason, "shorter than 190 bytes");
+  void* view = mmap(nullptr, size, PROT_READ, MAP_PRIVATE, fd.Get(), 0);
   const int code = errno;
-  close(fd);  // the view stays valid without the descriptor
   if (view == MAP_FAILED) return Fail(reason, "cannot map: " + ErrnoText(code));
   m_Image = static_cast<const uint8_t*>(view);
   m_Size = static_cast<uint32_t>(size);

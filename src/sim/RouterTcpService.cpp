@@ -1,7 +1,6 @@
 #include "sim/RouterTcpService.h"
 
 #include <sys/socket.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -40,21 +39,21 @@ RouterTcpService::~RouterTcpService() { Close(); }
 
 void RouterTcpService::Close() {
   Drop(false, "the simulator stops");
-  CloseFd(&m_Listener);
+  m_Listener.Close();
 }
 
 bool RouterTcpService::Open(std::string* error) {
   m_Listener = OpenTcpListener(m_Ip, m_Options.m_Port, error);
-  return m_Listener >= 0;
+  return m_Listener.IsOpen();
 }
 
 void RouterTcpService::OnAcceptable(SimTime now) {
   (void)now;
   for (;;) {
-    const int fd = AcceptConnection(m_Listener);
-    if (fd < 0) return;
-    if (m_Connection >= 0) Drop(false, "replaced by a new connection");
-    m_Connection = fd;
+    CFileDescriptor connection = AcceptConnection(m_Listener.Get());
+    if (!connection.IsOpen()) return;
+    if (m_Connection.IsOpen()) Drop(false, "replaced by a new connection");
+    m_Connection = std::move(connection);
     ++m_ConnectionCount;
     m_Recorder->Note("tcp connection " + std::to_string(m_ConnectionCount) + " accepted");
   }
@@ -62,8 +61,8 @@ void RouterTcpService::OnAcceptable(SimTime now) {
 
 void RouterTcpService::OnReadable(SimTime now) {
   uint8_t buffer[65536];
-  while (m_Connection >= 0) {
-    const ssize_t n = recv(m_Connection, buffer, sizeof buffer, 0);
+  while (m_Connection.IsOpen()) {
+    const ssize_t n = recv(m_Connection.Get(), buffer, sizeof buffer, 0);
     if (n > 0) {
       Consume(buffer, static_cast<size_t>(n), now);
       continue;
@@ -76,7 +75,7 @@ void RouterTcpService::OnReadable(SimTime now) {
 
 void RouterTcpService::Consume(const uint8_t* data, size_t length, SimTime now) {
   size_t i = 0;
-  while (i < length && m_Connection >= 0) {
+  while (i < length && m_Connection.IsOpen()) {
     if (m_Raw) {
       const size_t wanted = m_RawAnnounced - m_Image.size();
       const size_t n = std::min(wanted, length - i);
@@ -155,13 +154,13 @@ void RouterTcpService::SendResult() {
 }
 
 void RouterTcpService::OnTimer(SimTime now) {
-  if (m_Connection < 0) return;
+  if (!m_Connection.IsOpen()) return;
   if (m_Raw && !m_Image.empty() && now - m_LastImageByte >= IdleLimit()) FinishImage(now);
   if (now >= m_ResultDue) SendResult();
 }
 
 SimTime RouterTcpService::Deadline() const {
-  if (m_Connection < 0) return SIM_NEVER;
+  if (!m_Connection.IsOpen()) return SIM_NEVER;
   if (m_Raw) return m_Image.empty() ? SIM_NEVER : m_LastImageByte + IdleLimit();
   return m_ResultDue;
 }
@@ -173,22 +172,21 @@ SimClock::duration RouterTcpService::IdleLimit() const {
 
 void RouterTcpService::Send(const std::vector<uint8_t>& payload) {
   const std::vector<uint8_t> frame = EncodeFrame(payload, true);
-  if (!SendAll(m_Connection, frame.data(), frame.size(), static_cast<int>(SEND_TIMEOUT_MS)))
+  if (!SendAll(m_Connection.Get(), frame.data(), frame.size(), static_cast<int>(SEND_TIMEOUT_MS)))
     Drop(false, "the answer could not be sent");
 }
 
 void RouterTcpService::Drop(bool reset, const std::string& why) {
-  if (m_Connection < 0) return;
+  if (!m_Connection.IsOpen()) return;
   if (m_Raw && !m_Image.empty()) {
     m_Raw = false;
     m_Recorder->RouterImage(m_Image);
     m_Recorder->Note("tcp: image cut short at " + std::to_string(m_Image.size()) + " bytes");
   }
   if (reset)
-    CloseWithReset(m_Connection);
+    CloseWithReset(&m_Connection);
   else
-    close(m_Connection);
-  m_Connection = -1;
+    m_Connection.Close();
   m_Raw = false;
   m_Image.clear();
   m_ResultDue = SIM_NEVER;

@@ -52,12 +52,12 @@ RouterUdpService::RouterUdpService(const SimOptions& options, const uint8_t repo
 
 RouterUdpService::~RouterUdpService() { Close(); }
 
-void RouterUdpService::Close() { CloseFd(&m_Fd); }
+void RouterUdpService::Close() { m_Fd.Close(); }
 
 bool RouterUdpService::Open(std::string* error) {
   const std::string device = m_Options.m_Interface.empty() ? "lo" : m_Options.m_Interface;
   m_Fd = OpenUdpSocket(device, m_Options.m_Port, error);
-  return m_Fd >= 0;
+  return m_Fd.IsOpen();
 }
 
 void RouterUdpService::OnReadable(SimTime now) {
@@ -65,7 +65,7 @@ void RouterUdpService::OnReadable(SimTime now) {
   for (;;) {
     sockaddr_in sender{};
     socklen_t senderLength = sizeof sender;
-    const ssize_t n = recvfrom(m_Fd, datagram, sizeof datagram, 0,
+    const ssize_t n = recvfrom(m_Fd.Get(), datagram, sizeof datagram, 0,
                                reinterpret_cast<sockaddr*>(&sender), &senderLength);
     if (n < 0) return;  // nothing more waiting
     std::vector<uint8_t> request;
@@ -76,7 +76,7 @@ void RouterUdpService::OnReadable(SimTime now) {
     }
     const std::vector<uint8_t> answer = Answer(request, now);
     if (answer.empty()) continue;
-    sendto(m_Fd, answer.data(), answer.size(), 0, reinterpret_cast<sockaddr*>(&sender),
+    sendto(m_Fd.Get(), answer.data(), answer.size(), 0, reinterpret_cast<sockaddr*>(&sender),
            senderLength);
   }
 }
