@@ -12,7 +12,7 @@
 
 namespace {
 
-int RunDiscover(const GatewayOptions& options) {
+int RunDiscover(const CommandOptions& options) {
   ApplyGatewayOptions(options);
   ScopedStderrNotices notices;
   uint8_t mac[6] = {};
@@ -36,10 +36,10 @@ int RunDiscover(const GatewayOptions& options) {
 }  // namespace
 
 void AddDiscoverCommand(CLI::App& app, int* exitCode) {
-  auto options = std::make_shared<GatewayOptions>();
+  auto options = std::make_shared<CommandOptions>();
   CLI::App* command = app.add_subcommand(
       "discover", "Find the router by UDP broadcast (three tries) and print its MAC, IPv4 "
                   "address and version");
-  AddGatewayOptions(command, options.get(), false);
+  AddCommandOptions(command, options.get(), false);
   command->callback([options, exitCode] { *exitCode = RunDiscover(*options); });
 }

@@ -8,6 +8,8 @@
 #include <string>
 
 constexpr size_t MAX_ADDRESS_TEXT = 24;
+// The limited broadcast, the discovery target unless told otherwise.
+constexpr const char* LIMITED_BROADCAST_TEXT = "255.255.255.255";
 
 // Fills ip only when text is such an address ("255.255.255.255" included).
 bool ParseIp(const std::string& text, uint8_t ip[4]);

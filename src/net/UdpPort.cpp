@@ -8,14 +8,9 @@
 #include <cstring>
 
 #include "log/SystemErrorText.h"
+#include "net/AddressText.h"
 #include "net/PeerAddress.h"
 #include "net/SocketWait.h"
-
-namespace {
-
-constexpr const char* LIMITED_BROADCAST_TEXT = "255.255.255.255";
-
-}  // namespace
 
 CUdpPort::~CUdpPort() { Close(); }
 

@@ -21,7 +21,6 @@
 #include "app/window/WindowPlacement.h"
 #include "app/window/WindowResources.h"
 #include "net/Clock.h"
-#include "packages/PackageScan.h"
 
 namespace {
 
@@ -173,9 +172,7 @@ void CQelOneClickDlg::OnCheck() {
 }
 
 void CQelOneClickDlg::RunCheckThread() {
-  CheckOptions options;
-  options.m_PackageDir = m_Options.m_Dir.empty() ? GetModuleDirectory() : m_Options.m_Dir;
-  options.m_Broadcast = m_Options.m_Broadcast;
+  CheckOptions options = MakeCheckOptions(m_Options);
   options.m_PackagesEmbedded = m_PackagesEmbedded;
   const bool success = RunCheck(m_Engine, m_List, options);
   RunOnGuiThread(this, [this, success] { OnCheckThreadEnd(success); });
