@@ -15,11 +15,6 @@ PackagePlan::PackagePlan() { memcpy(m_Unlock, DEFAULT_UNLOCK_CODE, sizeof m_Unlo
 
 namespace {
 
-bool Fail(std::string* reason, const std::string& why) {
-  if (reason) *reason = why;
-  return false;
-}
-
 bool IsRouterKind(ModuleKind kind) {
   return kind == MODULE_BOOT || kind == MODULE_APP || kind == MODULE_CUSTOMIZATION;
 }
@@ -36,24 +31,24 @@ uint32_t RouterKindValue(ModuleKind kind) {
 bool FitsU32(int64_t value) { return value >= 0 && value <= 0xFFFFFFFFll; }
 
 bool CheckPlan(const PackagePlan& plan, std::string* reason) {
-  if (plan.m_Kind < MODULE_BOOT || plan.m_Kind > MODULE_DASHBOARD) return Fail(reason, "no such kind");
-  if (plan.m_Version.size() >= VERSION_TEXT_SIZE) return Fail(reason, "version text longer than 83 bytes");
-  if (plan.m_Version.find('\0') != std::string::npos) return Fail(reason, "version text holds a NUL byte");
-  if (plan.m_ChunkSize == 0) return Fail(reason, "chunk size must not be 0");
-  if (plan.m_ImageType != -1 && !FitsU32(plan.m_ImageType)) return Fail(reason, "image type out of range");
-  if (plan.m_KindValue != -1 && !FitsU32(plan.m_KindValue)) return Fail(reason, "kind value out of range");
-  if (plan.m_Tag != -1 && !FitsU32(plan.m_Tag)) return Fail(reason, "tag out of range");
-  if (plan.m_Units.empty()) return Fail(reason, "a package needs at least one unit");
+  if (plan.m_Kind < MODULE_BOOT || plan.m_Kind > MODULE_DASHBOARD) return FailBecause(reason, "no such kind");
+  if (plan.m_Version.size() >= VERSION_TEXT_SIZE) return FailBecause(reason, "version text longer than 83 bytes");
+  if (plan.m_Version.find('\0') != std::string::npos) return FailBecause(reason, "version text holds a NUL byte");
+  if (plan.m_ChunkSize == 0) return FailBecause(reason, "chunk size must not be 0");
+  if (plan.m_ImageType != -1 && !FitsU32(plan.m_ImageType)) return FailBecause(reason, "image type out of range");
+  if (plan.m_KindValue != -1 && !FitsU32(plan.m_KindValue)) return FailBecause(reason, "kind value out of range");
+  if (plan.m_Tag != -1 && !FitsU32(plan.m_Tag)) return FailBecause(reason, "tag out of range");
+  if (plan.m_Units.empty()) return FailBecause(reason, "a package needs at least one unit");
   uint64_t total = PACKAGE_HEADER_SIZE;
   for (size_t i = 0; i < plan.m_Units.size(); ++i) {
     const uint64_t length = plan.m_Units[i].m_Data.size();
-    if (length == 0) return Fail(reason, "unit " + std::to_string(i + 1) + " has no data");
+    if (length == 0) return FailBecause(reason, "unit " + std::to_string(i + 1) + " has no data");
     const uint64_t chunks = (length + plan.m_ChunkSize - 1) / plan.m_ChunkSize;
     total += UNIT_HEADER_SIZE + 2 * chunks + length + 3;
   }
-  if (total >= MAX_PACKAGE_FILE_SIZE) return Fail(reason, "package would be 4 GiB or larger");
+  if (total >= MAX_PACKAGE_FILE_SIZE) return FailBecause(reason, "package would be 4 GiB or larger");
   if (IsRouterKind(plan.m_Kind) && plan.m_Units[0].m_Data.size() < 16) {
-    return Fail(reason, "the first unit of a router package needs at least 16 bytes of data");
+    return FailBecause(reason, "the first unit of a router package needs at least 16 bytes of data");
   }
   return true;
 }
@@ -101,7 +96,7 @@ void AppendUnit(const PackagePlan& plan, size_t index, const std::vector<uint8_t
 }  // namespace
 
 bool BuildPackage(const PackagePlan& plan, std::vector<uint8_t>* out, std::string* reason) {
-  if (!out) return Fail(reason, "no output");
+  if (!out) return FailBecause(reason, "no output");
   if (!CheckPlan(plan, reason)) return false;
   out->assign(PACKAGE_HEADER_SIZE, 0);
   WriteLe32(out->data(), ImageTypeOf(plan));
@@ -126,9 +121,9 @@ bool WritePackageFile(const PackagePlan& plan, const std::string& path, std::str
   std::vector<uint8_t> bytes;
   if (!BuildPackage(plan, &bytes, reason)) return false;
   FILE* file = fopen(path.c_str(), "wb");
-  if (!file) return Fail(reason, "cannot create " + path + ": " + strerror(errno));
+  if (!file) return FailBecause(reason, "cannot create " + path + ": " + strerror(errno));
   const bool written = fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
   const bool closed = fclose(file) == 0;
-  if (!written || !closed) return Fail(reason, "cannot write " + path);
+  if (!written || !closed) return FailBecause(reason, "cannot write " + path);
   return true;
 }

@@ -16,11 +16,6 @@
 
 namespace {
 
-bool Fail(std::string* reason, const std::string& why) {
-  if (reason) *reason = why;
-  return false;
-}
-
 std::string ErrnoText(int code) {
   std::string text = SystemErrorText(code);
   while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
@@ -45,7 +40,7 @@ bool UpgradePackage::LoadWithReason(std::string* reason) {
   // A file load always verifies every checksum, whatever a caller left here.
   m_ResourceId = 0;
   if (!IsPathUsable()) {
-    return Fail(reason, m_Path.rfind("//", 0) == 0 ? "network paths are refused"
+    return FailBecause(reason, m_Path.rfind("//", 0) == 0 ? "network paths are refused"
                                                    : "path is empty, unreadable or 7 characters or shorter");
   }
   if (!MapFile(reason) || !ParseUnits(reason)) return false;
@@ -53,10 +48,10 @@ bool UpgradePackage::LoadWithReason(std::string* reason) {
   if (m_Kind == MODULE_NONE) {
     const uint32_t tag = m_Units[0].Tag();
     uint32_t value = 0;
-    if (tag == UNIT_TAG_ROUTER && !RouterKindValue(&value)) return Fail(reason, "unit 1: data ends before its kind value");
-    if (tag == UNIT_TAG_ROUTER) return Fail(reason, "router kind value " + Hex32(value) + " has bits 1-2 set to 3");
-    if (tag == UNIT_TAG_WIRELESS) return Fail(reason, "image type " + std::to_string(ImageType()) + " is not 0, 1 or 3");
-    return Fail(reason, "unit 1: tag " + Hex32(tag) + " is neither a router nor a wireless module tag");
+    if (tag == UNIT_TAG_ROUTER && !RouterKindValue(&value)) return FailBecause(reason, "unit 1: data ends before its kind value");
+    if (tag == UNIT_TAG_ROUTER) return FailBecause(reason, "router kind value " + Hex32(value) + " has bits 1-2 set to 3");
+    if (tag == UNIT_TAG_WIRELESS) return FailBecause(reason, "image type " + std::to_string(ImageType()) + " is not 0, 1 or 3");
+    return FailBecause(reason, "unit 1: tag " + Hex32(tag) + " is neither a router nor a wireless module tag");
   }
   m_Loaded = true;
   return true;
@@ -66,16 +61,16 @@ bool UpgradePackage::MapFile(std::string* reason) {
   // Non-blocking, so that a FIFO named *.bin cannot hang the scan.
   // The descriptor closes on return; the view stays valid without it.
   const CFileDescriptor fd(open(m_Path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
-  if (!fd.IsOpen()) return Fail(reason, "cannot open: " + ErrnoText(errno));
+  if (!fd.IsOpen()) return FailBecause(reason, "cannot open: " + ErrnoText(errno));
   struct stat info;
-  if (fstat(fd.Get(), &info) != 0) return Fail(reason, "cannot read its size: " + ErrnoText(errno));
-  if (!S_ISREG(info.st_mode)) return Fail(reason, "not a regular file");
+  if (fstat(fd.Get(), &info) != 0) return FailBecause(reason, "cannot read its size: " + ErrnoText(errno));
+  if (!S_ISREG(info.st_mode)) return FailBecause(reason, "not a regular file");
   const uint64_t size = static_cast<uint64_t>(info.st_size);
-  if (size >= MAX_PACKAGE_FILE_SIZE) return Fail(reason, "4 GiB or larger");
-  if (size < MIN_PACKAGE_SIZE) return Fail(reason, "shorter than 190 bytes");
+  if (size >= MAX_PACKAGE_FILE_SIZE) return FailBecause(reason, "4 GiB or larger");
+  if (size < MIN_PACKAGE_SIZE) return FailBecause(reason, "shorter than 190 bytes");
   void* view = mmap(nullptr, size, PROT_READ, MAP_PRIVATE, fd.Get(), 0);
   const int code = errno;
-  if (view == MAP_FAILED) return Fail(reason, "cannot map: " + ErrnoText(code));
+  if (view == MAP_FAILED) return FailBecause(reason, "cannot map: " + ErrnoText(code));
   m_Image = static_cast<const uint8_t*>(view);
   m_Size = static_cast<uint32_t>(size);
   m_MapLength = size;
@@ -143,7 +138,7 @@ bool UpgradePackage::ParseUnit(uint32_t& offset, std::string* reason) {
   // 64-bit arithmetic throughout: no sum of 32-bit fields may wrap around.
   const uint64_t size = m_Size;
   const uint64_t start = offset;
-  if (!m_Image || start + UNIT_HEADER_SIZE > size) return Fail(reason, unit + "header runs past the end of the file");
+  if (!m_Image || start + UNIT_HEADER_SIZE > size) return FailBecause(reason, unit + "header runs past the end of the file");
   UnitHeader header;
   memcpy(header.m_Bytes, m_Image + start, UNIT_HEADER_SIZE);
 
@@ -154,21 +149,21 @@ bool UpgradePackage::ParseUnit(uint32_t& offset, std::string* reason) {
     UnitHeader zeroed = header;
     zeroed.m_Bytes[UNIT_HEADER_CRC] = 0;
     zeroed.m_Bytes[UNIT_HEADER_CRC + 1] = 0;
-    if (Crc16(zeroed.m_Bytes, UNIT_HEADER_SIZE) != header.HeaderCrc()) return Fail(reason, unit + "header checksum does not match");
-    if (dataLength == 0) return Fail(reason, unit + "data length is 0");
+    if (Crc16(zeroed.m_Bytes, UNIT_HEADER_SIZE) != header.HeaderCrc()) return FailBecause(reason, unit + "header checksum does not match");
+    if (dataLength == 0) return FailBecause(reason, unit + "data length is 0");
   }
-  if (chunkSize == 0) return Fail(reason, unit + "chunk size is 0");
+  if (chunkSize == 0) return FailBecause(reason, unit + "chunk size is 0");
 
   const uint64_t chunkCount = (dataLength + chunkSize - 1) / chunkSize;
   const uint64_t tableSize = 2 * chunkCount;
   if (header.HeaderLength() != UNIT_HEADER_SIZE + tableSize) {
-    return Fail(reason, unit + "header length " + std::to_string(header.HeaderLength()) + " is not 98 + 2 x " +
+    return FailBecause(reason, unit + "header length " + std::to_string(header.HeaderLength()) + " is not 98 + 2 x " +
                             std::to_string(chunkCount) + " chunks");
   }
   const uint64_t tableOffset = start + UNIT_HEADER_SIZE;
-  if (tableOffset + tableSize > size) return Fail(reason, unit + "checksum table runs past the end of the file");
+  if (tableOffset + tableSize > size) return FailBecause(reason, unit + "checksum table runs past the end of the file");
   const uint64_t dataOffset = tableOffset + tableSize;
-  if (dataOffset + dataLength > size) return Fail(reason, unit + "data runs past the end of the file");
+  if (dataOffset + dataLength > size) return FailBecause(reason, unit + "data runs past the end of the file");
 
   if (fromFile) {
     const uint8_t* table = m_Image + tableOffset;
@@ -178,7 +173,7 @@ bool UpgradePackage::ParseUnit(uint32_t& offset, std::string* reason) {
       const uint32_t length = static_cast<uint32_t>(std::min(chunkSize, dataLength - from));
       const uint16_t stated = ReadLe16(table + 2 * i);
       if (Crc16(data + from, length) != stated) {
-        return Fail(reason, unit + "checksum of chunk " + std::to_string(i + 1) + " does not match");
+        return FailBecause(reason, unit + "checksum of chunk " + std::to_string(i + 1) + " does not match");
       }
     }
   }

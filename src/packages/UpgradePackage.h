@@ -48,6 +48,13 @@ struct UnitHeader {
   uint32_t U32(uint32_t offset) const { return ReadLe32(m_Bytes + offset); }
 };
 
+// Stores why in *reason (when not null) and returns false: how the package
+// checks name the first rule a file or a plan broke.
+inline bool FailBecause(std::string* reason, const std::string& why) {
+  if (reason) *reason = why;
+  return false;
+}
+
 // Where a unit's data lies in the package, and how long it is.
 struct UnitExtent {
   uint32_t m_Offset;
