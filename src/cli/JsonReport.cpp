@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "router/RouterUdpClient.h"
+#include "net/AddressText.h"
 
 std::string JsonString(const std::string& text) {
   std::string out = "\"";
@@ -38,22 +38,29 @@ const char* ColourName(uint32_t colour) {
   }
 }
 
+std::string RouterJson(const uint8_t mac[6], const uint8_t ip[4]) {
+  return ",\"router\":{\"mac\":" + JsonString(FormatMac(mac)) + ",\"address\":" + JsonString(FormatIp(ip)) + "}";
+}
+
+std::string RowHeadJson(size_t index, const TerminalRow& row) {
+  return "{\"row\":" + std::to_string(index) + ",\"type\":" + JsonString(row.m_Cells[COL_TYPE]) +
+         ",\"currentVersion\":" + JsonString(row.m_Cells[COL_CURRENT]) +
+         ",\"upgradeVersion\":" + JsonString(row.m_Cells[COL_UPGRADE]);
+}
+
+std::string RowStateJson(const TerminalRow& row) {
+  return ",\"percent\":" + JsonString(row.m_Cells[COL_PERCENT]) + ",\"status\":" +
+         JsonString(row.m_Cells[COL_STATUS]) + ",\"colour\":" + JsonString(ColourName(row.m_Colour));
+}
+
 std::string CheckReportJson(bool succeeded, const uint8_t mac[6], const uint8_t ip[4],
                             const std::vector<TerminalRow>& rows) {
   std::string json = "{\"succeeded\":";
   json += succeeded ? "true" : "false";
-  json += ",\"router\":{\"mac\":" + JsonString(FormatMac(mac)) + ",\"address\":" + JsonString(FormatIp(ip)) + "}";
-  json += ",\"rows\":[";
+  json += RouterJson(mac, ip) + ",\"rows\":[";
   for (size_t i = 0; i < rows.size(); ++i) {
-    const TerminalRow& row = rows[i];
     if (i) json += ",";
-    json += "{\"row\":" + std::to_string(i);
-    json += ",\"type\":" + JsonString(row.m_Cells[COL_TYPE]);
-    json += ",\"currentVersion\":" + JsonString(row.m_Cells[COL_CURRENT]);
-    json += ",\"upgradeVersion\":" + JsonString(row.m_Cells[COL_UPGRADE]);
-    json += ",\"percent\":" + JsonString(row.m_Cells[COL_PERCENT]);
-    json += ",\"status\":" + JsonString(row.m_Cells[COL_STATUS]);
-    json += ",\"colour\":" + JsonString(ColourName(row.m_Colour)) + "}";
+    json += RowHeadJson(i, rows[i]) + RowStateJson(rows[i]) + "}";
   }
   return json + "]}";
 }

@@ -2,7 +2,6 @@
 
 #include "cli/JsonReport.h"
 #include "engine/UpgradeEngine.h"
-#include "router/RouterUdpClient.h"
 
 bool RowSucceeded(const TerminalRow& row) {
   // The result text is followed by " (mm:ss)".
@@ -25,22 +24,13 @@ std::string UpgradeReportJson(const UpgradeOutcome& outcome, const uint8_t mac[6
   json += flag(outcome.m_UpgradeRan);
   json += ",\"succeeded\":";
   json += flag(UpgradeSucceeded(outcome));
-  json += ",\"router\":{\"mac\":" + JsonString(FormatMac(mac)) + ",\"address\":" + JsonString(FormatIp(ip)) + "}";
-  json += ",\"rows\":[";
+  json += RouterJson(mac, ip) + ",\"rows\":[";
   for (size_t i = 0; i < outcome.m_Rows.size(); ++i) {
     const TerminalRow& row = outcome.m_Rows[i];
     const bool selected = i < 5 && outcome.m_Selected[i];
     const char* result = !selected ? "skipped" : RowSucceeded(row) ? "succeeded" : "failed";
     if (i) json += ",";
-    json += "{\"row\":" + std::to_string(i);
-    json += ",\"type\":" + JsonString(row.m_Cells[COL_TYPE]);
-    json += ",\"currentVersion\":" + JsonString(row.m_Cells[COL_CURRENT]);
-    json += ",\"upgradeVersion\":" + JsonString(row.m_Cells[COL_UPGRADE]);
-    json += ",\"selected\":";
-    json += flag(selected);
-    json += ",\"percent\":" + JsonString(row.m_Cells[COL_PERCENT]);
-    json += ",\"status\":" + JsonString(row.m_Cells[COL_STATUS]);
-    json += ",\"colour\":" + JsonString(ColourName(row.m_Colour));
+    json += RowHeadJson(i, row) + ",\"selected\":" + flag(selected) + RowStateJson(row);
     json += ",\"result\":" + JsonString(result) + "}";
   }
   return json + "]}";
