@@ -10,7 +10,6 @@
 
 #include <cerrno>
 
-#include "log/SystemErrorText.h"
 #include "net/PeerAddress.h"
 #include "net/ProtocolTimes.h"
 #include "net/SocketWait.h"
@@ -109,11 +108,9 @@ int CTcpPort::OpenLocked(bool cancellable) {
       if (wait == SocketWait::Ready) {
         socklen_t size = sizeof error;
         if (getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &size) != 0) error = errno;
-      } else if (wait == SocketWait::Cancelled) {
-        TakeCancel();
-        error = WAIT_CANCELLED;
       } else {
-        error = errno;
+        if (wait == SocketWait::Cancelled) TakeCancel();
+        error = WaitErrorCode(wait);
       }
     }
   }
@@ -169,7 +166,7 @@ int CTcpPort::Write(const uint8_t* data, uint32_t length, uint32_t timeoutMs) {
     if (error == EAGAIN || error == EWOULDBLOCK) {
       const SocketWait wait = WaitForSocket(socket->m_Fd, POLLOUT, -1, timeoutMs);
       if (wait == SocketWait::Ready) continue;
-      m_LastError = wait == SocketWait::TimedOut ? WAIT_TIMED_OUT : errno;
+      m_LastError = WaitErrorCode(wait);
       return 0;
     }
     m_LastError = error;
@@ -222,12 +219,8 @@ int CTcpPort::Read(uint8_t* buffer, uint32_t capacity, uint32_t* received, uint3
     const uint32_t remaining = RemainingMs(start, timeoutMs);
     const SocketWait wait = WaitForSocket(socket->m_Fd, POLLIN, m_CancelEvent.Get(), remaining);
     if (wait == SocketWait::Ready) continue;
-    if (wait == SocketWait::Cancelled) {
-      TakeCancel();
-      m_LastError = WAIT_CANCELLED;
-    } else {
-      m_LastError = wait == SocketWait::TimedOut ? WAIT_TIMED_OUT : errno;
-    }
+    if (wait == SocketWait::Cancelled) TakeCancel();
+    m_LastError = WaitErrorCode(wait);
     Clock::Sleep(PORT_FAILURE_PAUSE_MS);
     return 0;
   }

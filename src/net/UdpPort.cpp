@@ -7,7 +7,6 @@
 #include <cerrno>
 #include <cstring>
 
-#include "log/SystemErrorText.h"
 #include "net/AddressText.h"
 #include "net/PeerAddress.h"
 #include "net/SocketWait.h"
@@ -81,7 +80,7 @@ int CUdpPort::Write(const uint8_t* data, uint32_t length, uint32_t timeoutMs) {
     }
     const SocketWait wait = WaitForSocket(m_Socket.Get(), POLLOUT, -1, timeoutMs);
     if (wait != SocketWait::Ready) {
-      m_LastError = wait == SocketWait::TimedOut ? WAIT_TIMED_OUT : errno;
+      m_LastError = WaitErrorCode(wait);
       return 0;
     }
   }
@@ -113,7 +112,7 @@ int CUdpPort::Read(uint8_t* buffer, uint32_t capacity, uint32_t* received, uint3
     const uint32_t remaining = RemainingMs(start, timeoutMs);
     const SocketWait wait = WaitForSocket(m_Socket.Get(), POLLIN, -1, remaining);
     if (wait != SocketWait::Ready) {
-      m_LastError = wait == SocketWait::TimedOut ? WAIT_TIMED_OUT : errno;
+      m_LastError = WaitErrorCode(wait);
       return 0;
     }
   }
