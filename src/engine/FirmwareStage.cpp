@@ -134,7 +134,7 @@ bool UpgradeEngine::DownloadImage(const UpgradePackage& package) {
       address += n;
       offset += n;
       remaining -= n;
-      ShowRowProgress(total == 0 ? 100 : static_cast<int>(done * 100 / total));
+      ShowRowProgress(done, total);
     }
   }
   if (m_ForceLoad) LeaveForceLoad();

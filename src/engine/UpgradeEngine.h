@@ -50,6 +50,8 @@ class UpgradeEngine {
   void ShowRowStatusId(int id, uint32_t colour);
   void ShowRowResult();
   void ShowRowProgress(int percentage);
+  // The share of done in total, in whole percent (100 when total is 0).
+  void ShowRowProgress(uint64_t done, uint64_t total);
   // Forgets the "%" last written to every row; for a list whose rows were
   // made anew (their "%" cells are empty again).
   void ForgetRowProgress();

@@ -42,12 +42,6 @@ const char* BeginMagic(int type) {
   }
 }
 
-// Share of done in total, in whole percent; 64-bit so that large images
-// cannot wrap the product.
-int Percent(uint64_t done, uint64_t total) {
-  return total == 0 ? 100 : static_cast<int>(done * 100 / total);
-}
-
 }  // namespace
 
 bool UpgradeEngine::UpgradeRouterImage(const UpgradePackage& package) {
@@ -77,7 +71,7 @@ bool UpgradeEngine::UpgradeRouterImage(const UpgradePackage& package) {
       return false;
     }
     sent += n;
-    ShowRowProgress(Percent(sent, total));
+    ShowRowProgress(sent, total);
   }
 
   m_Channel.StartReceiveThread();
@@ -123,7 +117,7 @@ bool UpgradeEngine::TCP_GetRouterResult(ModuleKind kind) {
       m_ResultTextId = IDS_ROUTER_RESULT_TIMEOUT;
       return false;
     }
-    ShowRowProgress(Percent(elapsed, limit));
+    ShowRowProgress(elapsed, limit);
   }
 
   const int elapsed = static_cast<int>(Clock::TickCount() - start);
