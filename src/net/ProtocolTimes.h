@@ -12,8 +12,8 @@
 constexpr uint32_t SEND_TIMEOUT_MS = 3000;
 // Every UDP command datagram to the router.
 constexpr uint32_t UDP_SEND_TIMEOUT_MS = 2000;
-// A TCP Read that got no byte pauses this long, so a caller looping on Read
-// never spins...
+// A TCP Read that got no byte, and a Write that lost the connection, pause
+// this long, so a caller looping on them never spins...
 constexpr uint32_t PORT_FAILURE_PAUSE_MS = 100;
 // ...and this long when the router closed the connection.
 constexpr uint32_t PEER_CLOSED_PAUSE_MS = 1500;
