@@ -114,8 +114,7 @@ int CDiagCaller::DIAG_QueryISOVersion(std::string* text) {
 int CDiagCaller::DIAG_SwitchToDownloader() {
   const uint8_t request[] = {0x3A};
   m_pChannel->ExpectReply(request, 1);
-  if (!ExecuteNamed(*this, "DIAG_SwitchToDownloader", request, sizeof request, 1, 0)) return 0;
-  return 1;
+  return ExecuteNamed(*this, "DIAG_SwitchToDownloader", request, sizeof request, 1, 0);
 }
 
 int CDiagCaller::DIAG_NV_BackupRestore(int backup) {
@@ -148,8 +147,7 @@ int CDiagCaller::DIAG_NV_QueryRestoreStatus() {
 int CDiagCaller::DIAG_ChangeMode(int mode) {
   const uint8_t request[] = {0x29, static_cast<uint8_t>(mode & 0xFF), 0x00};
   m_pChannel->ExpectReply(request, 3);
-  if (!ExecuteNamed(*this, "DIAG_ChangeMode", request, sizeof request, 3, 0)) return 0;
-  return 1;
+  return ExecuteNamed(*this, "DIAG_ChangeMode", request, sizeof request, 3, 0);
 }
 
 int CDiagCaller::DIAG_Unlock(const uint8_t code[8]) {
@@ -159,13 +157,11 @@ int CDiagCaller::DIAG_Unlock(const uint8_t code[8]) {
   m_pChannel->SendFrame(wake, sizeof wake, 1, SEND_TIMEOUT_MS);
   uint8_t request[9] = {0x0B};
   memcpy(request + 1, code, 8);
-  if (!ExecuteNamed(*this, "DIAG_Unlock", request, sizeof request, 1, 1)) return 0;
-  return 1;
+  return ExecuteNamed(*this, "DIAG_Unlock", request, sizeof request, 1, 1);
 }
 
 int CDiagCaller::DIAG_Reset() {
   const uint8_t request[] = {0x0A};
   m_pChannel->ExpectReply(kDownloaderPattern, 1);
-  if (!ExecuteNamed(*this, "DIAG_Reset", request, sizeof request, 1, 1)) return 0;
-  return 1;
+  return ExecuteNamed(*this, "DIAG_Reset", request, sizeof request, 1, 1);
 }
