@@ -30,3 +30,4 @@ run_suite asan "" -DQEL_SANITIZE=ON -DQEL_BUILD_WINDOW=OFF -DQEL_BUILD_BENCHMARK
 TSAN_OPTIONS="halt_on_error=1" run_suite tsan "net_tests diag_tests engine_tests" \
   -DQEL_TSAN=ON -DQEL_BUILD_WINDOW=OFF -DQEL_BUILD_BENCHMARKS=OFF
 echo "=== all suites passed"
+scripts/code-lines.sh
