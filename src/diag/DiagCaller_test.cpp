@@ -127,7 +127,8 @@ const Case kCases[] = {
     {"handshake format 4", HandShake(0), {Set(kHandshake, 4, 0xE7)}, 0, "1,1", {kFormatError}},
     {"handshake format 8", HandShake(0), {Set(kHandshake, 8, 0x40)}, 0, "1,1", {kFormatError}},
     {"handshake status", HandShake(0), {Set(kHandshake, 9, 2)}, 0, "1,1", {"DIAG_HandShake: status = 2"}},
-    {"handshake fails", HandShake(0), {}, 0, "1,1", WriteFails("DIAG_HandShake: Write or Read Fail"), 0, {}, 600, 3000},
+    {"handshake fails", HandShake(0), {}, 0, "1,1", WriteFails("DIAG_HandShake: Write or Read Fail"), 0, {}, 600,
+     3 * 6000},  // no read after a failed write
 
     {"board", kBoard, {Board("V1.0\r\nA", 'A')}, 1, "V1.0", {"Firmware Version: V1.0"}, 1,
      {Frame({0x4B, 0xC9, 0x03, 0xFF})}},

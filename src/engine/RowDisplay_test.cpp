@@ -54,23 +54,13 @@ TEST_F(RowDisplayTest, StatusAndProgress) {
        {"colour 3 FF0000", "cell 3,4 Backing up the NV"}, {"Backing up the NV"}},
       {MODULE_NONE, [](UpgradeEngine& e) { e.ShowRowStatusId(IDS_ERASING_NVRAM, COLOUR_BLACK); e.ShowRowProgress(40); },
        {}, {"Erasing the NVRAM of the router module"}},
-      {MODULE_FIRMWARE, [](UpgradeEngine& e) { for (int percent : {0, 0, 45, 45, 100}) e.ShowRowProgress(percent); },
+      {MODULE_FIRMWARE, [](UpgradeEngine& e) { for (int p : {0, 0, 45, 45, 100}) e.ShowRowProgress(p); },
        {"cell 3,3 0%", "cell 3,3 45%", "cell 3,3 100%"}, {}},
       {MODULE_BOOT,  // kept per row
-       [](UpgradeEngine& e) {
-         for (ModuleKind row : {MODULE_BOOT, MODULE_APP, MODULE_BOOT}) {
-           e.m_Row = row;
-           e.ShowRowProgress(100);
-         }
-       },
-       {"cell 0,3 100%", "cell 1,3 100%"}, {}},
-      {MODULE_DASHBOARD,  // forgotten when the rows are made anew
-       [](UpgradeEngine& e) {
-         e.ShowRowProgress(0);
-         e.ForgetRowProgress();
-         e.ShowRowProgress(0);
-       },
-       {"cell 4,3 0%", "cell 4,3 0%"}, {}},
+       [](UpgradeEngine& e) { for (auto r : {MODULE_BOOT, MODULE_APP, MODULE_BOOT}) e.m_Row = r, e.ShowRowProgress(9); },
+       {"cell 0,3 9%", "cell 1,3 9%"}, {}},
+      {MODULE_DASHBOARD, [](UpgradeEngine& e) { e.ShowRowProgress(0), e.ForgetRowProgress(), e.ShowRowProgress(0); },
+       {"cell 4,3 0%", "cell 4,3 0%"}, {}},  // forgotten when the rows are made anew
   };
   for (const auto& c : kCases) {
     SCOPED_TRACE(testing::PrintToString(c.m_Calls));
