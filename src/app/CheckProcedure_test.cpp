@@ -117,6 +117,7 @@ TEST_P(CheckProcedureTest, Situation) {
   const std::array<int, 5> requests = {static_cast<int>(link.Payloads(PORT_UDP).size()), link.Connections(),
                                        Requests(0x26), Requests(0x4B, 0x03), Requests(0x4B, 0x24)};
   EXPECT_EQ(requests, s.requests);
+  for (const Message& m : link.Messages()) EXPECT_TRUE(m.Payload(0) != 0x26 || m.m_Wire[0] != 0x7E) << "no leading flag";
   EXPECT_EQ(notices.Texts(), s.notices);
   const std::vector<std::string> log = testsupport::LogMessages(engine->m_Log.Pending());
   for (const std::string& line : s.logged) EXPECT_NE(std::find(log.begin(), log.end(), line), log.end()) << line;
@@ -127,14 +128,18 @@ TEST_P(CheckProcedureTest, Situation) {
   ASSERT_EQ(list.Rows(), s.statuses.empty() ? 0 : 5);
   if (s.statuses.empty()) return;
   EXPECT_EQ(memcmp(engine->m_RouterMac, MAC, 6), 0);
+  EXPECT_EQ(memcmp(engine->m_RouterIp, "\x7F\0\0\x01", 4), 0);
+  EXPECT_TRUE(!s.refuseTcp || engine->m_ResultTextId == IDS_TCP_FAILED);
   const std::string now[5] = {s.routerRows, s.routerRows, s.routerRows, s.firmwareNow, s.dashboardNow};
+  std::string upgrade[5];
+  for (const auto& [kind, version] : s.packages) upgrade[kind] = version.empty() ? "No version" : version;
   for (int row = 0; row < 5; ++row) {
     SCOPED_TRACE(row);
     const char status = s.statuses[row];
     const ModuleEntry& entry = table[row];
     EXPECT_EQ(entry.m_CurrentVersion, now[row]);
     EXPECT_EQ(list.Last(row, COL_CURRENT), status == 'N' ? "" : now[row]);
-    EXPECT_EQ(list.Last(row, COL_UPGRADE), status == 'N' ? "" : entry.UpgradeVersionText());
+    EXPECT_EQ(list.Last(row, COL_UPGRADE), upgrade[row]);
     EXPECT_EQ(list.LastPercent(row), "");
     EXPECT_EQ(list.LastStatus(row), status == 'W'   ? "Waiting for the upgrade"
                                      : status == 'M' ? "Version does not match"

@@ -62,49 +62,40 @@ class RouterUdpClientTest : public ::testing::Test {
 };
 
 TEST_F(RouterUdpClientTest, Discovery) {
-  struct Answer {
-    Bytes payload;
-    uint32_t delayMs;
-    bool badCheck;
-  };
+  const auto F = [](const Bytes& payload) { return Frame(payload, true); };
+  Bytes bad = F(Reply(1, MAC, "1.0"));
+  bad[12] ^= 0x01;
+  const std::string long33 = "QEL-ROUTER-2.10.300.4000-build-77";
   struct Case {
     const char* what;
-    std::vector<Answer> answers;
+    std::vector<std::pair<Bytes, uint32_t>> answers;  // datagrams and their delays
     bool found;
     std::string text;
     uint64_t minMs, maxMs;
   };
-  const std::string long33 = "QEL-ROUTER-2.10.300.4000-build-77";
   const Case cases[] = {
-      {"text ends at its NUL", {{Reply(1, MAC, {"1.2.3.4\0junk", 12}), 0, false}}, true, "1.2.3.4", 0, 3000},
+      {"text ends at its NUL", {{F(Reply(1, MAC, {"1.2.3.4\0junk", 12})), 0}}, true, "1.2.3.4", 0, 3000},
       {"ignored replies restart the wait",
-       {{Reply(2, MAC, "x"), 0, false}, {Reply(1, ZERO_MAC, "zero"), 1000, false},
-        {{1, 192, 168, 1, 1, 0xAA}, 2000, false}, {Reply(1, MAC, "2.0.0.1"), 3500, false}},
+       {{F(Reply(2, MAC, "x")), 0}, {F(Reply(1, ZERO_MAC, "zero")), 1000}, {F({1, 192, 168, 1, 1, 0xAA}), 2000},
+        {F(Reply(1, MAC, "2.0.0.1")), 3500}},
        true, "2.0.0.1", 3500, 3500 + SLACK},
-      {"only ignored replies: 3 s after the last",
-       {{Reply(1, ZERO_MAC, "a"), 500, false}, {Reply(1, ZERO_MAC, "b"), 1000, false}},
+      {"only ignored replies: 3 s after the last", {{F(Reply(1, ZERO_MAC, "a")), 500}, {F(Reply(1, ZERO_MAC, "b")), 1000}},
        false, "untouched", 4000, 4000 + 100 + SLACK},
-      {"a bad check value ends the try", {{Reply(1, MAC, "1.0"), 0, true}, {Reply(1, MAC, "1.0"), 0, false}},
-       false, "untouched", 0, 3000},
+      {"a bad check value ends the try", {{bad, 0}, {F(Reply(1, MAC, "1.0")), 0}}, false, "untouched", 0, 3000},
       {"no answer", {}, false, "untouched", 3000, 3000 + 100 + SLACK},
-      {"text runs past the record", {{Reply(1, MAC, long33 + std::string(1, '\0') + "tail"), 0, false}},
-       true, long33, 0, 3000},
-      {"no NUL: text ends with the reply, not in its FCS", {{Reply(1, MAC, "ABCDEFGHIJKLMNOPQRSTUVWXY", 0), 0, false}},
+      {"text runs past the record", {{F(Reply(1, MAC, long33 + '\0' + "tail")), 0}}, true, long33, 0, 3000},
+      {"no NUL: text ends with the reply, not in its FCS", {{F(Reply(1, MAC, "ABCDEFGHIJKLMNOPQRSTUVWXY", 0)), 0}},
        true, "ABCDEFGHIJKLMNOPQRSTUVWXY", 0, 3000},
       {"10 bytes are ignored, 11 give an empty text",
-       {{{1, 10, 0, 0, 1, 1, 2, 3, 4, 5}, 0, false}, {Reply(1, MAC, "", 11), 0, false}}, true, "", 0, 3000},
-      {"text made valid UTF-8", {{Reply(1, MAC, "V\xE9rsion"), 0, false}}, true, "V\xEF\xBF\xBDrsion", 0, 3000},
+       {{F({1, 10, 0, 0, 1, 1, 2, 3, 4, 5}), 0}, {F(Reply(1, MAC, "", 11)), 0}}, true, "", 0, 3000},
+      {"text made valid UTF-8", {{F(Reply(1, MAC, "V\xE9rsion")), 0}}, true, "V\xEF\xBF\xBDrsion", 0, 3000},
   };
   Bytes request(32, 0);
   request[0] = ROUTER_CMD_DISCOVER;
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     link.SetScript([&](const Message&) {
-      for (const Answer& a : c.answers) {
-        Bytes frame = Frame(a.payload, true);
-        if (a.badCheck) frame[12] ^= 0x01;
-        link.AnswerRaw(frame, a.delayMs, PORT_UDP);
-      }
+      for (const auto& [datagram, delayMs] : c.answers) link.AnswerRaw(datagram, delayMs, PORT_UDP);
     });
     const size_t before = link.Messages().size();
     RouterUdpClient client(LOOPBACK, 1280);
@@ -120,15 +111,12 @@ TEST_F(RouterUdpClientTest, Discovery) {
     EXPECT_EQ(FormatIp(ip), c.found ? "192.168.1.1" : "0.0.0.0");
     const std::vector<Message> sent = link.Messages();
     ASSERT_EQ(sent.size(), before + 1);
-    EXPECT_EQ(sent.back().m_Wire, Frame(request, true));
-    EXPECT_EQ(sent.back().m_Address, "127.0.0.1");
-    EXPECT_EQ(sent.back().m_Port, 1280);
+    EXPECT_EQ(sent.back().m_Wire, F(request));
+    EXPECT_EQ(sent.back().m_Address + ":" + std::to_string(sent.back().m_Port), "127.0.0.1:1280");
   }
-  link.SetScript([&](const Message&) { link.Answer(Reply(1, MAC, "1.0")); });
   RouterUdpClient client(LOOPBACK, 1280);
   uint8_t mac[6] = {}, ip[4] = {};
-  ASSERT_TRUE(client.Discover(mac, ip, nullptr)) << "the text may be left out";
-  EXPECT_EQ(memcmp(mac, MAC, 6), 0);
+  EXPECT_TRUE(client.Discover(mac, ip, nullptr)) << "the text may be left out";
 }
 
 TEST_F(RouterUdpClientTest, ExchangeNeedsTheRequestEchoedWhole) {
