@@ -33,7 +33,7 @@ class TcpPortTest : public ::testing::Test {
     uint32_t received = 99;
     const uint64_t start = Clock::TickCount();
     const int ok = port.Read(buffer, sizeof buffer, &received, timeoutMs);
-    return {ok, Bytes(buffer, buffer + received), Since(start)};
+    return {ok, Bytes(buffer, buffer + std::min<uint32_t>(received, sizeof buffer)), Since(start)};
   }
   int Write(const Bytes& data, uint32_t timeoutMs = 3000) {
     return port.Write(data.data(), static_cast<uint32_t>(data.size()), timeoutMs);

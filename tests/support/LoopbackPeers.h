@@ -81,8 +81,9 @@ class UdpPeer {
   // The next datagram's payload; empty when none came or it does not decode.
   Bytes ReceiveFrame(int realMs = 2000);
 
-  // From now on a thread answers every request to the sender with the
-  // script's datagrams, each after delayRealMs; ReceiveFrom is not to be used then.
+  // From now on (call it once) a thread answers every request to the sender
+  // with the script's datagrams, each after delayRealMs; ReceiveFrom is not
+  // to be used then.
   void Respond(Script script, int delayRealMs = 0);
   std::vector<Bytes> Requests() const;
   std::vector<int> SourcePorts() const;
