@@ -82,7 +82,8 @@ struct ImageCase {
   int m_WaitAtLeast = 0;              // the "%" shown last before the result is at least this
 };
 
-std::pair<Bytes, uint32_t> Result(uint32_t code, uint32_t delayMs) { return {ControlPacket("", code), delayMs}; }
+// Only the marker, the length and the value of a result count.
+std::pair<Bytes, uint32_t> Result(uint32_t code, uint32_t delayMs) { return {ControlPacket("Result", code), delayMs}; }
 const Lines kOk = {kRutBegin, kTransmitting, kWaiting, "TCP_GetRouterResult's ElapsedTime = # ms"};
 const Lines kFail3 = {kRutBegin, kTransmitting, kWaiting, "TCP_GetRouterResult's ElapsedTime = # ms, Result = 3"};
 const Lines kTimedOut = {kRutBegin, kTransmitting, kWaiting};
