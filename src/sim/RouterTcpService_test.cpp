@@ -31,7 +31,7 @@ TEST_F(RouterTcpTest, ImagesAreInstalledAndAnswered) {
       EXPECT_EQ(m_Tool->ReceiveFrame(), ControlPacket("", c.m_Code));
       EXPECT_GE(Clock::TickCount() - sent, c.m_Ms);
     }
-    EXPECT_TRUE(Matches(Ask(HANDSHAKE), HandshakeReply(0, 0)));
+    EXPECT_PRED2(Matches, Ask(HANDSHAKE), HandshakeReply(0, 0));
     EXPECT_EQ(m_Sim->RouterImages(), std::vector<Bytes>{image});
   }
 }
@@ -42,7 +42,7 @@ TEST_F(RouterTcpTest, FwtPacketsSetTheForceFlag) {
   Launch();
   m_Tool->SendFrame(ControlPacket("Zyphex FWT Begin Download Pkt", 0), true);
   m_Tool->SendFrame(ControlPacket("Zyphex FWT Force Download Pkt", 0), true);
-  EXPECT_TRUE(Matches(Ask(ControlPacket("Something else", 0), true), "13 FF 'Something' *41"));
+  EXPECT_PRED2(Matches, Ask(ControlPacket("Something else", 0), true), "13 FF 'Something' *41");
   EXPECT_TRUE(m_Sim->ForceLoad());
   ASSERT_GE(m_Sim->Events().size(), 2u);
   EXPECT_EQ(m_Sim->Events()[0].m_Name + " " + m_Sim->Events()[1].m_Name, "fwt-begin fwt-force");

@@ -12,8 +12,7 @@ class RouterUdpTest : public SimTest {};
 TEST_F(RouterUdpTest, DiscoveryAndCommands) {
   Launch([&](SimOptions& o) { o.m_RouterVersion = "QEL-ROUTER-1.2.3.4-build-2024"; });
   m_Udp.SendFrameTo(Padded({1}, 32), "127.255.255.255", m_Options.m_Port);
-  const Bytes reply = m_Udp.ReceiveFrame();
-  EXPECT_TRUE(Matches(reply, "01 7F 00 00 01 02 51 E1 00 00 01 'QEL-ROUTER-1.2.3.4-build-2024' 00")) << Hex(reply);
+  EXPECT_PRED2(Matches, m_Udp.ReceiveFrame(), "01 7F 00 00 01 02 51 E1 00 00 01 'QEL-ROUTER-1.2.3.4-build-2024' 00");
   for (uint8_t code : {6, 10, 8}) EXPECT_EQ(AskUdp(RouterRecord(code)), RouterRecord(code));
   EXPECT_EQ(AskUdp(RouterRecord(7)), RouterRecord(7));
   EXPECT_TRUE(m_Sim->ForceLoad());
@@ -38,7 +37,7 @@ TEST_F(RouterUdpTest, Faults) {
     EXPECT_FALSE(m_Sim->ForceLoad());
   }
   Launch(Faults({"zero-mac"}));
-  EXPECT_TRUE(Matches(AskUdp(RouterRecord(1)), "01 7F 00 00 01 00 00 00 00 00 00 '1.2.3.4' 00 *32"));
+  EXPECT_PRED2(Matches, AskUdp(RouterRecord(1)), "01 7F 00 00 01 00 00 00 00 00 00 '1.2.3.4' 00 *32");
   Launch(Faults({"bad-fcs"}));
   m_Udp.SendFrameTo(RouterRecord(1), "127.0.0.1", m_Options.m_Port);
   Bytes datagram;

@@ -24,8 +24,7 @@ class ModuleTest : public SimTest {
       } else if (steps[i].m_Reply.empty()) {
         m_Tool->SendFrame(steps[i].m_Request, steps[i].m_Lead);
       } else {
-        const Bytes reply = Ask(steps[i].m_Request, steps[i].m_Lead);
-        EXPECT_TRUE(Matches(reply, steps[i].m_Reply)) << Hex(reply);
+        EXPECT_PRED2(Matches, Ask(steps[i].m_Request, steps[i].m_Lead), steps[i].m_Reply);
       }
     }
   }

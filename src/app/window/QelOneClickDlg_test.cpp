@@ -22,8 +22,7 @@ TEST_F(DialogTest, WithoutRouterWarnsAndCloseDuringCheckDoesNotHang) {
   Press(dialog.CheckButton());
   ASSERT_TRUE(WaitIdle());
   EXPECT_EQ(dialog.List().rowCount(), 0);
-  EXPECT_FALSE(dialog.UpgradeButton().isEnabled());
-  EXPECT_EQ(dialog.focusWidget(), &dialog.CheckButton());
+  EXPECT_EQ(Buttons(), "Cu>C");
   QTest::keyClick(&dialog, Qt::Key_Escape);
   EXPECT_TRUE(dialog.isVisible());
   responder.SetAnswer(QMessageBox::Yes);

@@ -6,7 +6,6 @@
 #include "support/window/WindowTestSupport.h"
 
 namespace windowtest {
-namespace {
 
 QString TestKey() { return QString("single-instance-test-%1").arg(QCoreApplication::applicationPid()); }
 
@@ -56,5 +55,4 @@ TEST(SingleInstanceProgram, SecondStartEndsSilentlyWhileTheFirstRuns) {
   first.waitForFinished(5000);
 }
 
-}  // namespace
 }  // namespace windowtest

@@ -5,16 +5,9 @@
 #include "support/window/WindowTestSupport.h"
 
 namespace windowtest {
-namespace {
 
 TEST(WindowPlacementRecord, ElevenLittleEndianFieldsWithLengthZero) {
-  WindowPlacement placement;
-  placement.m_Flags = 2;
-  placement.m_ShowCmd = SHOW_MAXIMIZED;
-  placement.m_Left = 0x01020304;
-  placement.m_Top = -2;
-  placement.m_Right = 800;
-  placement.m_Bottom = 600;
+  WindowPlacement placement{0, 2, SHOW_MAXIMIZED, -1, -1, -1, -1, 0x01020304, -2, 800, 600};
   const QByteArray bytes = placement.Encode();
   EXPECT_EQ(bytes.toHex(), "00000000" "02000000" "03000000" "ffffffffffffffffffffffffffffffff"
                            "04030201" "feffffff" "20030000" "58020000");
@@ -27,10 +20,7 @@ TEST(WindowPlacementRecord, ElevenLittleEndianFieldsWithLengthZero) {
 
 class PlacementTest : public WindowFixture {
  protected:
-  static QVariant Stored() { return std::unique_ptr<QSettings>(NewWindowSettings())->value("Settings/Window Position"); }
-  static void Store(const QByteArray& bytes) {
-    std::unique_ptr<QSettings>(NewWindowSettings())->setValue("Settings/Window Position", bytes);
-  }
+  std::unique_ptr<QSettings> m_Settings{NewWindowSettings()};
 };
 
 // A confirmed close saves the placement; the next window restores it, a
@@ -53,7 +43,7 @@ TEST_F(PlacementTest, ConfirmedCloseSavesWhatTheNextWindowRestores) {
     QCoreApplication::processEvents();
     dialog.close();
     WindowPlacement saved;
-    ASSERT_TRUE(saved.Decode(Stored().toByteArray()));
+    ASSERT_TRUE(saved.Decode(m_Settings->value("Settings/Window Position").toByteArray()));
     EXPECT_EQ(saved.m_ShowCmd, c.m_ShowCmd);
     EXPECT_EQ(QRect(saved.m_Left, saved.m_Top, saved.m_Right - saved.m_Left, saved.m_Bottom - saved.m_Top),
               QRect(120, 90, 640, 300));
@@ -65,11 +55,10 @@ TEST_F(PlacementTest, ConfirmedCloseSavesWhatTheNextWindowRestores) {
   WindowPlacement other;
   other.m_Right = 500;
   other.m_Bottom = 300;
-  Store(other.Encode() + 'x');
+  m_Settings->setValue("Settings/Window Position", other.Encode() + 'x');
   EXPECT_NE(OpenDialog().size(), QSize(500, 300));
-  Store(other.Encode());
+  m_Settings->setValue("Settings/Window Position", other.Encode());
   EXPECT_EQ(OpenDialog().size(), QSize(500, 300));
 }
 
-}  // namespace
 }  // namespace windowtest

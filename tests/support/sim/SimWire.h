@@ -7,7 +7,6 @@
 #pragma once
 
 #include <algorithm>
-#include <cstdio>
 #include <functional>
 #include <memory>
 #include <sstream>
@@ -55,13 +54,6 @@ inline Bytes ControlPacket(const std::string& magic, uint32_t value) {
 inline std::string HandshakeReply(int inDownloader, int offline) {
   return "26 00 00 25 A7 00 06 00 00 00 00 00 00 00 0" + std::to_string(inDownloader) + " 0" +
          std::to_string(offline) + " 00 00 00 00";
-}
-
-inline std::string Hex(const Bytes& bytes) {
-  std::string text;
-  char byte[4];
-  for (uint8_t b : bytes) text += (std::snprintf(byte, sizeof byte, "%02X ", b), byte);
-  return text;
 }
 
 inline bool Matches(const Bytes& reply, const std::string& pattern) {
