@@ -16,7 +16,7 @@ TEST_F(RouterTcpTest, ImagesAreInstalledAndAnswered) {
     uint32_t m_Announced;
     uint32_t m_Code;  // 0: no result
     uint64_t m_Ms;    // at least this long after the image
-  } cases[] = {{"result-code=4", 20000, 4, 3000}, {"result-code=4", 50000, 4, 3000},
+  } cases[] = {{"result-code=4", 20000, 4, 3000},  // the default code {"result-code=4", 50000, 4, 3000},
                {"result-code=3", 20000, 3, 3000}, {"result-delay=20000", 20000, 4, 23000},
                {"no-result", 20000, 0, 0}};
   const Bytes image = Pattern(20000, 5);

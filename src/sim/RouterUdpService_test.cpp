@@ -10,7 +10,10 @@ class RouterUdpTest : public SimTest {};
 // the forcing download mode (7) sets the router's flag and restarts the
 // module, leaving it (8) clears the flag; unknown codes get no answer.
 TEST_F(RouterUdpTest, DiscoveryAndCommands) {
-  Launch([&](SimOptions& o) { o.m_RouterVersion = "QEL-ROUTER-1.2.3.4-build-2024"; });
+  Launch([](SimOptions& o) {
+    o.m_RouterVersion = "QEL-ROUTER-1.2.3.4-build-2024";
+    o.m_RestartMs = 15000;  // 150 ms real: room to see the module restarting
+  });
   m_Udp.SendFrameTo(Padded({1}, 32), "127.255.255.255", m_Options.m_Port);
   EXPECT_PRED2(Matches, m_Udp.ReceiveFrame(), "01 7F 00 00 01 02 51 E1 00 00 01 'QEL-ROUTER-1.2.3.4-build-2024' 00");
   for (uint8_t code : {6, 10, 8}) EXPECT_EQ(AskUdp(RouterRecord(code)), RouterRecord(code));
