@@ -13,8 +13,10 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
-#include <mutex>
+#include <memory>
 #include <random>
 #include <string>
 #include <vector>
