@@ -87,6 +87,23 @@ TEST_F(TcpPortTest, ReadTakesWhatArrivedOrTimesOutWithAPause) {
   EXPECT_LT(late.ms, 600 + SLACK);
 }
 
+TEST_F(TcpPortTest, BytesComeOutOnePerReadInOrderAndGoWithTheirConnection) {
+  Connect();
+  ASSERT_TRUE(peer.Send({1, 2, 3, 4}));
+  uint8_t byte = 0;
+  uint32_t received = 0;
+  for (uint8_t expected : {1, 2, 3}) {
+    ASSERT_EQ(port.Read(&byte, 1, &received, 3000), 1);
+    EXPECT_EQ(byte, expected);
+  }
+  // The fourth byte is left unread; the new connection does not deliver it.
+  ASSERT_EQ(port.Open(), 1);
+  ASSERT_TRUE(peer.Accept());
+  ASSERT_TRUE(peer.Send({9}));
+  ASSERT_EQ(port.Read(&byte, 1, &received, 3000), 1);
+  EXPECT_EQ(byte, 9);
+}
+
 TEST_F(TcpPortTest, CancelEndsOneReadThatWaits) {
   Connect();
   std::atomic<uint64_t> ended{0};
