@@ -12,7 +12,7 @@
 #include "cli/StderrNoticeSink.h"
 #include "cli/TerminalModuleList.h"
 #include "engine/UpgradeEngine.h"
-#include "packages/PackageScan.h"
+#include "packages/PackageDirectory.h"
 
 namespace {
 
@@ -27,7 +27,7 @@ int RunCheckCommand(const GatewayOptions& options) {
     UpgradeEngine engine(&list);
     engine.m_RouterPort = options.m_Port;
     CheckOptions check;
-    check.m_PackageDir = options.m_Dir.empty() ? GetModuleDirectory() : options.m_Dir;
+    check.m_PackageDir = PackageDirectory(options.m_Dir);
     check.m_Broadcast = options.m_Broadcast;
     succeeded = RunCheck(engine, list, check);
     if (options.m_Json) {

@@ -5,7 +5,8 @@
 void AddGatewayOptions(CLI::App* command, GatewayOptions* options, bool withPackages) {
   if (withPackages) {
     command->add_option("--dir", options->m_Dir,
-                        "Directory of the *.bin packages (default: the directory of qel)");
+                        "Directory of the *.bin packages (default: the directory of qel, or "
+                        "~/.local/share/QelUpgrade/packages when installed)");
   }
   command->add_option("--broadcast", options->m_Broadcast,
                       "Discovery target: 255.255.255.255, a subnet's directed broadcast "

@@ -5,7 +5,7 @@
 #include <string>
 
 struct GatewayOptions {
-  std::string m_Dir;                            // empty: the executable's directory
+  std::string m_Dir;                            // empty: PackageDirectory decides
   std::string m_Broadcast = "255.255.255.255";  // discovery target
   int m_Port = 1280;                            // router UDP and TCP port
   double m_TimeScale = 1.0;                     // clock speed factor

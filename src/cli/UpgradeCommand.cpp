@@ -15,7 +15,7 @@
 #include "cli/TerminalModuleList.h"
 #include "cli/UpgradeReport.h"
 #include "engine/UpgradeEngine.h"
-#include "packages/PackageScan.h"
+#include "packages/PackageDirectory.h"
 
 namespace {
 
@@ -47,7 +47,7 @@ int RunUpgradeCommand(const GatewayOptions& options) {
     UpgradeEngine engine(&list, &table);
     engine.m_RouterPort = options.m_Port;
     CheckOptions check;
-    check.m_PackageDir = options.m_Dir.empty() ? GetModuleDirectory() : options.m_Dir;
+    check.m_PackageDir = PackageDirectory(options.m_Dir);
     check.m_Broadcast = options.m_Broadcast;
     hold.Run([&] { outcome.m_CheckSucceeded = RunCheck(engine, list, check); }, StopAfterCheck);
     const bool interrupted = hold.LastSignal() != 0;

@@ -38,6 +38,8 @@ TEST_F(CheckEndToEndTest, QelCheckPrintsTheRowsOrWhyNot) {
   std::string out;
   EXPECT_EQ(qel(options.m_Port, "", &out), 1);
   EXPECT_EQ(testsupport::ReadText(err), "No valid .bin file is found in the current directory\n");
+  EXPECT_TRUE(contains(testsupport::ReadText(logDir.File("QelUpgradeLog.txt")),
+                       " RunCheck: no valid .bin file in " + packages.Path() + "\r\n"));
 
   testsupport::MakePackage(packages.Path(), MODULE_BOOT, "1.2.3.5");
   testsupport::MakePackage(packages.Path(), MODULE_FIRMWARE, "2.1.0.9");

@@ -21,7 +21,7 @@
 #include "app/window/WindowPlacement.h"
 #include "app/window/WindowResources.h"
 #include "net/Clock.h"
-#include "packages/PackageScan.h"
+#include "packages/PackageDirectory.h"
 
 namespace {
 
@@ -177,7 +177,7 @@ void CQelOneClickDlg::OnCheck() {
 
 void CQelOneClickDlg::RunCheckThread() {
   CheckOptions options;
-  options.m_PackageDir = m_Options.m_Dir.empty() ? GetModuleDirectory() : m_Options.m_Dir;
+  options.m_PackageDir = PackageDirectory(m_Options.m_Dir);
   options.m_Broadcast = m_Options.m_Broadcast;
   options.m_PackagesEmbedded = m_PackagesEmbedded;
   const bool success = RunCheck(m_Engine, m_List, options);

@@ -6,7 +6,8 @@ int ParseWindowOptions(int argc, char** argv, WindowOptions* options) {
   CLI::App app{"QEL Upgrade: checks and upgrades the gateway's router and wireless modules."};
   app.set_version_flag("--version", std::string("qel-upgrade ") + QEL_VERSION);
   app.add_option("--dir", options->m_Dir,
-                 "Directory of the *.bin packages (default: the directory of qel-upgrade)");
+                 "Directory of the *.bin packages (default: the directory of qel-upgrade, or "
+                 "~/.local/share/QelUpgrade/packages when installed)");
   app.add_option("--broadcast", options->m_Broadcast,
                  "Discovery target: 255.255.255.255, a subnet's directed broadcast, "
                  "or 127.255.255.255 for a simulator on loopback")
