@@ -23,10 +23,13 @@ run_suite() {
   (cd "build/$name" && ctest --output-on-failure -j "$jobs" --timeout 300 ${labels:+-L "$labels"})
 }
 
-run_suite normal ""
+# The normal build installs under /usr like the Debian package, so that its
+# install test can pack it.
+run_suite normal "" -DCMAKE_INSTALL_PREFIX=/usr
 run_suite asan "" -DQEL_SANITIZE=ON -DQEL_BUILD_WINDOW=OFF -DQEL_BUILD_BENCHMARKS=OFF
 # The threads meet in the transport (ports, channel, queue), the diagnostic
 # exchange over it, and the engine.
 TSAN_OPTIONS="halt_on_error=1" run_suite tsan "net_tests diag_tests engine_tests" \
   -DQEL_TSAN=ON -DQEL_BUILD_WINDOW=OFF -DQEL_BUILD_BENCHMARKS=OFF
 echo "=== all suites passed"
+scripts/code-lines.sh

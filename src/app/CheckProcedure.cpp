@@ -1,5 +1,7 @@
 #include "app/CheckProcedure.h"
 
+#include <filesystem>
+
 #include "app/ModuleTable.h"
 #include "app/VersionText.h"
 #include "engine/UpgradeEngine.h"
@@ -8,11 +10,29 @@
 #include "packages/PackageScan.h"
 #include "router/DiscoverRouter.h"
 
+namespace {
+
+bool AnyPackageLoaded(const ModuleTable& table) {
+  for (int kind = 0; kind < MODULE_COUNT; ++kind) {
+    if (table[kind].m_Package.m_Loaded) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
 bool RunCheck(UpgradeEngine& engine, IModuleList& list, const CheckOptions& options) {
   ModuleTable& table = *engine.m_Table;
   list.DeleteAllRows();
   if (!options.m_PackagesEmbedded && !ScanPackages(table, options.m_PackageDir, &engine.m_Log)) {
-    return false;  // the scan has shown why
+    // The scan has shown why. With no package at all, name the folder: an
+    // installed copy looks in the user's folder, not beside the program.
+    if (!AnyPackageLoaded(table)) {
+      std::error_code error;
+      const std::filesystem::path folder = std::filesystem::absolute(options.m_PackageDir, error);
+      LogPrintf(&engine.m_Log, "RunCheck: no valid .bin file in %s", folder.lexically_normal().c_str());
+    }
+    return false;
   }
   std::string routerVersion;
   if (!DiscoverRouter(options.m_Broadcast, engine.m_RouterPort, engine.m_RouterMac, engine.m_RouterIp,

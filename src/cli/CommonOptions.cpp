@@ -3,7 +3,8 @@
 void AddGatewayOptions(CLI::App* command, GatewayOptions* options, const std::string& program, bool withDir) {
   if (withDir) {
     command->add_option("--dir", options->m_Dir,
-                        "Directory of the *.bin packages (default: the directory of " + program + ")");
+                        "Directory of the *.bin packages (default: the directory of " + program +
+                            ", or ~/.local/share/QelUpgrade/packages when installed)");
   }
   command->add_option("--broadcast", options->m_Broadcast,
                       "Discovery target: 255.255.255.255, a subnet's directed broadcast "

@@ -95,7 +95,9 @@ void AddScan(CLI::App* package, int* exitCode) {
   static std::string scanDirectory;  // the app is made once per process
   std::string* directory = &scanDirectory;
   CLI::App* scan = package->add_subcommand("scan", "Run the package scan and show the five module rows");
-  scan->add_option("--dir", *directory, "Directory to scan (default: the directory of this program)");
+  scan->add_option("--dir", *directory,
+                   "Directory to scan (default: the directory of this program, or "
+                   "~/.local/share/QelUpgrade/packages when installed)");
   scan->footer(
       "Prints each module's upgrade version and package path. Exit status 1, with the scan's warning, when no "
       "valid .bin file is found or two files are of the same kind.");

@@ -1,6 +1,7 @@
 #include "app/ModuleTable.h"
 #include "cli/PackageCommands.h"
 #include "log/UpgradeLog.h"
+#include "packages/PackageDirectory.h"
 #include "packages/PackageScan.h"
 
 int RunPackageScan(const std::string& directory, FILE* out) {
@@ -8,7 +9,7 @@ int RunPackageScan(const std::string& directory, FILE* out) {
   table.LoadTypeNames();
   // The scan writes its log lines to the tool's log file, as the window does.
   UpgradeLog log;
-  const std::string dir = directory.empty() ? GetModuleDirectory() : directory;
+  const std::string dir = PackageDirectory(directory);
   if (!ScanPackages(table, dir, &log)) return 1;
   fprintf(out, "%-32s %-24s %s\n", "Type", "Upgrade Version", "Package");
   for (int kind = 0; kind < MODULE_COUNT; ++kind) {

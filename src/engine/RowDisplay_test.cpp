@@ -1,153 +1,115 @@
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <functional>
 #include <string>
 #include <vector>
 
-#include "engine/ScopedTmpDir.h"
 #include "engine/UpgradeEngine.h"
 #include "net/Clock.h"
+#include "support/Recorders.h"
 #include "support/TestSupport.h"
 
 namespace {
 
-// Every call the engine makes on the list, as text.
-class CallList : public IModuleList {
+using Lines = std::vector<std::string>;
+
+// The list's changes as text, and the texts the status column was fitted to.
+class List : public testsupport::RecordingList {
  public:
-  void DeleteAllRows() override { m_Calls.push_back("delete"); }
-  void InsertRow(int row, const std::string& type) override { m_Calls.push_back("insert " + std::to_string(row) + " " + type); }
-  void SetCell(int row, int column, const std::string& text) override {
-    m_Calls.push_back("cell " + std::to_string(row) + "," + std::to_string(column) + " " + text);
+  void FitStatusColumn(const std::string& text) override { m_Fits.push_back(text); }
+  Lines Calls() const {
+    Lines calls;
+    for (const testsupport::ListChange& c : Changes()) {
+      char text[160];
+      if (c.m_Column < 0) snprintf(text, sizeof text, "colour %d %06X", c.m_Row, c.m_Colour);
+      else snprintf(text, sizeof text, "cell %d,%d %s", c.m_Row, c.m_Column, c.m_Text.c_str());
+      calls.push_back(text);
+    }
+    return calls;
   }
-  void SetRowColour(int row, uint32_t colour) override {
-    char text[32];
-    snprintf(text, sizeof text, "colour %d %06X", row, colour);
-    m_Calls.push_back(text);
-  }
-  void FitStatusColumn(const std::string& text) override { m_Calls.push_back("fit " + text); }
-  std::vector<std::string> m_Calls;
+  Lines m_Fits;
 };
 
 class RowDisplayTest : public testing::Test {
  protected:
-  // The engine's log goes to the temporary directory: ours.
-  RowDisplayTest() { m_Engine = std::make_unique<UpgradeEngine>(&m_List); }
-
-  // Log messages without their timestamps.
-  std::vector<std::string> Messages() const { return testsupport::LogMessages(m_Engine->m_Log.Pending()); }
-
-  // ShowRowResult with the stage started seconds ago; the result text, which
-  // may be one second later when the clock ticks over in between.
-  std::string ResultAfter(long seconds, const std::string& text, const std::string& expected,
-                          const std::string& expectedLater) {
-    m_List.m_Calls.clear();
-    m_Engine->m_StageStart = Clock::WallSeconds() - seconds;
-    const time_t before = m_Engine->m_StageStart;
-    m_Engine->ShowRowResult();
-    EXPECT_GE(m_Engine->m_StageStart, before + seconds) << "the next stage's time starts now";
-    EXPECT_FALSE(m_List.m_Calls.empty());
-    const std::string cell = m_List.m_Calls.size() > 1 ? m_List.m_Calls[1] : "";
-    const std::string prefix = "cell " + std::to_string(m_Engine->m_Row) + ",4 " + text;
-    if (cell == prefix + expectedLater) return expected;
-    return cell.substr(0, prefix.size()) == prefix ? cell.substr(prefix.size()) : cell;
-  }
-
-  ScopedTmpDir m_Dir;
-  CallList m_List;
-  std::unique_ptr<UpgradeEngine> m_Engine;
+  RowDisplayTest() { Clock::SetScale(1); }  // the result shows wall-clock seconds
+  testsupport::TempDir m_Dir;  // where the engines' logs would go
+  testsupport::ScopedEnv m_TmpDir{"TMPDIR", m_Dir.Path().c_str()};
 };
 
-TEST_F(RowDisplayTest, StatusSetsColourCellWidthAndLogLine) {
-  m_Engine->m_Row = MODULE_APP;
-  m_Engine->ShowRowStatus("Transmitting the upgrade data of the router module", COLOUR_BLACK);
-  EXPECT_EQ(m_List.m_Calls, (std::vector<std::string>{
-                                "colour 1 000000",
-                                "cell 1,4 Transmitting the upgrade data of the router module",
-                                "fit Transmitting the upgrade data of the router module",
-                            }));
-  EXPECT_EQ(Messages(), std::vector<std::string>{"Transmitting the upgrade data of the router module"});
+TEST_F(RowDisplayTest, StatusAndProgress) {
+  const struct {
+    ModuleKind m_Row;
+    std::function<void(UpgradeEngine&)> m_Show;
+    Lines m_Calls;
+    Lines m_Log;  // also the texts the status column is fitted to
+  } kCases[] = {
+      {MODULE_APP, [](UpgradeEngine& e) { e.ShowRowStatus("Sending", COLOUR_BLACK); },
+       {"colour 1 000000", "cell 1,4 Sending"}, {"Sending"}},
+      {MODULE_BOOT, [](UpgradeEngine& e) { e.ShowRowStatusId(IDS_WAITING_ROUTER, COLOUR_BLUE); },
+       {"colour 0 0000FF", "cell 0,4 Waiting for the upgrade of the router module"},
+       {"Waiting for the upgrade of the router module"}},
+      {MODULE_FIRMWARE, [](UpgradeEngine& e) { for (int id : {104, 0, 107}) e.ShowRowStatusId(id, COLOUR_RED); },
+       {"colour 3 FF0000", "cell 3,4 Backing up the NV"}, {"Backing up the NV"}},
+      {MODULE_NONE, [](UpgradeEngine& e) { e.ShowRowStatusId(IDS_ERASING_NVRAM, COLOUR_BLACK); e.ShowRowProgress(40); },
+       {}, {"Erasing the NVRAM of the router module"}},
+      {MODULE_FIRMWARE, [](UpgradeEngine& e) { for (int p : {0, 0, 45, 45, 100}) e.ShowRowProgress(p); },
+       {"cell 3,3 0%", "cell 3,3 45%", "cell 3,3 100%"}, {}},
+      {MODULE_BOOT,  // kept per row
+       [](UpgradeEngine& e) { for (auto r : {MODULE_BOOT, MODULE_APP, MODULE_BOOT}) e.m_Row = r, e.ShowRowProgress(9); },
+       {"cell 0,3 9%", "cell 1,3 9%"}, {}},
+      {MODULE_DASHBOARD, [](UpgradeEngine& e) { e.ShowRowProgress(0), e.ForgetRowProgress(), e.ShowRowProgress(0); },
+       {"cell 4,3 0%", "cell 4,3 0%"}, {}},  // forgotten when the rows are made anew
+  };
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(testing::PrintToString(c.m_Calls));
+    List list;
+    UpgradeEngine engine(&list);
+    engine.m_Row = c.m_Row;
+    c.m_Show(engine);
+    EXPECT_EQ(list.Calls(), c.m_Calls);
+    EXPECT_EQ(list.m_Fits, c.m_Log);
+    EXPECT_EQ(testsupport::LogMessages(engine.m_Log.Pending()), c.m_Log);
+  }
 }
 
-TEST_F(RowDisplayTest, StatusByIdOnlyForKnownIds) {
-  m_Engine->m_Row = MODULE_FIRMWARE;
-  m_Engine->ShowRowStatusId(104, COLOUR_BLACK);
-  m_Engine->ShowRowStatusId(0, COLOUR_BLACK);
-  EXPECT_TRUE(m_List.m_Calls.empty());
-  EXPECT_TRUE(Messages().empty());
-  m_Engine->ShowRowStatusId(IDS_BACKING_UP_NV, COLOUR_RED);
-  EXPECT_EQ(m_List.m_Calls.at(0), "colour 3 FF0000");
-  EXPECT_EQ(m_List.m_Calls.at(1), "cell 3,4 Backing up the NV");
-  EXPECT_EQ(Messages(), std::vector<std::string>{"Backing up the NV"});
-}
-
-TEST_F(RowDisplayTest, NoRowChangesNoRowButStillLogsAndFits) {
-  m_Engine->m_Row = MODULE_NONE;
-  m_Engine->ShowRowStatusId(IDS_ERASING_NVRAM, COLOUR_BLACK);
-  m_Engine->ShowRowProgress(40);
-  EXPECT_EQ(m_List.m_Calls, std::vector<std::string>{"fit Erasing the NVRAM of the router module"});
-  EXPECT_EQ(Messages(), std::vector<std::string>{"Erasing the NVRAM of the router module"});
-}
-
-TEST_F(RowDisplayTest, WithoutAListOnlyTheLogHearsOfIt) {
-  UpgradeEngine engine(nullptr);
-  engine.m_Row = MODULE_BOOT;
-  engine.ShowRowStatus("Waiting for the upgrade of the router module", COLOUR_BLACK);
-  engine.ShowRowProgress(10);
-  engine.ShowRowResult();
-  EXPECT_NE(engine.m_Log.Pending().find("Waiting for the upgrade of the router module\r\n"), std::string::npos);
-  EXPECT_NE(engine.m_Log.Pending().find("Download successfully ("), std::string::npos);
-}
-
-TEST_F(RowDisplayTest, ResultShowsElapsedMinutesWithinTheHour) {
-  m_Engine->m_Row = MODULE_FIRMWARE;
-  m_Engine->m_ResultTextId = IDS_DOWNLOAD_OK;
-  EXPECT_EQ(ResultAfter(125, "Download successfully", " (02:05)", " (02:06)"), " (02:05)");
-  EXPECT_EQ(m_List.m_Calls.at(0), "colour 3 0000FF");
-  EXPECT_EQ(ResultAfter(61 * 60 + 5, "Download successfully", " (01:05)", " (01:06)"), " (01:05)");
-  EXPECT_EQ(ResultAfter(0, "Download successfully", " (00:00)", " (00:01)"), " (00:00)");
-  const std::vector<std::string> messages = Messages();
-  ASSERT_EQ(messages.size(), 3u);
-  EXPECT_EQ(messages[0].substr(0, 22), "Download successfully ");
-}
-
-TEST_F(RowDisplayTest, FailedResultIsRed) {
-  m_Engine->m_Row = MODULE_DASHBOARD;
-  m_Engine->m_ResultTextId = IDS_DOWNLOAD_FAILED;
-  EXPECT_EQ(ResultAfter(59, "Download failed", " (00:59)", " (01:00)"), " (00:59)");
-  EXPECT_EQ(m_List.m_Calls.at(0), "colour 4 FF0000");
-  m_Engine->m_ResultTextId = IDS_TCP_FAILED;
-  EXPECT_EQ(ResultAfter(3600, "Creating the TCP connection failed", " (00:00)", " (00:01)"), " (00:00)");
-  EXPECT_EQ(m_List.m_Calls.at(0), "colour 4 FF0000");
-}
-
-TEST_F(RowDisplayTest, ProgressWritesEachNewValueOnce) {
-  m_Engine->m_Row = MODULE_FIRMWARE;
-  m_Engine->ShowRowProgress(0);
-  m_Engine->ShowRowProgress(0);
-  m_Engine->ShowRowProgress(45);
-  m_Engine->ShowRowProgress(45);
-  m_Engine->ShowRowProgress(100);
-  EXPECT_EQ(m_List.m_Calls, (std::vector<std::string>{"cell 3,3 0%", "cell 3,3 45%", "cell 3,3 100%"}));
-  EXPECT_TRUE(Messages().empty()) << "progress is not logged";
-}
-
-TEST_F(RowDisplayTest, ProgressIsKeptPerRow) {
-  m_Engine->m_Row = MODULE_BOOT;
-  m_Engine->ShowRowProgress(100);
-  // The next row's first value equals the last one of the row before; it
-  // must still show.
-  m_Engine->m_Row = MODULE_APP;
-  m_Engine->ShowRowProgress(100);
-  m_Engine->m_Row = MODULE_BOOT;
-  m_Engine->ShowRowProgress(100);
-  EXPECT_EQ(m_List.m_Calls, (std::vector<std::string>{"cell 0,3 100%", "cell 1,3 100%"}));
-}
-
-TEST_F(RowDisplayTest, ForgottenProgressIsWrittenAgain) {
-  m_Engine->m_Row = MODULE_DASHBOARD;
-  m_Engine->ShowRowProgress(0);
-  m_Engine->ForgetRowProgress();  // rows made anew by a Check
-  m_Engine->ShowRowProgress(0);
-  EXPECT_EQ(m_List.m_Calls, (std::vector<std::string>{"cell 4,3 0%", "cell 4,3 0%"}));
+TEST_F(RowDisplayTest, ResultWithTheElapsedMinutesWithinTheHour) {
+  // The clock may tick over between setting the start and showing the result.
+  const struct {
+    long m_Seconds;
+    int m_TextId;
+    uint32_t m_Colour;
+    const char* m_Text;
+    const char* m_TextLater;
+  } kCases[] = {
+      {125, IDS_DOWNLOAD_OK, COLOUR_BLUE, "Download successfully (02:05)", "Download successfully (02:06)"},
+      {3665, IDS_DOWNLOAD_OK, COLOUR_BLUE, "Download successfully (01:05)", "Download successfully (01:06)"},
+      {0, IDS_DOWNLOAD_OK, COLOUR_BLUE, "Download successfully (00:00)", "Download successfully (00:01)"},
+      {-30, IDS_DOWNLOAD_OK, COLOUR_BLUE, "Download successfully (00:00)", "Download successfully (00:00)"},
+      {59, IDS_DOWNLOAD_FAILED, COLOUR_RED, "Download failed (00:59)", "Download failed (01:00)"},
+      {3600, IDS_TCP_FAILED, COLOUR_RED, "Creating the TCP connection failed (00:00)",
+       "Creating the TCP connection failed (00:01)"},
+  };
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(c.m_Text);
+    List list;
+    for (List* target : {&list, static_cast<List*>(nullptr)}) {  // without a list only the log hears of it
+      UpgradeEngine engine(target);
+      engine.m_Row = MODULE_DASHBOARD;
+      engine.m_ResultTextId = c.m_TextId;
+      engine.m_StageStart = Clock::WallSeconds() - c.m_Seconds;
+      const time_t before = engine.m_StageStart;
+      engine.ShowRowResult();
+      EXPECT_GE(engine.m_StageStart, before + c.m_Seconds) << "the next stage's time starts now";
+      const std::string shown = testsupport::LogMessages(engine.m_Log.Pending()).at(0);
+      EXPECT_TRUE(shown == c.m_Text || shown == c.m_TextLater) << shown;
+      if (!target) continue;
+      EXPECT_EQ(list.Calls().size(), 2u);
+      EXPECT_EQ(list.LastColour(MODULE_DASHBOARD), c.m_Colour);
+      EXPECT_EQ(list.LastStatus(MODULE_DASHBOARD), shown);
+    }
+  }
 }
 
 }  // namespace

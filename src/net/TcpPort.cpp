@@ -8,13 +8,18 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <cstring>
 
 #include "net/PeerAddress.h"
 #include "net/ProtocolTimes.h"
 #include "net/SocketWait.h"
 
 namespace {
+
+// Room for the longest reply frame (an escaped 260-byte version reply) many times over.
+constexpr uint32_t READ_AHEAD_SIZE = 4096;
 
 bool IsConnectionLoss(int error) {
   return error == ECONNRESET || error == ECONNABORTED || error == EPIPE;
@@ -26,9 +31,33 @@ struct CTcpPort::Socket {
   Socket(CFileDescriptor fd, uint64_t generation)
       : m_Owner(std::move(fd)), m_Fd(m_Owner.Get()), m_Generation(generation) {}
 
+  // Hands out up to capacity bytes read ahead, refilling from the socket
+  // without waiting when none are left. The count, or recv's own result
+  // (0: closed by the peer, -1: errno says why) when nothing was at hand.
+  ssize_t Take(uint8_t* buffer, uint32_t capacity) {
+    std::lock_guard<std::mutex> guard(m_ReadLock);
+    if (m_ReadBegin == m_ReadEnd) {
+      const ssize_t count = recv(m_Fd, m_ReadAhead, sizeof m_ReadAhead, MSG_DONTWAIT);
+      if (count <= 0) return count;
+      m_ReadBegin = 0;
+      m_ReadEnd = static_cast<uint32_t>(count);
+    }
+    const uint32_t count = std::min(capacity, m_ReadEnd - m_ReadBegin);
+    memcpy(buffer, m_ReadAhead + m_ReadBegin, count);
+    m_ReadBegin += count;
+    return count;
+  }
+
   const CFileDescriptor m_Owner;  // closed by the last reference
   const int m_Fd;
   const uint64_t m_Generation;
+
+ private:
+  // Held only for the copy and the non-blocking refill, never while waiting.
+  std::mutex m_ReadLock;
+  uint8_t m_ReadAhead[READ_AHEAD_SIZE];
+  uint32_t m_ReadBegin = 0;
+  uint32_t m_ReadEnd = 0;
 };
 
 CTcpPort::CTcpPort() : m_CancelEvent(eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)) {}
@@ -181,8 +210,10 @@ int CTcpPort::Write(const uint8_t* data, uint32_t length, uint32_t timeoutMs) {
 }
 
 // Every way out but a successful read pauses, so a caller looping on Read
-// never spins. The receive is always a non-blocking call made after poll()
-// reported data, so no receive is left pending into the caller's buffer.
+// never spins. Bytes read ahead are handed out first, without a wait (and
+// so without seeing a pending Cancel); the receive is always a non-blocking
+// call into the connection's own buffer, so none is left pending into the
+// caller's.
 int CTcpPort::Read(uint8_t* buffer, uint32_t capacity, uint32_t* received, uint32_t timeoutMs) {
   *received = 0;
   SocketRef socket = CurrentSocket();
@@ -197,7 +228,7 @@ int CTcpPort::Read(uint8_t* buffer, uint32_t capacity, uint32_t* received, uint3
   }
   const uint64_t start = Clock::TickCount();
   for (;;) {
-    const ssize_t count = recv(socket->m_Fd, buffer, capacity, MSG_DONTWAIT);
+    const ssize_t count = socket->Take(buffer, capacity);
     if (count > 0) {
       *received = static_cast<uint32_t>(count);
       m_LastError = 0;

@@ -1,6 +1,9 @@
 // The stream connection to the router. Every Write and Read finishes its
 // socket operation before it returns (poll, then a non-blocking call), so no
-// operation is ever left pending behind the caller's back.
+// operation is ever left pending behind the caller's back. Read takes what
+// the socket holds into a buffer of the connection and hands it out from
+// there: the receive loop asks for one byte at a time, and most of its Reads
+// then cost no system call.
 #pragma once
 
 #include <netinet/in.h>

@@ -7,246 +7,194 @@
 #include <thread>
 
 #include "log/SystemErrorText.h"
-#include "net/testing/LoopbackPeers.h"
+#include "support/LoopbackPeers.h"
+#include "support/Packages.h"
+#include "support/TestSupport.h"
 
 namespace {
 
-using testpeers::Bytes;
-using testpeers::TcpPeer;
+using testsupport::Bytes;
 
-constexpr double SCALE = 20;
-// Slack for the upper bound of a timing check, in program ms (real ms x scale).
-constexpr uint64_t SLACK = 150 * 20;
+constexpr uint64_t SLACK = 150 * 20;  // 150 ms real at scale 20, in program ms
 
 uint64_t Since(uint64_t start) { return Clock::TickCount() - start; }
 
 class TcpPortTest : public ::testing::Test {
  protected:
-  void SetUp() override { Clock::SetScale(SCALE); }
-
-  // Connects port to peer and accepts on the peer's side.
+  void SetUp() override { Clock::SetScale(20); }
   void Connect() {
     ASSERT_EQ(port.SetConfig("127.0.0.1", peer.Port()), 1);
     ASSERT_EQ(port.Open(), 1);
     ASSERT_TRUE(peer.Accept());
   }
-  int ReadByte(uint8_t* byte, uint32_t timeoutMs) {
-    uint32_t received = 0;
-    return port.Read(byte, 1, &received, timeoutMs);
+  struct ReadResult { int ok; Bytes data; uint64_t ms; };  // ms: program time the Read took
+  ReadResult Read(uint32_t timeoutMs) {
+    uint8_t buffer[8];
+    uint32_t received = 99;
+    const uint64_t start = Clock::TickCount();
+    const int ok = port.Read(buffer, sizeof buffer, &received, timeoutMs);
+    return {ok, Bytes(buffer, buffer + std::min<uint32_t>(received, sizeof buffer)), Since(start)};
+  }
+  int Write(const Bytes& data, uint32_t timeoutMs = 3000) {
+    return port.Write(data.data(), static_cast<uint32_t>(data.size()), timeoutMs);
   }
 
-  TcpPeer peer;
+  testsupport::TcpPeer peer;
   CTcpPort port;
 };
 
-TEST_F(TcpPortTest, SetConfigRefusesWhatIsNoUnicastAddress) {
-  port.m_LastError = 4242;
-  for (const char* text : {"255.255.255.255", "router", "", "1.2.3.4.5", "300.1.1.1",
-                           "127.0.0.1                 " /* 26 characters */}) {
-    errno = 0;
-    EXPECT_EQ(port.SetConfig(text, 1280), 0) << text;
-    EXPECT_EQ(errno, EINVAL) << text;
-  }
-  EXPECT_EQ(port.SetConfig(std::string("127.0.0.1\0.5", 12), 1280), 0);
-  EXPECT_EQ(port.m_LastError, 4242);
-  EXPECT_EQ(port.SetConfig("127.0.0.1", 1280), 1);
-  EXPECT_EQ(port.SetConfig("127.1", 1280), 1);  // the classic short form
+TEST_F(TcpPortTest, WithoutConnectionEverythingFails) {
   EXPECT_EQ(port.GetType(), PORT_TCP);
-}
-
-TEST_F(TcpPortTest, OperationsOnAClosedPortFail) {
-  uint8_t byte = 0x7E;
-  EXPECT_EQ(port.Write(&byte, 1, 3000), 0);
-  EXPECT_EQ(port.Write(&byte, 0, 3000), 0);  // closed wins over the empty write
-  const uint64_t start = Clock::TickCount();
-  EXPECT_EQ(ReadByte(&byte, INFINITE), 0);  // does not wait for data: pauses and fails
-  EXPECT_GE(Since(start), 100u);
-  EXPECT_LT(Since(start), 100 + SLACK);
+  EXPECT_EQ(Write({0x7E}), 0);
+  EXPECT_EQ(Write({}), 0);  // closed wins over the empty write
+  const ReadResult read = Read(INFINITE);  // pauses and fails, no wait for data
+  EXPECT_EQ(read.ok, 0);
+  EXPECT_GE(read.ms, 100u);
+  EXPECT_LT(read.ms, 100 + SLACK);
   EXPECT_EQ(port.Close(), 1);
   EXPECT_EQ(port.Close(), 1);
-}
-
-TEST_F(TcpPortTest, OpenWithoutListenerFailsWithTheSocketError) {
-  const int unused = testsupport::FreePort();
-  ASSERT_EQ(port.SetConfig("127.0.0.1", unused), 1);
+  ASSERT_EQ(port.SetConfig("127.0.0.1", testsupport::FreePort()), 1);
   EXPECT_EQ(port.Open(), 0);
   EXPECT_EQ(port.m_LastError, ECONNREFUSED);
   EXPECT_FALSE(port.IsConnected());
 }
 
-TEST_F(TcpPortTest, WriteSendsEverythingAndEmptyWriteSucceeds) {
+TEST_F(TcpPortTest, WritesGoOutWholeOrTimeOut) {
   Connect();
   port.m_LastError = 77;
-  EXPECT_EQ(port.Write(nullptr, 0, 3000), 1);
+  EXPECT_EQ(Write({}), 1);
   EXPECT_EQ(port.m_LastError, 0);
-  // Larger than the smallest socket buffers, so it goes out in pieces.
-  Bytes block(64 * 1024);
-  for (size_t i = 0; i < block.size(); ++i) block[i] = static_cast<uint8_t>(i * 7);
-  std::thread writer([&] { EXPECT_EQ(port.Write(block.data(), static_cast<uint32_t>(block.size()), 3000), 1); });
-  const Bytes got = peer.Receive(block.size());
+  const Bytes block = testsupport::Pattern(64 * 1024, 7);  // more than the smallest socket buffers
+  std::thread writer([&] { EXPECT_EQ(Write(block), 1); });
+  EXPECT_EQ(peer.Receive(block.size()), block);
   writer.join();
-  EXPECT_EQ(got, block);
-}
-
-TEST_F(TcpPortTest, WriteTimesOutWhenThePeerTakesNothing) {
-  Connect();
-  Bytes block(4 * 1024 * 1024, 0x55);  // far more than the socket buffers hold
   const uint64_t start = Clock::TickCount();
-  EXPECT_EQ(port.Write(block.data(), static_cast<uint32_t>(block.size()), 500), 0);
+  EXPECT_EQ(Write(Bytes(4 << 20, 0x55), 500), 0);  // the peer takes nothing now
   EXPECT_EQ(port.m_LastError, WAIT_TIMED_OUT);
   EXPECT_GE(Since(start), 500u);
 }
 
-TEST_F(TcpPortTest, ReadReturnsWhatArrivedAndTimesOutWithPause) {
+TEST_F(TcpPortTest, ReadTakesWhatArrivedOrTimesOutWithAPause) {
   Connect();
-  ASSERT_TRUE(peer.Send({0x41, 0x42, 0x43}));
-  uint8_t buffer[8];
-  uint32_t received = 0;
-  ASSERT_EQ(port.Read(buffer, sizeof buffer, &received, 3000), 1);
-  ASSERT_GE(received, 1u);
-  EXPECT_EQ(buffer[0], 0x41);
+  ASSERT_TRUE(peer.Send({0x41}));
+  EXPECT_EQ(Read(3000).data, Bytes{0x41});
   EXPECT_EQ(port.m_LastError, 0);
-
-  port.Read(buffer, sizeof buffer, &received, 100);  // whatever is left
-  const uint64_t start = Clock::TickCount();
-  EXPECT_EQ(port.Read(buffer, sizeof buffer, &received, 500), 0);
+  const ReadResult late = Read(500);
+  EXPECT_EQ(late.ok, 0);
   EXPECT_EQ(port.m_LastError, WAIT_TIMED_OUT);
-  EXPECT_EQ(received, 0u);
-  EXPECT_GE(Since(start), 600u);  // the wait plus the pause
-  EXPECT_LT(Since(start), 600 + SLACK);
+  EXPECT_TRUE(late.data.empty());
+  EXPECT_GE(late.ms, 600u);  // the wait plus the pause
+  EXPECT_LT(late.ms, 600 + SLACK);
 }
 
-TEST_F(TcpPortTest, CancelEndsAReadThatWaitsWithoutLimit) {
+TEST_F(TcpPortTest, BytesComeOutOnePerReadInOrderAndGoWithTheirConnection) {
   Connect();
-  std::atomic<int> result{-1};
+  ASSERT_TRUE(peer.Send({1, 2, 3, 4}));
+  uint8_t byte = 0;
+  uint32_t received = 0;
+  for (uint8_t expected : {1, 2, 3}) {
+    ASSERT_EQ(port.Read(&byte, 1, &received, 3000), 1);
+    EXPECT_EQ(byte, expected);
+  }
+  // The fourth byte is left unread; the new connection does not deliver it.
+  ASSERT_EQ(port.Open(), 1);
+  ASSERT_TRUE(peer.Accept());
+  ASSERT_TRUE(peer.Send({9}));
+  ASSERT_EQ(port.Read(&byte, 1, &received, 3000), 1);
+  EXPECT_EQ(byte, 9);
+}
+
+TEST_F(TcpPortTest, CancelEndsOneReadThatWaits) {
+  Connect();
+  std::atomic<uint64_t> ended{0};
   std::thread reader([&] {
-    uint8_t byte;
-    result.store(ReadByte(&byte, INFINITE));
+    EXPECT_EQ(Read(INFINITE).ok, 0);
+    ended.store(Clock::TickCount());
   });
-  std::this_thread::sleep_for(std::chrono::milliseconds(20));
-  EXPECT_EQ(result.load(), -1);  // still waiting
+  Clock::Sleep(1000);
+  const uint64_t cancelled = Clock::TickCount();
   EXPECT_EQ(port.Cancel(), 1);
   reader.join();
-  EXPECT_EQ(result.load(), 0);
+  EXPECT_GE(ended.load(), cancelled) << "the Read waited for the cancel";
   EXPECT_EQ(port.m_LastError, WAIT_CANCELLED);
-  // The cancel was consumed: the next Read waits for data again.
-  ASSERT_TRUE(peer.Send({0x33}));
-  uint8_t byte = 0;
-  EXPECT_EQ(ReadByte(&byte, 3000), 1);
-  EXPECT_EQ(byte, 0x33);
-}
-
-TEST_F(TcpPortTest, CancelWithoutWaitingReadEndsTheNextReadThatWaits) {
-  Connect();
+  ASSERT_TRUE(peer.Send({0x33}));  // the cancel was consumed
+  EXPECT_EQ(Read(3000).data, Bytes{0x33});
+  // Without a waiting Read it waits for the next one, and ends only that one.
   EXPECT_EQ(port.Cancel(), 1);
-  // Data at hand is read first: this Read does not have to wait.
-  ASSERT_TRUE(peer.Send({0x21}));
-  std::this_thread::sleep_for(std::chrono::milliseconds(20));
-  uint8_t byte = 0;
-  EXPECT_EQ(ReadByte(&byte, 3000), 1);
-  EXPECT_EQ(byte, 0x21);
-  // The next one would wait: it finds the cancel at once.
-  const uint64_t start = Clock::TickCount();
-  EXPECT_EQ(ReadByte(&byte, INFINITE), 0);
+  const ReadResult next = Read(INFINITE);
   EXPECT_EQ(port.m_LastError, WAIT_CANCELLED);
-  EXPECT_LT(Since(start), 100 + SLACK);
-  // And only once.
-  EXPECT_EQ(ReadByte(&byte, 200), 0);
+  EXPECT_LT(next.ms, 100 + SLACK);
+  EXPECT_EQ(Read(200).ok, 0);
   EXPECT_EQ(port.m_LastError, WAIT_TIMED_OUT);
 }
 
-TEST_F(TcpPortTest, PeerCloseCostsTheReaderAboutFifteenHundredMs) {
+TEST_F(TcpPortTest, PeerCloseCostsTheReaderFifteenHundredMsAndNoReconnect) {
   Connect();
-  peer.CloseConnection();
-  uint8_t byte = 0;
+  peer.Close();
   port.m_LastError = 0;
-  const uint64_t start = Clock::TickCount();
-  EXPECT_EQ(ReadByte(&byte, INFINITE), 0);
-  EXPECT_GE(Since(start), 1500u);
-  EXPECT_LT(Since(start), 1500 + SLACK);
-  EXPECT_EQ(peer.Accepted(), 1);  // an orderly close is not re-connected
+  const ReadResult read = Read(INFINITE);
+  EXPECT_EQ(read.ok, 0);
+  EXPECT_GE(read.ms, 1500u);
+  EXPECT_LT(read.ms, 1500 + SLACK);
+  EXPECT_FALSE(peer.Accept(0));
 }
 
-TEST_F(TcpPortTest, ResetSeenByReadReconnects) {
+TEST_F(TcpPortTest, ResetSeenByReadOrWriteReconnects) {
   Connect();
   peer.Reset();
-  uint8_t byte = 0;
-  const uint64_t start = Clock::TickCount();
-  EXPECT_EQ(ReadByte(&byte, INFINITE), 0);
+  const ReadResult read = Read(INFINITE);
+  EXPECT_EQ(read.ok, 0);
   EXPECT_EQ(port.m_LastError, ECONNRESET);
-  EXPECT_GE(Since(start), 100u);
+  EXPECT_GE(read.ms, 100u);
   ASSERT_TRUE(peer.Accept());  // the port came back on its own
-  EXPECT_TRUE(port.IsConnected());
   ASSERT_TRUE(peer.Send({0x5A}));
-  EXPECT_EQ(ReadByte(&byte, 3000), 1);
-  EXPECT_EQ(byte, 0x5A);
-}
+  EXPECT_EQ(Read(3000).data, Bytes{0x5A});
 
-TEST_F(TcpPortTest, ResetSeenByWriteReconnectsAndTheWriteFails) {
-  Connect();
   peer.Reset();
-  std::this_thread::sleep_for(std::chrono::milliseconds(20));
-  const uint8_t data[4] = {1, 2, 3, 4};
-  int result = 1;
-  for (int i = 0; i < 5 && result == 1; ++i) result = port.Write(data, sizeof data, 3000);
-  EXPECT_EQ(result, 0);
+  int written = 1;
+  for (int i = 0; i < 5 && written == 1; ++i) written = Write({1, 2, 3, 4});
+  EXPECT_EQ(written, 0);
   EXPECT_TRUE(port.m_LastError == ECONNRESET || port.m_LastError == EPIPE) << port.m_LastError;
   ASSERT_TRUE(peer.Accept());
-  EXPECT_EQ(port.Write(data, sizeof data, 3000), 1);
-  EXPECT_EQ(peer.Receive(4), Bytes(data, data + 4));
-}
+  EXPECT_EQ(Write({1, 2, 3, 4}), 1);
+  EXPECT_EQ(peer.Receive(4), (Bytes{1, 2, 3, 4}));
 
-TEST_F(TcpPortTest, ResetWithoutListenerLeavesThePortClosed) {
-  Connect();
+  // Pointed where nobody listens, the re-connect fails and leaves it closed.
   peer.Reset();
-  // Nobody listens on a fresh port number; pointed there, the port's
-  // re-connect fails and leaves it closed.
   ASSERT_EQ(port.SetConfig("127.0.0.1", testsupport::FreePort()), 1);
-  uint8_t byte = 0;
-  EXPECT_EQ(ReadByte(&byte, INFINITE), 0);
+  EXPECT_EQ(Read(INFINITE).ok, 0);
   EXPECT_FALSE(port.IsConnected());
-  EXPECT_EQ(port.Write(&byte, 1, 3000), 0);
+  EXPECT_EQ(Write({1}), 0);
 }
 
 // The receive thread reads without limit while the sending thread writes;
-// the peer resets the connection again and again, so both threads see the
-// loss and re-connect, each possibly while the other uses the socket.
+// the peer resets again and again, so both threads see the loss and
+// re-connect, each possibly while the other uses the socket.
 TEST_F(TcpPortTest, ReconnectOnTheReceiveThreadRacesWrites) {
   Clock::SetScale(200);
   Connect();
   std::atomic<bool> stop{false};
-  std::atomic<int> reads{0};
+  std::atomic<int> reads{0}, writes{0};
   std::thread receiver([&] {
-    uint8_t buffer[16];
-    uint32_t received = 0;
-    while (!stop.load()) {
-      if (port.Read(buffer, sizeof buffer, &received, INFINITE)) reads.fetch_add(1);
-    }
+    while (!stop.load()) reads += Read(INFINITE).ok;
   });
-  std::atomic<int> writes{0};
   std::thread sender([&] {
-    const uint8_t data[32] = {0x7E};
-    while (!stop.load()) {
-      if (port.Write(data, sizeof data, 200)) writes.fetch_add(1);
-    }
+    while (!stop.load()) writes += Write(Bytes(32, 0x7E), 200);
   });
-  int resets = 0;
-  for (int round = 0; round < 20; ++round) {
+  int rounds = 0;
+  for (; rounds < 20; ++rounds) {
     peer.Send({0x01, 0x02});
     peer.Receive(16, 5);
     peer.Reset();
-    ++resets;
-    if (!peer.Accept(2000)) break;
+    if (!peer.Accept()) break;
   }
-  EXPECT_EQ(resets, 20);
-  EXPECT_GE(peer.Accepted(), 20);
-  // Still usable after the storm: the sender's data reaches the last connection.
-  const Bytes got = peer.Receive(32, 2000);
+  const Bytes last = peer.Receive(32);  // the sender reaches the last connection
   stop.store(true);
   port.Cancel();
   receiver.join();
   sender.join();
-  EXPECT_FALSE(got.empty());
+  EXPECT_EQ(rounds, 20);
+  EXPECT_FALSE(last.empty());
   EXPECT_GT(writes.load(), 0);
   EXPECT_GT(reads.load(), 0);
 }

@@ -5,141 +5,114 @@
 #include <cerrno>
 
 #include "log/SystemErrorText.h"
-#include "net/testing/LoopbackPeers.h"
+#include "net/TcpPort.h"
+#include "support/LoopbackPeers.h"
+#include "support/TestSupport.h"
 
 namespace {
 
-using testpeers::Bytes;
-using testpeers::UdpResponder;
+using testsupport::Bytes;
+using testsupport::UdpPeer;
 
-constexpr uint64_t SLACK = 150 * 20;  // program ms at scale 20
-
-uint64_t Since(uint64_t start) { return Clock::TickCount() - start; }
-
+constexpr uint64_t SLACK = 150 * 20;  // 150 ms real at scale 20, in program ms
 
 class UdpPortTest : public ::testing::Test {
  protected:
   void SetUp() override { Clock::SetScale(20); }
+  void OpenTo(const char* address, const UdpPeer& peer) {
+    ASSERT_TRUE(peer.Bound());
+    ASSERT_EQ(port.SetConfig(address, peer.Port()), 1);
+    ASSERT_EQ(port.Open(), 1);
+  }
+  int Send(const Bytes& bytes) { return port.Write(bytes.data(), static_cast<uint32_t>(bytes.size()), 2000); }
+  // The datagram a Read took; empty when it failed.
+  Bytes Receive(uint32_t timeoutMs = 3000) {
+    uint8_t buffer[512];
+    uint32_t received = 9;
+    const int ok = port.Read(buffer, sizeof buffer, &received, timeoutMs);
+    EXPECT_EQ(ok == 1, received > 0);
+    return Bytes(buffer, buffer + received);
+  }
   CUdpPort port;
 };
 
-TEST_F(UdpPortTest, LimitedBroadcastIsAcceptedByItsExactText) {
-  EXPECT_EQ(port.GetType(), PORT_UDP);
-  EXPECT_EQ(port.SetConfig("255.255.255.255", 1280), 1);
-  ASSERT_EQ(port.Open(), 1);
-  EXPECT_TRUE(port.BroadcastEnabled());
-  // Nothing is sent: the limited broadcast never leaves a test's machine.
-}
-
-TEST_F(UdpPortTest, BroadcastOptionOnlyForALastOctetOf255) {
-  struct Case {
-    const char* text;
-    bool broadcast;
-  };
-  for (const Case& c : {Case{"192.168.1.255", true}, Case{"127.255.255.255", true},
-                        Case{"10.0.255.1", false}, Case{"192.168.1.1", false},
-                        Case{"127.0.0.1", false}}) {
-    ASSERT_EQ(port.SetConfig(c.text, 1280), 1) << c.text;
-    ASSERT_EQ(port.Open(), 1) << c.text;
-    EXPECT_EQ(port.BroadcastEnabled(), c.broadcast) << c.text;
-  }
-}
-
-TEST_F(UdpPortTest, SetConfigRefusesOtherTextsWithEinval) {
-  port.m_LastError = 31;
-  for (const char* text : {" 255.255.255.255", "255.255.255.255 ", "gateway", "", "1.2.3.256",
-                           "0123456789012345678901234" /* 25 characters */}) {
+// Nothing is sent here: the limited broadcast never leaves a test's machine.
+TEST(PortAddressTest, TextsEachPortTakesAndTheBroadcastOption) {
+  struct Case { std::string text; bool tcp, udp, broadcast; };
+  const Case cases[] = {
+      {"127.0.0.1", 1, 1, 0}, {"127.1", 1, 1, 0} /* the classic short form */, {"10.0.255.1", 1, 1, 0},
+      {"192.168.1.255", 1, 1, 1}, {"127.255.255.255", 1, 1, 1}, {"255.255.255.255", 0, 1, 1} /* by its exact text */,
+      {" 255.255.255.255", 0, 0, 0}, {"255.255.255.255 ", 0, 0, 0}, {"router", 0, 0, 0}, {"", 0, 0, 0},
+      {"1.2.3.4.5", 0, 0, 0}, {"300.1.1.1", 0, 0, 0}, {"127.0.0.1" + std::string(15, ' '), 1, 1, 0} /* 24 characters */,
+      {"127.0.0.1" + std::string(16, ' '), 0, 0, 0},
+      {{"127.0.0.1\0.5", 12}, 0, 0, 0}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE("\"" + c.text + "\"");
+    CTcpPort tcp;
+    CUdpPort udp;
+    tcp.m_LastError = udp.m_LastError = 31;
     errno = 0;
-    EXPECT_EQ(port.SetConfig(text, 1280), 0) << text;
-    EXPECT_EQ(errno, EINVAL) << text;
+    EXPECT_EQ(tcp.SetConfig(c.text, 1280), c.tcp);
+    EXPECT_EQ(errno, c.tcp ? 0 : EINVAL);
+    errno = 0;
+    EXPECT_EQ(udp.SetConfig(c.text, 1280), c.udp);
+    EXPECT_EQ(errno, c.udp ? 0 : EINVAL);
+    EXPECT_EQ(tcp.m_LastError + udp.m_LastError, 62) << "a refused text is no socket error";
+    if (c.udp) {
+      ASSERT_EQ(udp.Open(), 1);
+      EXPECT_EQ(udp.BroadcastEnabled(), c.broadcast);
+    }
   }
-  EXPECT_EQ(port.m_LastError, 31);
 }
 
 TEST_F(UdpPortTest, NeverOpenedPortFailsAtOnce) {
-  uint8_t byte = 0;
-  uint32_t received = 5;
+  EXPECT_EQ(port.GetType(), PORT_UDP);
   const uint64_t start = Clock::TickCount();
-  EXPECT_EQ(port.Write(&byte, 1, 2000), 0);
-  EXPECT_EQ(port.Read(&byte, 1, &received, 2000), 0);
-  EXPECT_LT(Since(start), SLACK);
+  EXPECT_EQ(Send({0}), 0);
+  EXPECT_TRUE(Receive(2000).empty());
+  EXPECT_LT(Clock::TickCount() - start, SLACK);
   EXPECT_EQ(port.Close(), 1);
   EXPECT_FALSE(port.IsOpen());
 }
 
-TEST_F(UdpPortTest, DatagramsGoToThePeerAndAnswersComeBack) {
-  UdpResponder echo([](const Bytes& request, int) { return std::vector<Bytes>{request}; });
-  ASSERT_TRUE(echo.Bound());
-  ASSERT_EQ(port.SetConfig("127.0.0.1", echo.Port()), 1);
-  ASSERT_EQ(port.Open(), 1);
-  const Bytes request = {0x7E, 0x01, 0x02, 0x7E};
-  ASSERT_EQ(port.Write(request.data(), 4, 2000), 1);
+TEST_F(UdpPortTest, LoopbackBroadcastReachesThePeerAndTheAnswerComesBack) {
+  UdpPeer echo;
+  echo.Respond([](const Bytes& request, int) { return std::vector<Bytes>{request}; });
+  OpenTo("127.255.255.255", echo);
+  ASSERT_EQ(Send({0x7E, 0x01, 0x02, 0x7E}), 1);
   EXPECT_EQ(port.m_LastError, 0);
-  uint8_t buffer[512];
-  uint32_t received = 0;
-  ASSERT_EQ(port.Read(buffer, sizeof buffer, &received, 3000), 1);
-  EXPECT_EQ(Bytes(buffer, buffer + received), request);
+  EXPECT_EQ(Receive(), (Bytes{0x7E, 0x01, 0x02, 0x7E}));
   EXPECT_EQ(port.m_LastError, 0);
 }
 
-TEST_F(UdpPortTest, LoopbackBroadcastReachesAResponderOnAnyAddress) {
-  UdpResponder echo([](const Bytes&, int) { return std::vector<Bytes>{{0x42}}; });
-  ASSERT_EQ(port.SetConfig("127.255.255.255", echo.Port()), 1);
-  ASSERT_EQ(port.Open(), 1);
-  const uint8_t byte = 0x01;
-  ASSERT_EQ(port.Write(&byte, 1, 2000), 1);
-  uint8_t answer = 0;
-  uint32_t received = 0;
-  ASSERT_EQ(port.Read(&answer, 1, &received, 3000), 1);
-  EXPECT_EQ(answer, 0x42);
-}
-
-TEST_F(UdpPortTest, ReadTimesOutWithoutPause) {
-  UdpResponder silent([](const Bytes&, int) { return std::vector<Bytes>{}; });
-  ASSERT_EQ(port.SetConfig("127.0.0.1", silent.Port()), 1);
-  ASSERT_EQ(port.Open(), 1);
-  const uint8_t byte = 0x01;
-  ASSERT_EQ(port.Write(&byte, 1, 2000), 1);
-  uint8_t buffer[16];
-  uint32_t received = 9;
-  const uint64_t start = Clock::TickCount();
-  EXPECT_EQ(port.Read(buffer, sizeof buffer, &received, 3000), 0);
-  EXPECT_EQ(port.m_LastError, WAIT_TIMED_OUT);
-  EXPECT_EQ(received, 0u);
-  EXPECT_GE(Since(start), 3000u);
-  EXPECT_LT(Since(start), 3000 + SLACK);
-}
-
-TEST_F(UdpPortTest, OverlongAndEmptyDatagramsFailTheRead) {
-  UdpResponder responder([](const Bytes&, int index) {
-    if (index == 0) return std::vector<Bytes>{Bytes(513, 0x11)};
-    return std::vector<Bytes>{Bytes{}};
-  });
-  ASSERT_EQ(port.SetConfig("127.0.0.1", responder.Port()), 1);
-  ASSERT_EQ(port.Open(), 1);
-  const uint8_t byte = 0x01;
-  uint8_t buffer[512];
-  uint32_t received = 0;
-  ASSERT_EQ(port.Write(&byte, 1, 2000), 1);
-  EXPECT_EQ(port.Read(buffer, sizeof buffer, &received, 3000), 0);
+TEST_F(UdpPortTest, OverlongEmptyAndMissingDatagramsFailTheRead) {
+  UdpPeer router;
+  router.Respond([](const Bytes&, int index) { return std::vector<Bytes>{Bytes(index < 2 ? 513 - index : 0, 0x11)}; });
+  OpenTo("127.0.0.1", router);
+  ASSERT_EQ(Send({1}), 1);
+  EXPECT_TRUE(Receive().empty());
   EXPECT_EQ(port.m_LastError, EMSGSIZE);
-  ASSERT_EQ(port.Write(&byte, 1, 2000), 1);
-  EXPECT_EQ(port.Read(buffer, sizeof buffer, &received, 3000), 0);
+  ASSERT_EQ(Send({1}), 1);
+  EXPECT_EQ(Receive(), Bytes(512, 0x11)) << "as long as the buffer";
+  ASSERT_EQ(Send({2}), 1);
+  EXPECT_TRUE(Receive().empty());
   EXPECT_EQ(port.m_LastError, 0);
-  EXPECT_EQ(received, 0u);
+  const uint64_t start = Clock::TickCount();  // no third answer: a time-out without pause
+  EXPECT_TRUE(Receive(3000).empty());
+  EXPECT_EQ(port.m_LastError, WAIT_TIMED_OUT);
+  EXPECT_GE(Clock::TickCount() - start, 3000u);
+  EXPECT_LT(Clock::TickCount() - start, 3000 + SLACK);
 }
 
 TEST_F(UdpPortTest, ReopenTakesANewLocalPort) {
-  UdpResponder silent([](const Bytes&, int) { return std::vector<Bytes>{}; });
-  ASSERT_EQ(port.SetConfig("127.0.0.1", silent.Port()), 1);
-  const uint8_t byte = 0x01;
+  UdpPeer router;
+  router.Respond([](const Bytes&, int) { return std::vector<Bytes>{}; });
+  OpenTo("127.0.0.1", router);
+  ASSERT_EQ(Send({1}), 1);
   ASSERT_EQ(port.Open(), 1);
-  ASSERT_EQ(port.Write(&byte, 1, 2000), 1);
-  ASSERT_EQ(port.Open(), 1);
-  ASSERT_EQ(port.Write(&byte, 1, 2000), 1);
-  ASSERT_TRUE(testsupport::WaitUntil([&] { return silent.Requests().size() == 2; }, 2000));
-  const std::vector<int> ports = silent.SourcePorts();
-  EXPECT_NE(ports[0], ports[1]);
+  ASSERT_EQ(Send({2}), 1);
+  ASSERT_TRUE(testsupport::WaitUntil([&] { return router.Requests().size() == 2; }, 2000));
+  EXPECT_NE(router.SourcePorts()[0], router.SourcePorts()[1]);
   EXPECT_EQ(port.Close(), 1);
   EXPECT_EQ(port.Close(), 1);
 }

@@ -1,69 +1,67 @@
 // The qel-gateway-sim program: its options, and a clean end on SIGTERM that
-// leaves the recordings behind.
+// leaves the recordings behind (router images, written memory in merged
+// runs, the transcript).
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
 
-#include "sim/SimTestFixture.h"
+#include <filesystem>
+
+#include "support/sim/SimWire.h"
 
 extern char** environ;
 
-using namespace simtest;
+namespace simtest {
 
-namespace {
-
-pid_t Spawn(const std::vector<std::string>& arguments) {
-  std::vector<char*> argv;
-  for (const std::string& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
-  argv.push_back(nullptr);
-  pid_t pid = -1;
-  if (posix_spawn(&pid, argv[0], nullptr, nullptr, argv.data(), environ) != 0) return -1;
-  return pid;
-}
-
-int WaitExit(pid_t pid) {
-  int status = 0;
-  waitpid(pid, &status, 0);
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
-const std::string Program() { return testsupport::BinDir() + "/qel-gateway-sim"; }
+std::string Program() { return BinDir() + "/qel-gateway-sim"; }
 
 TEST(SimProgramTest, ServesWithOptionsRecordsAndStopsCleanly) {
-  testsupport::TempDir dir;
-  const int port = testsupport::FreePort();
-  const pid_t pid = Spawn({Program(), "--port", std::to_string(port), "--quiet", "--record",
-                           dir.File("rec"), "--mac", "02-00-00-00-00-2A", "--router-version",
-                           "9.8.7.6", "--time-scale", "50", "--fault", "erase-silent"});
-  ASSERT_GT(pid, 0);
-  UdpClient udp;
-  std::vector<uint8_t> reply;
-  for (int i = 0; i < 100 && reply.empty(); ++i) reply = udp.Exchange(RouterRecord(1), port, 20);
-  ASSERT_EQ(reply.size(), 32u);
-  EXPECT_EQ(reply[10], 0x2A);
-  EXPECT_EQ(std::string(reinterpret_cast<const char*>(&reply[11])), "9.8.7.6");
-  EXPECT_TRUE(udp.Exchange(RouterRecord(6), port, QUIET_MS).empty());
-
+  TempDir dir;
+  const int port = FreePort();
+  std::vector<std::string> arguments = {Program(), "--port", std::to_string(port), "--quiet", "--record",
+                                        dir.File("rec"), "--mac", "02-00-00-00-00-2A", "--router-version", "9.8.7.6",
+                                        "--time-scale", "100", "--fault", "erase-silent", "--fault", "start-in-downloader"};
+  std::vector<char*> argv;
+  for (std::string& argument : arguments) argv.push_back(argument.data());
+  argv.push_back(nullptr);
+  pid_t pid = -1;
+  ASSERT_EQ(posix_spawn(&pid, argv[0], nullptr, nullptr, argv.data(), environ), 0);
+  UdpPeer udp;
+  Bytes reply;
+  for (int i = 0; i < 100 && reply.empty(); ++i) {
+    udp.SendFrameTo(RouterRecord(6), "127.0.0.1", port);  // erase: not answered
+    udp.SendFrameTo(RouterRecord(1), "127.0.0.1", port);
+    reply = udp.ReceiveFrame(20);
+  }
+  EXPECT_PRED2(Matches, reply, "01 7F 00 00 01 02 00 00 00 00 2A '9.8.7.6' 00 *32");
+  TcpPeer tool(port);
+  const Bytes image(300, 0x7E);
+  tool.SendFrame(ControlPacket(RUT_BEGIN, 300), true);
+  tool.Send(image);
+  EXPECT_EQ(tool.ReceiveFrame(), ControlPacket("", 4));
+  for (const Bytes& request : {Unlock(), Write(0x40000, {5, 6, 7}), Write(0x3FFFE, {3, 4})}) {
+    tool.SendFrame(request, true);
+    EXPECT_EQ(tool.ReceiveFrame().at(0), 0x02);
+  }
   kill(pid, SIGTERM);
-  EXPECT_EQ(WaitExit(pid), 0);
-  const std::string transcript = testsupport::ReadText(dir.File("rec/transcript.txt"));
-  EXPECT_NE(transcript.find("udp -> discover ip=127.0.0.1 mac=02-00-00-00-00-2A"), std::string::npos);
-  EXPECT_NE(transcript.find("udp -- erase-nvram not answered"), std::string::npos);
+  int status = 0;
+  waitpid(pid, &status, 0);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+  EXPECT_EQ(ReadFile(dir.File("rec/router-image-1.bin")), image);
+  EXPECT_EQ(ReadFile(dir.File("rec/wireless-0003fffe.bin")), Bytes({3, 4, 5, 6, 7}));
+  EXPECT_FALSE(std::filesystem::exists(dir.File("rec/wireless-00040000.bin")));
+  const std::string transcript = ReadText(dir.File("rec/transcript.txt"));
+  for (const char* line : {"udp -> discover ip=127.0.0.1 mac=02-00-00-00-00-2A", "udp -- erase-nvram not answered",
+                           "tcp -> rut-image result code=4", "tcp -> unlock unlocked"})
+    EXPECT_NE(transcript.find(line), std::string::npos) << line;
 }
 
 TEST(SimProgramTest, BadOptionsEndWithAnError) {
-  for (const std::vector<std::string>& arguments :
-       {std::vector<std::string>{Program(), "--fault", "no-such-fault"},
-        std::vector<std::string>{Program(), "--mac", "nonsense"},
-        std::vector<std::string>{Program(), "--unlock-code", "1234"}}) {
-    const pid_t pid = Spawn(arguments);
-    ASSERT_GT(pid, 0);
-    EXPECT_EQ(WaitExit(pid), 2) << arguments[1] << " " << arguments[2];
-  }
+  for (const char* options : {"--fault no-such-fault", "--mac nonsense", "--unlock-code 1234"})
+    EXPECT_EQ(RunCommand(Program() + " " + options + " 2>/dev/null", nullptr), 2) << options;
   std::string help;
-  EXPECT_EQ(testsupport::RunCommand(Program() + " --help", &help), 0);
+  EXPECT_EQ(RunCommand(Program() + " --help", &help), 0);
   EXPECT_NE(help.find("reset-at-block=N"), std::string::npos);
-  EXPECT_NE(help.find("--time-scale"), std::string::npos);
 }
 
-}  // namespace
+}  // namespace simtest

@@ -87,37 +87,57 @@ void SimRecorder::RouterImage(const std::vector<uint8_t>& image) {
 void SimRecorder::WriteMemory(uint32_t address, const uint8_t* data, size_t length) {
   if (length == 0) return;
   std::lock_guard<std::mutex> hold(m_Lock);
-  uint64_t start = address;
-  uint64_t end = start + length;
-  // The first run that may touch [start, end): the one before start, if it
-  // reaches start, else the first one from start on.
-  auto first = m_Memory.upper_bound(address);
-  if (first != m_Memory.begin()) {
-    auto before = std::prev(first);
-    if (before->first + static_cast<uint64_t>(before->second.size()) >= start) first = before;
+  const uint64_t start = address;
+  const uint64_t end = start + length;
+  // Cuts what lies under [start, end) out of the pieces: a piece that starts
+  // before keeps its head, one that reaches beyond keeps its tail. A piece is
+  // never longer than a write, so the copying is bounded by the write's length.
+  auto next = m_Memory.lower_bound(start);
+  if (next != m_Memory.begin()) {
+    auto before = std::prev(next);
+    const uint64_t beforeEnd = before->first + before->second.size();
+    if (beforeEnd > start) {
+      if (beforeEnd > end)
+        m_Memory.emplace_hint(next, end, std::vector<uint8_t>(before->second.end() - (beforeEnd - end), before->second.end()));
+      before->second.resize(start - before->first);
+    }
   }
-  auto last = first;
-  while (last != m_Memory.end() && last->first <= end) {
-    start = std::min<uint64_t>(start, last->first);
-    end = std::max<uint64_t>(end, last->first + static_cast<uint64_t>(last->second.size()));
-    ++last;
+  while (next != m_Memory.end() && next->first < end) {
+    const uint64_t nextEnd = next->first + next->second.size();
+    if (nextEnd > end) {
+      std::vector<uint8_t> tail(next->second.end() - (nextEnd - end), next->second.end());
+      next = m_Memory.erase(next);
+      m_Memory.emplace_hint(next, end, std::move(tail));
+      break;
+    }
+    next = m_Memory.erase(next);
   }
-  std::vector<uint8_t> merged(end - start);
-  for (auto run = first; run != last; ++run)
-    std::copy(run->second.begin(), run->second.end(), merged.begin() + (run->first - start));
-  std::copy(data, data + length, merged.begin() + (address - start));
-  m_Memory.erase(first, last);
-  m_Memory.emplace(static_cast<uint32_t>(start), std::move(merged));
+  m_Memory.emplace_hint(next, start, std::vector<uint8_t>(data, data + length));
   m_MemoryDirty = true;
+}
+
+std::vector<std::pair<SimRecorder::Pieces::const_iterator, SimRecorder::Pieces::const_iterator>>
+SimRecorder::Runs() const {
+  std::vector<std::pair<Pieces::const_iterator, Pieces::const_iterator>> runs;
+  uint64_t runEnd = 0;
+  for (auto piece = m_Memory.begin(); piece != m_Memory.end(); ++piece) {
+    if (runs.empty() || piece->first != runEnd) runs.push_back({piece, piece});
+    runs.back().second = std::next(piece);
+    runEnd = piece->first + piece->second.size();
+  }
+  return runs;
 }
 
 void SimRecorder::FlushMemory() {
   std::lock_guard<std::mutex> hold(m_Lock);
   if (m_Dir.empty() || !m_MemoryDirty) return;
   std::set<std::string> written;
-  for (const auto& [address, bytes] : m_Memory) {
-    const std::string name = MemoryFileName(address);
-    WriteBytes(m_Dir + "/" + name, bytes);
+  for (const auto& [first, last] : Runs()) {
+    // Every run starts where a write started, so its address fits 32 bits.
+    const std::string name = MemoryFileName(static_cast<uint32_t>(first->first));
+    std::ofstream out(m_Dir + "/" + name, std::ios::binary | std::ios::trunc);
+    for (auto piece = first; piece != last; ++piece)
+      out.write(reinterpret_cast<const char*>(piece->second.data()), static_cast<std::streamsize>(piece->second.size()));
     written.insert(name);
   }
   // Runs that merged into others leave stale files behind.
@@ -145,5 +165,10 @@ std::vector<std::vector<uint8_t>> SimRecorder::RouterImages() const {
 
 std::map<uint32_t, std::vector<uint8_t>> SimRecorder::Memory() const {
   std::lock_guard<std::mutex> hold(m_Lock);
-  return m_Memory;
+  std::map<uint32_t, std::vector<uint8_t>> memory;
+  for (const auto& [first, last] : Runs()) {
+    std::vector<uint8_t>& run = memory[static_cast<uint32_t>(first->first)];
+    for (auto piece = first; piece != last; ++piece) run.insert(run.end(), piece->second.begin(), piece->second.end());
+  }
+  return memory;
 }

@@ -37,7 +37,8 @@ class SimRecorder {
   void Note(const std::string& text);
 
   void RouterImage(const std::vector<uint8_t>& image);
-  // Stores written bytes, merging them with the runs they touch or overlap.
+  // Stores written bytes over whatever was written there before. Costs the
+  // length of the write, whatever was written before it.
   void WriteMemory(uint32_t address, const uint8_t* data, size_t length);
   // Brings the memory files up to date.
   void FlushMemory();
@@ -45,9 +46,18 @@ class SimRecorder {
   std::vector<SimEvent> Events() const;
   std::vector<std::string> Transcript() const;
   std::vector<std::vector<uint8_t>> RouterImages() const;
+  // The written memory merged into runs: pieces that touch or overlap make
+  // one run, keyed by its start address.
   std::map<uint32_t, std::vector<uint8_t>> Memory() const;
 
  private:
+  // The written memory as the writes left it: pieces that do not overlap,
+  // keyed by address (64-bit: a piece cut off a write that crosses the top
+  // of the address space starts beyond it), none longer than the write that
+  // made it. Runs are only merged when read.
+  using Pieces = std::map<uint64_t, std::vector<uint8_t>>;
+  // The runs, each as the range of pieces it is made of; caller holds m_Lock.
+  std::vector<std::pair<Pieces::const_iterator, Pieces::const_iterator>> Runs() const;
   void Line(const std::string& line);  // caller holds m_Lock
 
   const std::string m_Dir;
@@ -57,7 +67,7 @@ class SimRecorder {
   std::vector<SimEvent> m_Events;
   std::vector<std::string> m_Transcript;
   std::vector<std::vector<uint8_t>> m_Images;
-  std::map<uint32_t, std::vector<uint8_t>> m_Memory;
+  Pieces m_Memory;
   std::set<std::string> m_MemoryFiles;  // written by the last flush
   bool m_MemoryDirty = false;
 };

@@ -1,154 +1,118 @@
-// The wireless module's modes and replies, on the wire.
-#include "sim/WirelessModule.h"
+// The wireless module on the wire, in normal mode and in the downloader,
+// with and without faults. A scenario is a run of requests on one
+// connection, each with the pattern of its reply. A request expected to go
+// unanswered is only sent: the next answered request shows it, as its reply
+// then comes first. An empty request waits for the module's restart to end.
+#include "support/sim/SimWire.h"
 
-#include "sim/SimTestFixture.h"
+namespace simtest {
 
-using namespace simtest;
+struct Step {
+  Bytes m_Request;
+  bool m_Lead;
+  std::string m_Reply;  // empty: no answer
+};
+const Step RESTARTED{{}, false, ""};
 
-namespace {
+class ModuleTest : public SimTest {
+ protected:
+  void Run(const std::vector<Step>& steps) {
+    for (size_t i = 0; i < steps.size(); ++i) {
+      SCOPED_TRACE("step " + std::to_string(i));
+      if (steps[i].m_Request.empty()) {
+        ASSERT_TRUE(WaitRestarted());
+      } else if (steps[i].m_Reply.empty()) {
+        m_Tool->SendFrame(steps[i].m_Request, steps[i].m_Lead);
+      } else {
+        EXPECT_PRED2(Matches, Ask(steps[i].m_Request, steps[i].m_Lead), steps[i].m_Reply);
+      }
+    }
+  }
+};
 
-class ModuleTest : public SimTest {};
+const std::string VERSION_2_1 = "4B C9 03 FF '2.1.0.7' 00 *66";
+const Bytes WRONG_LENGTH{0x0F, 0, 0, 0x20, 0, 0, 3, 1, 2};
 
-std::vector<uint8_t> Bytes(std::initializer_list<uint8_t> list) { return list; }
+TEST_F(ModuleTest, Scenarios) {
+  const struct {
+    const char* m_Name;
+    Change m_Change;
+    std::vector<Step> m_Steps;
+  } scenarios[] = {
+      {"normal mode", {}, {
+         {HANDSHAKE, false, HandshakeReply(0, 0)}, {BOARD_VERSION, false, VERSION_2_1},
+         {ISO_VERSION, false, "4B C9 24 FF 00 '3.0.1.2' 00 *260"},
+         {RESTORE_STATUS, false, "4B C9 21 FF 00 00 00 *36"},  // no backup yet
+         {NV_BACKUP, false, "4B C8 1E FF 00 00 00 00"},
+         {RESTORE_STATUS, false, "4B C9 21 FF 00 01 00 *36"},
+         {{0x29, 0x01, 0x00}, false, "29 01 00"},  // offline mode
+         {HANDSHAKE, false, HandshakeReply(0, 1)},
+         {RESET, true, "13 0A"},  // downloader commands are unknown here
+         {{0x55, 0x66}, false, "13 55 66"}}},
+      {"no dashboard", [](SimOptions& o) { o.m_DashboardVersion = ""; }, {{ISO_VERSION, false, "4B C9 24 FF 01 *260"}}},
+      {"downloader", Faults({"start-in-downloader"}), {
+         {HANDSHAKE, false, HandshakeReply(1, 1)}, {HANDSHAKE, true, HandshakeReply(1, 1)},
+         {{0x26}, true, ""},  // the lone 26 before an unlock
+         {Write(0x2000, {1}), true, "03 0F 01"},  // not unlocked
+         {Unlock("WRONGCOD"), true, "03 0B 01"}, {Unlock(), true, "02"}, {WRONG_LENGTH, true, "03 0F 01"},
+         {Write(0x2000, {1}), true, "02 00 00 20 00"},
+         {BOARD_VERSION, false, "13 4B C9 03 FF"}}},  // normal-mode queries are unknown here
+      {"offline", Faults({"offline"}), {{HANDSHAKE, false, HandshakeReply(0, 1)}}},
+      {"handshake silent", Faults({"handshake-silent=2"}), {
+         {HANDSHAKE, false, ""}, {HANDSHAKE, true, ""}, {BOARD_VERSION, false, VERSION_2_1},
+         {HANDSHAKE, false, HandshakeReply(0, 0)}}},
+      {"backup refused", Faults({"nv-backup-reason=3"}), {
+         {NV_BACKUP, false, "4B C8 1E FF 00 01 03 00"}, {RESTORE_STATUS, false, "4B C9 21 FF 00 00 00 *36"}}},
+      {"restore refused", Faults({"restore-status=1,1", "restore-refused=2"}), {
+         {RESTORE_STATUS, false, "4B C9 21 FF 00 01 01 *36"},  // forced, without a backup
+         {NV_RESTORE, false, "4B C8 1E FF 01 01 04 00"}, {NV_RESTORE, false, "4B C8 1E FF 01 01 04 00"},
+         {NV_RESTORE, false, "4B C8 1E FF 01 00 00 00"}}},
+      {"unlock refused", Faults({"start-in-downloader", "unlock-refused=2"}), {
+         {Unlock(), true, "03 0B 01"}, {Unlock(), true, "03 0B 01"}, {Unlock(), true, "02"}}},
+      {"block refused", Faults({"start-in-downloader", "block-refused=2:2"}), {
+         {Unlock(), true, "02"}, {Write(0x100, {1}), true, "02 00 00 01 00"},
+         {Write(0x101, {2}), true, "03 0F 01"}, {Write(0x101, {2}), true, "03 0F 01"},
+         {Write(0x101, {2}), true, "02 00 00 01 01"}, {Write(0x102, {3}), true, "02 00 00 01 02"}}},
+      {"reset refused", Faults({"start-in-downloader", "reset-refused"}), {
+         {RESET, true, "03 0A 01"}, {HANDSHAKE, false, HandshakeReply(1, 1)}}},  // no restart
+      {"stays in downloader", Faults({"start-in-downloader", "stays-in-downloader"}), {
+         {RESET, true, "02"}, RESTARTED, {HANDSHAKE, false, HandshakeReply(1, 1)}}},
+  };
+  for (const auto& scenario : scenarios) {
+    SCOPED_TRACE(scenario.m_Name);
+    Launch(scenario.m_Change);
+    Run(scenario.m_Steps);
+  }
+}
 
-TEST_F(ModuleTest, NormalModeAnswersEveryQueryInItsLayout) {
+// Switch, restart into the downloader, unlock, blocks, reset, restart into
+// normal mode with the new versions and the NV backup restored.
+TEST_F(ModuleTest, DownloadCycleChangesModesAndVersions) {
+  Launch([](SimOptions& o) {
+    o.m_NewFirmwareVersion = "2.2.0.0";
+    o.m_NewDashboardVersion = "3.1.0.0";
+    o.m_RestartMs = 15000;  // 150 ms real: room to be silent while restarting
+  });
+  Run({{NV_BACKUP, false, "4B C8 1E FF 00 00 00 00"}, {SWITCH, false, "3A"}, {HANDSHAKE, false, ""}, RESTARTED});
+  m_Tool->Send({0x7E});  // a lone flag before the handshakes changes nothing
+  const Bytes block = Pattern(4096, 1);
+  Run({{HANDSHAKE, false, HandshakeReply(1, 1)}, {Unlock(), true, "02"},
+       {Write(0x00100000, block), true, "02 00 10 00 00"}, {Write(0x00101000, {0x7E, 0x7D}), true, "02 00 10 10 00"},
+       {RESET, true, "02"}, {HANDSHAKE, false, ""}, RESTARTED,
+       {BOARD_VERSION, false, "4B C9 03 FF '2.2.0.0' 00 *66"}, {ISO_VERSION, false, "4B C9 24 FF 00 '3.1.0.0' 00 *260"},
+       {RESTORE_STATUS, false, "4B C9 21 FF 00 01 00 *36"}});
+  EXPECT_EQ(m_Sim->WirelessMemory(), (std::map<uint32_t, Bytes>{{0x00100000, Concat({block, {0x7E, 0x7D}})}}));
+}
+
+// The router's forcing download mode restarts the module into the
+// downloader; after leaving it a reset brings the module back unchanged.
+TEST_F(ModuleTest, ForcingModeRestartsIntoTheDownloader) {
   Launch();
-  TcpClient tool(Port());
-  ASSERT_TRUE(tool.Connected());
-
-  std::vector<uint8_t> reply = tool.Exchange(Handshake(), false);
-  ASSERT_GE(reply.size(), 16u);
-  EXPECT_EQ(std::vector<uint8_t>(reply.begin(), reply.begin() + 10),
-            Bytes({0x26, 0, 0, 0x25, 0xA7, 0, 6, 0, 0, 0}));
-  EXPECT_EQ(reply[14], 0);
-  EXPECT_EQ(reply[15], 0);
-
-  reply = tool.Exchange(BoardVersion(), false);
-  ASSERT_EQ(reply.size(), 66u);
-  EXPECT_EQ(std::string(reinterpret_cast<char*>(&reply[4])), "2.1.0.7");
-
-  reply = tool.Exchange(IsoVersion(), false);
-  ASSERT_EQ(reply.size(), 260u);
-  EXPECT_EQ(reply[4], 0);
-  EXPECT_EQ(std::string(reinterpret_cast<char*>(&reply[5])), "3.0.1.2");
-
-  reply = tool.Exchange(RestoreStatus(), false);
-  ASSERT_EQ(reply.size(), 36u);
-  EXPECT_EQ(reply[5], 0) << "no backup yet";
-
-  reply = tool.Exchange(NvBackup(), false);
-  EXPECT_EQ(reply, NvBackup());
-  reply = tool.Exchange(RestoreStatus(), false);
-  EXPECT_EQ(reply[5], 1) << "a backup exists now";
-  EXPECT_EQ(reply[6], 0);
-
-  EXPECT_EQ(tool.Exchange(Bytes({0x29, 0x01, 0x00}), false), Bytes({0x29, 0x01, 0x00}));
-  reply = tool.Exchange(Handshake(), false);
-  ASSERT_GE(reply.size(), 16u);
-  EXPECT_EQ(reply[15], 1) << "change mode 1 takes the module offline";
-
-  // Downloader commands are unknown here: 13 followed by the request.
-  EXPECT_EQ(tool.Exchange(Bytes({0x0A}), true), Bytes({0x13, 0x0A}));
-  EXPECT_EQ(tool.Exchange(Bytes({0x55, 0x66}), false), Bytes({0x13, 0x55, 0x66}));
+  EXPECT_EQ(AskUdp(RouterRecord(7)), RouterRecord(7));
+  EXPECT_TRUE(m_Sim->ForceLoad());
+  Run({RESTARTED, {HANDSHAKE, false, HandshakeReply(1, 1)}});
+  EXPECT_EQ(AskUdp(RouterRecord(8)), RouterRecord(8));
+  Run({{RESET, true, "02"}, RESTARTED, {BOARD_VERSION, false, VERSION_2_1}});
 }
 
-TEST_F(ModuleTest, DashboardWithoutVersionSaysSo) {
-  SimOptions options = TestOptions();
-  options.m_DashboardVersion = "";
-  Launch(options);
-  TcpClient tool(Port());
-  const std::vector<uint8_t> reply = tool.Exchange(IsoVersion(), false);
-  ASSERT_EQ(reply.size(), 260u);
-  EXPECT_EQ(reply[4], 1);
-}
-
-// The whole firmware download as the module sees it: switch, restart into the
-// downloader, unlock, blocks, reset, restart into normal mode with the new
-// version and the NV backup restored.
-TEST_F(ModuleTest, DownloadCycleChangesModesAndVersion) {
-  SimOptions options = TestOptions();
-  options.m_NewFirmwareVersion = "2.2.0.0";
-  options.m_NewDashboardVersion = "3.1.0.0";
-  options.m_RestartMs = 15000;  // 150 ms real: room to see the module restarting
-  Launch(options);
-  TcpClient tool(Port());
-  ASSERT_EQ(tool.Exchange(NvBackup(), false), NvBackup());
-
-  EXPECT_EQ(tool.Exchange(Bytes({0x3A}), false), Bytes({0x3A}));
-  EXPECT_TRUE(m_Sim->Restarting());
-  EXPECT_TRUE(tool.Exchange(Handshake(), false, QUIET_MS / 4).empty()) << "silent while restarting";
-  ASSERT_TRUE(WaitRestarted());
-  EXPECT_TRUE(m_Sim->InDownloader());
-
-  tool.SendRaw({0x7E});  // the lone flag before the restart handshakes changes nothing
-  std::vector<uint8_t> reply = tool.Exchange(Handshake(), false);
-  ASSERT_GE(reply.size(), 16u);
-  EXPECT_EQ(reply[14], 1);
-  EXPECT_EQ(reply[15], 1);
-  reply = tool.Exchange(Handshake(), true);
-  ASSERT_GE(reply.size(), 16u) << "the downloader takes the handshake in either framing";
-
-  tool.SendFrame({0x26}, true);  // sent before each unlock, never answered
-  EXPECT_EQ(tool.Exchange(Unlock("WRONGCOD"), true).at(0), 0x03);
-  EXPECT_EQ(tool.Exchange(Unlock(), true), Bytes({0x02}));
-
-  std::vector<uint8_t> block(4096);
-  for (size_t i = 0; i < block.size(); ++i) block[i] = static_cast<uint8_t>(i * 7);
-  EXPECT_EQ(tool.Exchange(Write(0x00100000, block), true), Bytes({0x02, 0x00, 0x10, 0x00, 0x00}));
-  EXPECT_EQ(tool.Exchange(Write(0x00101000, {0x7E, 0x7D}), true),
-            Bytes({0x02, 0x00, 0x10, 0x10, 0x00}));
-  EXPECT_EQ(tool.Exchange(BoardVersion(), false), Bytes({0x13, 0x4B, 0xC9, 0x03, 0xFF}));
-
-  EXPECT_EQ(tool.Exchange(Bytes({0x0A}), true), Bytes({0x02}));
-  ASSERT_TRUE(WaitRestarted());
-  EXPECT_FALSE(m_Sim->InDownloader());
-  EXPECT_EQ(m_Sim->FirmwareVersion(), "2.2.0.0");
-  EXPECT_EQ(m_Sim->DashboardVersion(), "3.1.0.0");
-  reply = tool.Exchange(RestoreStatus(), false);
-  ASSERT_EQ(reply.size(), 36u);
-  EXPECT_EQ(reply[5], 1);
-  EXPECT_EQ(reply[6], 0);
-
-  const auto memory = m_Sim->WirelessMemory();
-  ASSERT_EQ(memory.size(), 1u) << "two adjacent blocks make one run";
-  std::vector<uint8_t> expected = block;
-  expected.push_back(0x7E);
-  expected.push_back(0x7D);
-  EXPECT_EQ(memory.at(0x00100000), expected);
-}
-
-TEST_F(ModuleTest, WritesNeedAnUnlockAndAMatchingLength) {
-  SimOptions options = TestOptions();
-  options.m_Faults.m_StartInDownloader = true;
-  Launch(options);
-  TcpClient tool(Port());
-  EXPECT_EQ(tool.Exchange(Write(0x2000, {1, 2, 3}), true).at(0), 0x03);
-  ASSERT_EQ(tool.Exchange(Unlock(), true), Bytes({0x02}));
-  std::vector<uint8_t> bad = Write(0x2000, {1, 2, 3});
-  bad.pop_back();
-  EXPECT_EQ(tool.Exchange(bad, true).size(), 3u);
-  EXPECT_TRUE(m_Sim->WirelessMemory().empty());
-}
-
-TEST_F(ModuleTest, RestartWhileForcingFlagSetEndsInDownloader) {
-  Launch();
-  TcpClient tool(Port());
-  // The FWT Force packet sets the router's flag; a reset-free route into a
-  // restart is the forcing download request.
-  tool.SendFrame(ControlPacket("Zyphex FWT Force Download Pkt", 0), true);
-  ASSERT_TRUE(testsupport::WaitUntil([&] { return m_Sim->ForceLoad(); }, 1000));
-  UdpClient udp;
-  ASSERT_EQ(udp.Exchange(RouterRecord(7), Port()), RouterRecord(7));
-  ASSERT_TRUE(WaitRestarted());
-  EXPECT_TRUE(m_Sim->InDownloader());
-
-  // Leaving the forcing mode before a reset brings the module back normal.
-  ASSERT_EQ(udp.Exchange(RouterRecord(8), Port()), RouterRecord(8));
-  EXPECT_FALSE(m_Sim->ForceLoad());
-  ASSERT_EQ(tool.Exchange(Bytes({0x0A}), true), Bytes({0x02}));
-  ASSERT_TRUE(WaitRestarted());
-  EXPECT_FALSE(m_Sim->InDownloader());
-  EXPECT_EQ(m_Sim->FirmwareVersion(), "2.1.0.7") << "no blocks written, no new version";
-}
-
-}  // namespace
+}  // namespace simtest

@@ -302,4 +302,10 @@ int ScriptedLink::Connections() const {
   return m_State->m_Connections;
 }
 
+int ScriptedLink::OpenPorts(int kind) const {
+  std::lock_guard<std::mutex> hold(m_State->m_Lock);
+  return static_cast<int>(std::count_if(m_State->m_Ports.begin(), m_State->m_Ports.end(),
+                                        [kind](ScriptedPort* port) { return port->Kind() == kind; }));
+}
+
 }  // namespace testsupport

@@ -73,6 +73,8 @@ class ScriptedLink {
   // The framed payloads of one kind, in order.
   std::vector<Bytes> Payloads(int kind = PORT_TCP) const;
   int Connections() const;
+  // The ports of a kind that are open now (closed ports no longer count).
+  int OpenPorts(int kind = PORT_TCP) const;
 
   struct State;
 

@@ -3,148 +3,85 @@
 #include <QStyleFactory>
 
 #include "app/window/ThemeHelperST.h"
-#include "app/window/WindowTestSupport.h"
 #include "app/window/XPStyleButtonST.h"
+#include "support/window/WindowTestSupport.h"
 
 namespace windowtest {
-namespace {
 
-bool IsRed(QRgb pixel) { return qRed(pixel) > 200 && qGreen(pixel) < 80 && qBlue(pixel) < 80; }
-bool IsBlueish(QRgb pixel) { return qBlue(pixel) > qRed(pixel) + 60; }
-bool IsDark(QRgb pixel) { return qGray(pixel) < 90; }
-
-int Count(const QImage& image, const QRect& area, bool (*test)(QRgb)) {
-  int count = 0;
-  for (int y = area.top(); y <= area.bottom(); ++y)
-    for (int x = area.left(); x <= area.right(); ++x) count += test(image.pixel(x, y));
-  return count;
-}
-
-// Top-left corner of the dark (text) pixels inside area.
-QPoint DarkOrigin(const QImage& image, const QRect& area) {
-  QPoint origin(INT_MAX, INT_MAX);
-  for (int y = area.top(); y <= area.bottom(); ++y)
-    for (int x = area.left(); x <= area.right(); ++x)
-      if (IsDark(image.pixel(x, y))) origin = QPoint(std::min(origin.x(), x), std::min(origin.y(), y));
-  return origin;
-}
-
-class ButtonTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    m_Button = new CXPStyleButtonST(&m_Window);
-    m_Button->setText("&Upgrade");
-    m_Button->SetIcon(QIcon(":/icons/upgrade134.png"));
-    m_Button->SetColor(BTNST_COLOR_FG_IN, QColor(255, 0, 0));
-    m_Button->setGeometry(10, 10, 200, 50);
-    m_Window.resize(300, 100);
-    m_Window.show();
-    m_Window.activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(&m_Window));
-  }
-
-  void Enter() {
-    QEnterEvent enter(QPointF(20, 20), QPointF(30, 30), QPointF(30, 30));
-    QApplication::sendEvent(m_Button, &enter);
-  }
-  void Leave() {
-    QEvent leave(QEvent::Leave);
-    QApplication::sendEvent(m_Button, &leave);
-  }
-  QImage Shot() { return m_Button->grab().toImage().convertToFormat(QImage::Format_RGB32); }
-  QRect TextArea() const { return m_Button->TextRect().adjusted(2, 4, -4, -4); }
-
-  QWidget m_Window;
-  CXPStyleButtonST* m_Button = nullptr;
-};
-
-TEST_F(ButtonTest, IconSitsThreePixelsFromTheLeftAndTextIsCentredInTheRest) {
-  EXPECT_EQ(m_Button->IconRect(), QRect(3, 9, 32, 32));
-  EXPECT_EQ(m_Button->TextRect(), QRect(35, 0, 165, 50));
-  const QImage image = Shot();
-  EXPECT_GT(Count(image, m_Button->IconRect(), IsBlueish), 50);
-  EXPECT_GT(Count(image, TextArea(), IsDark), 20);
-}
-
-TEST_F(ButtonTest, TextTurnsRedWhileHoveredAndBackWhenTheMouseLeaves) {
-  EXPECT_EQ(Count(Shot(), TextArea(), IsRed), 0);
-  Enter();
-  ASSERT_TRUE(m_Button->IsHovered());
-  EXPECT_GT(Count(Shot(), TextArea(), IsRed), 20);
-  Leave();
-  EXPECT_FALSE(m_Button->IsHovered());
-  EXPECT_EQ(Count(Shot(), TextArea(), IsRed), 0);
-  // Losing the focus or being disabled also ends the hover.
-  Enter();
-  m_Button->setEnabled(false);
-  EXPECT_FALSE(m_Button->IsHovered());
-}
-
-TEST_F(ButtonTest, DisabledButtonIsGreyEmbossedAndNeverRed) {
-  m_Button->setEnabled(false);
-  Enter();
-  EXPECT_FALSE(m_Button->IsHovered());
-  const QImage image = Shot();
-  EXPECT_EQ(Count(image, TextArea(), IsRed), 0);
-  EXPECT_EQ(Count(image, m_Button->IconRect(), IsBlueish), 0);  // icon greyed
-  // Embossed: the text in the shadow colour, with a highlight copy beside it.
-  const QColor light = m_Button->palette().color(QPalette::Light);
-  const QColor shadow = m_Button->palette().color(QPalette::Dark);
-  int lights = 0, shadows = 0;
-  for (int y = TextArea().top(); y <= TextArea().bottom(); ++y)
-    for (int x = TextArea().left(); x <= TextArea().right(); ++x) {
-      lights += image.pixel(x, y) == light.rgb();
-      shadows += image.pixel(x, y) == shadow.rgb();
-    }
-  EXPECT_GT(lights, 10);
-  EXPECT_GT(shadows, 10);
-}
-
-TEST_F(ButtonTest, ContentShiftsOnePixelWhilePressed) {
-  const QPoint normal = DarkOrigin(Shot(), TextArea());
-  m_Button->setDown(true);
-  const QPoint pressed = DarkOrigin(Shot(), TextArea());
-  EXPECT_EQ(pressed, normal + QPoint(1, 1));
-}
-
-TEST_F(ButtonTest, WithoutVisualStyleFlatButtonGetsEdgesOnlyOnHoverAndPress) {
-  QStyle* plain = QStyleFactory::create("Windows");
-  ASSERT_NE(plain, nullptr);
-  QApplication::setStyle(plain);
+// The states one after another, without a visual style (the button draws
+// its own edges): flat, raised while hovered, sunken with the content
+// shifted while pressed; red text while hovered or pressed; a disabled
+// button has a grey icon and embossed text and never lights up.
+TEST(ButtonTest, EachStateDrawsItsEdgesTextAndIcon) {
+  QApplication::setStyle(QStyleFactory::create("Windows"));
   EXPECT_FALSE(CThemeHelperST::IsAppThemed());
-  const QRgb face = m_Button->GetColor(BTNST_COLOR_BK_OUT).rgb();
-  const QRgb light = m_Button->palette().color(QPalette::Light).rgb();
-  const QRgb shadow = m_Button->palette().color(QPalette::Dark).rgb();
-  ASSERT_NE(light, shadow);
-  QImage image = Shot();
-  EXPECT_EQ(image.pixel(5, 0), face);  // flat
-  EXPECT_EQ(image.pixel(5, 49), face);
-  EXPECT_EQ(image.pixel(0, 25), face);
-  Enter();
-  image = Shot();
-  EXPECT_EQ(image.pixel(5, 0), light);  // raised
-  EXPECT_EQ(image.pixel(0, 25), light);
-  EXPECT_EQ(image.pixel(5, 49), shadow);
-  EXPECT_EQ(image.pixel(199, 25), shadow);
-  EXPECT_GT(Count(image, TextArea(), IsRed), 20);
-  m_Button->setDown(true);
-  image = Shot();
-  EXPECT_EQ(image.pixel(5, 0), shadow);  // sunken
-  EXPECT_EQ(image.pixel(5, 49), light);
+  QWidget window;
+  CXPStyleButtonST button(&window);
+  button.setText("&Upgrade");
+  button.SetIcon(QIcon(":/icons/upgrade134.png"));
+  button.SetColor(BTNST_COLOR_FG_IN, QColor(255, 0, 0));
+  button.setGeometry(10, 10, 200, 50);
+  window.show();
+  window.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+  EXPECT_EQ(button.IconRect(), QRect(3, 9, 32, 32));  // 3 pixels from the left, centred
+  QImage image;
+  // The pixels that pass test in the text (or the icon), and the first of them row by row.
+  auto count = [&](const std::function<bool(QRgb)>& test, bool icon = false, QPoint* first = nullptr) {
+    const QRect area = icon ? button.IconRect() : button.TextRect().adjusted(2, 4, -4, -4);
+    int count = 0;
+    for (int y = area.top(); y <= area.bottom(); ++y)
+      for (int x = area.left(); x <= area.right(); ++x)
+        if (test(image.pixel(x, y)) && count++ == 0 && first) *first = QPoint(x, y);
+    return count;
+  };
+  auto enter = [&] {
+    QEnterEvent event(QPointF(20, 20), QPointF(30, 30), QPointF(30, 30));
+    QApplication::sendEvent(&button, &event);
+  };
+  const QRgb face = button.GetColor(BTNST_COLOR_BK_OUT).rgb();
+  const QRgb light = button.palette().color(QPalette::Light).rgb();
+  const QRgb shadow = button.palette().color(QPalette::Dark).rgb();
+  const struct {
+    const char* m_Name;
+    std::function<void()> m_Change;
+    QRgb m_Top, m_Bottom;  // the edges: top and left, bottom and right
+    bool m_Red, m_Coloured;
+  } states[] = {
+      {"normal", [] {}, face, face, false, true},
+      {"hovered", enter, light, shadow, true, true},
+      {"pressed", [&] { button.setDown(true); }, shadow, light, true, true},
+      {"left", [&] {
+         button.setDown(false);
+         QEvent leave(QEvent::Leave);
+         QApplication::sendEvent(&button, &leave);
+       }, face, face, false, true},
+      {"disabled", [&] {
+         enter();
+         button.setEnabled(false);
+         enter();
+       }, face, face, false, false},
+  };
+  std::vector<QPoint> red;  // where the red text starts, hovered and pressed
+  for (const auto& state : states) {
+    SCOPED_TRACE(state.m_Name);
+    state.m_Change();
+    image = button.grab().toImage().convertToFormat(QImage::Format_RGB32);
+    EXPECT_EQ(std::vector<QRgb>({image.pixel(5, 0), image.pixel(0, 25), image.pixel(5, 49), image.pixel(199, 25)}),
+              std::vector<QRgb>({state.m_Top, state.m_Top, state.m_Bottom, state.m_Bottom}));
+    QPoint first;
+    EXPECT_EQ(count([](QRgb p) { return qRed(p) > 200 && qGreen(p) < 80 && qBlue(p) < 80; }, false, &first) > 20, state.m_Red);
+    EXPECT_EQ(count([](QRgb p) { return qBlue(p) > qRed(p) + 60; }, true) > 50, state.m_Coloured);
+    if (state.m_Red) red.push_back(first);
+  }
+  ASSERT_EQ(red.size(), 2u);
+  EXPECT_EQ(red[1], red[0] + QPoint(1, 1));
+  EXPECT_FALSE(button.IsHovered());
+  // Embossed: a highlight copy beside the shadow-coloured text.
+  for (const QPalette::ColorRole role : {QPalette::Light, QPalette::Dark})
+    EXPECT_GT(count([&](QRgb p) { return p == button.palette().color(QPalette::Disabled, role).rgb(); }), 10) << role;
   QApplication::setStyle(QStyleFactory::create("Fusion"));
   EXPECT_TRUE(CThemeHelperST::IsAppThemed());
 }
 
-TEST_F(ButtonTest, NewSystemColoursReplaceTheHoverRed) {
-  const QPalette saved = QApplication::palette();
-  QPalette changed = saved;
-  changed.setColor(QPalette::ButtonText, QColor(0, 0, 128));
-  QApplication::setPalette(changed);
-  QCoreApplication::processEvents();
-  EXPECT_EQ(m_Button->GetColor(BTNST_COLOR_FG_IN), QColor(0, 0, 128));
-  EXPECT_EQ(m_Button->GetColor(BTNST_COLOR_FG_OUT), QColor(0, 0, 128));
-  QApplication::setPalette(saved);
-}
-
-}  // namespace
 }  // namespace windowtest

@@ -1,118 +1,64 @@
 // The window position record and its round trip through the settings.
 #include <QSettings>
-#include <memory>
 
 #include "app/window/WindowPlacement.h"
-#include "app/window/WindowTestSupport.h"
+#include "support/window/WindowTestSupport.h"
 
 namespace windowtest {
-namespace {
 
 TEST(WindowPlacementRecord, ElevenLittleEndianFieldsWithLengthZero) {
-  WindowPlacement placement;
-  placement.m_Flags = 2;
-  placement.m_ShowCmd = SHOW_MAXIMIZED;
-  placement.m_Left = 0x01020304;
-  placement.m_Top = -2;
-  placement.m_Right = 800;
-  placement.m_Bottom = 600;
+  WindowPlacement placement{0, 2, SHOW_MAXIMIZED, -1, -1, -1, -1, 0x01020304, -2, 800, 600};
   const QByteArray bytes = placement.Encode();
-  ASSERT_EQ(bytes.size(), 44);
-  EXPECT_EQ(bytes.left(4), QByteArray(4, '\0'));
-  EXPECT_EQ(bytes.mid(4, 4), QByteArray::fromHex("02000000"));
-  EXPECT_EQ(bytes.mid(8, 4), QByteArray::fromHex("03000000"));
-  EXPECT_EQ(bytes.mid(12, 4), QByteArray::fromHex("ffffffff"));  // minimised position unset
-  EXPECT_EQ(bytes.mid(28, 4), QByteArray::fromHex("04030201"));
-  EXPECT_EQ(bytes.mid(32, 4), QByteArray::fromHex("feffffff"));
-  EXPECT_EQ(bytes.mid(40, 4), QByteArray::fromHex("58020000"));
-
+  EXPECT_EQ(bytes.toHex(), "00000000" "02000000" "03000000" "ffffffffffffffffffffffffffffffff"
+                           "04030201" "feffffff" "20030000" "58020000");
   WindowPlacement back;
   ASSERT_TRUE(back.Decode(bytes));
-  EXPECT_EQ(back.m_ShowCmd, SHOW_MAXIMIZED);
-  EXPECT_EQ(back.m_Left, 0x01020304);
-  EXPECT_EQ(back.m_Top, -2);
-  EXPECT_EQ(back.m_Bottom, 600);
+  EXPECT_EQ(back.Encode(), bytes);
   EXPECT_FALSE(back.Decode(bytes.left(43)));
-  EXPECT_FALSE(back.Decode(bytes + QByteArray(1, '\0')));
+  EXPECT_FALSE(back.Decode(bytes + '\0'));
 }
 
 class PlacementTest : public WindowFixture {
  protected:
-  void SetUp() override {
-    WindowFixture::SetUp();
-    Settings()->remove("Settings");
-  }
-  static std::unique_ptr<QSettings> Settings() { return std::unique_ptr<QSettings>(NewWindowSettings()); }
-  static QByteArray Stored() { return Settings()->value("Settings/Window Position").toByteArray(); }
+  std::unique_ptr<QSettings> m_Settings{NewWindowSettings()};
 };
 
-TEST_F(PlacementTest, KeyedByCompanyAndExecutableName) {
-  EXPECT_EQ(Settings()->organizationName(), "Zyphex");
-  EXPECT_EQ(Settings()->applicationName(), QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName());
-}
-
-TEST_F(PlacementTest, NormalWindowComesBackWhereItWas) {
-  CQelOneClickDlg& dialog = OpenDialog();
-  dialog.setGeometry(120, 90, 640, 300);
-  QCoreApplication::processEvents();
+// A confirmed close saves the placement; the next window restores it, a
+// minimised one as a normal window.
+TEST_F(PlacementTest, ConfirmedCloseSavesWhatTheNextWindowRestores) {
+  const struct {
+    Qt::WindowState m_State;
+    int32_t m_ShowCmd;
+    Qt::WindowState m_Restored;
+  } cases[] = {{Qt::WindowNoState, SHOW_NORMAL, Qt::WindowNoState},
+               {Qt::WindowMaximized, SHOW_MAXIMIZED, Qt::WindowMaximized},
+               {Qt::WindowMinimized, SHOW_NORMAL, Qt::WindowNoState}};
   ModalResponder responder(QMessageBox::Yes);
-  dialog.close();  // confirmed close saves
-  ASSERT_EQ(Stored().size(), 44);
-  WindowPlacement saved;
-  ASSERT_TRUE(saved.Decode(Stored()));
-  EXPECT_EQ(saved.m_Length, 0);
-  EXPECT_EQ(saved.m_ShowCmd, SHOW_NORMAL);
-  EXPECT_EQ(QRect(saved.m_Left, saved.m_Top, saved.m_Right - saved.m_Left, saved.m_Bottom - saved.m_Top),
-            QRect(120, 90, 640, 300));
-
-  m_Dialog.reset();
-  CQelOneClickDlg& again = OpenDialog();
-  EXPECT_EQ(again.geometry(), QRect(120, 90, 640, 300));
-  EXPECT_FALSE(again.isMaximized());
-}
-
-TEST_F(PlacementTest, MaximisedComesBackMaximised) {
-  CQelOneClickDlg& dialog = OpenDialog();
-  dialog.showMaximized();
-  QCoreApplication::processEvents();
-  SaveWindowPlacement(dialog);
-  WindowPlacement saved;
-  ASSERT_TRUE(saved.Decode(Stored()));
-  EXPECT_EQ(saved.m_ShowCmd, SHOW_MAXIMIZED);
-  m_Dialog.reset();
-  CQelOneClickDlg& again = OpenDialog();
-  EXPECT_TRUE(again.windowState() & Qt::WindowMaximized);
-}
-
-TEST_F(PlacementTest, MinimisedComesBackNormal) {
-  CQelOneClickDlg& dialog = OpenDialog();
-  dialog.setGeometry(50, 60, 500, 250);
-  dialog.showMinimized();
-  QCoreApplication::processEvents();
-  SaveWindowPlacement(dialog);
-  WindowPlacement saved;
-  ASSERT_TRUE(saved.Decode(Stored()));
-  EXPECT_EQ(saved.m_ShowCmd, SHOW_NORMAL);
-  m_Dialog.reset();
-  CQelOneClickDlg& again = OpenDialog();
-  EXPECT_FALSE(again.isMinimized());
-  EXPECT_FALSE(again.isMaximized());
-  EXPECT_EQ(again.size(), QSize(500, 250));
-}
-
-TEST_F(PlacementTest, RecordOfAnotherSizeIsIgnored) {
-  WindowPlacement placement;
-  placement.m_Left = 10;
-  placement.m_Top = 10;
-  placement.m_Right = 510;
-  placement.m_Bottom = 310;
-  Settings()->setValue("Settings/Window Position", placement.Encode() + "x");
-  CQelOneClickDlg& dialog = OpenDialog();
-  EXPECT_NE(dialog.size(), QSize(500, 300));
-  m_Dialog.reset();
-  Settings()->setValue("Settings/Window Position", placement.Encode());
+  for (const auto& c : cases) {
+    SCOPED_TRACE(static_cast<int>(c.m_State));
+    CQelOneClickDlg& dialog = OpenDialog();
+    dialog.showNormal();
+    dialog.setGeometry(120, 90, 640, 300);
+    dialog.setWindowState(c.m_State);
+    QCoreApplication::processEvents();
+    dialog.close();
+    WindowPlacement saved;
+    ASSERT_TRUE(saved.Decode(m_Settings->value("Settings/Window Position").toByteArray()));
+    EXPECT_EQ(saved.m_ShowCmd, c.m_ShowCmd);
+    EXPECT_EQ(QRect(saved.m_Left, saved.m_Top, saved.m_Right - saved.m_Left, saved.m_Bottom - saved.m_Top),
+              QRect(120, 90, 640, 300));
+    CQelOneClickDlg& again = OpenDialog();
+    EXPECT_EQ(again.windowState(), c.m_Restored);
+    EXPECT_EQ(again.normalGeometry(), QRect(120, 90, 640, 300));
+  }
+  // A record of another size is ignored.
+  WindowPlacement other;
+  other.m_Right = 500;
+  other.m_Bottom = 300;
+  m_Settings->setValue("Settings/Window Position", other.Encode() + 'x');
+  EXPECT_NE(OpenDialog().size(), QSize(500, 300));
+  m_Settings->setValue("Settings/Window Position", other.Encode());
   EXPECT_EQ(OpenDialog().size(), QSize(500, 300));
 }
 
-}  // namespace
 }  // namespace windowtest

@@ -1,0 +1,84 @@
+// Verifying a 256 MiB package (map, walk, every chunk checksum) beside the
+// least any verification must do: read the file and run Crc16 over it once.
+#include <benchmark/benchmark.h>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cstdint>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "BenchRatios.h"
+#include "diag/Crc16.h"
+#include "packages/PackageBuilder.h"
+#include "packages/UpgradePackage.h"
+#include "support/TestSupport.h"
+
+namespace {
+
+constexpr uint32_t kDataSize = uint32_t{256} << 20;
+
+// The package file, made once per run; its folder goes when the run ends.
+const std::string& PackagePath() {
+  static testsupport::TempDir dir;
+  static const std::string path = [] {
+    PackagePlan plan;
+    plan.m_Version = "9.9.9.9";
+    PackageUnit unit;
+    unit.m_LoadAddress = 0x00100000;
+    unit.m_Data.resize(kDataSize);
+    std::mt19937_64 random(3);
+    for (size_t i = 0; i < unit.m_Data.size(); i += 8) {
+      const uint64_t word = random();
+      for (int b = 0; b < 8; ++b) unit.m_Data[i + b] = static_cast<uint8_t>(word >> (8 * b));
+    }
+    plan.m_Units.push_back(std::move(unit));
+    const std::string file = dir.File("firmware.bin");
+    std::string reason;
+    if (!WritePackageFile(plan, file, &reason)) std::fprintf(stderr, "package: %s\n", reason.c_str());
+    return file;
+  }();
+  return path;
+}
+
+int64_t FileSize(const std::string& path) {
+  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  const off_t size = fd < 0 ? 0 : lseek(fd, 0, SEEK_END);
+  if (fd >= 0) close(fd);
+  return size;
+}
+
+void BM_PackageVerify(benchmark::State& state) {
+  const std::string& path = PackagePath();
+  for (auto _ : state) {
+    UpgradePackage package;
+    package.m_Path = path;
+    if (!package.Load()) {
+      state.SkipWithError("the package does not verify");
+      break;
+    }
+    benchmark::DoNotOptimize(package.UnitCount());
+  }
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * FileSize(path));
+}
+
+void BM_ReadAndCrc16(benchmark::State& state) {
+  const std::string& path = PackagePath();
+  std::vector<uint8_t> buffer(size_t{1} << 20);
+  for (auto _ : state) {
+    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    uint16_t crc = CRC16_PRESET;
+    ssize_t n;
+    while ((n = read(fd, buffer.data(), buffer.size())) > 0) crc = Crc16Run(crc, buffer.data(), static_cast<uint32_t>(n));
+    close(fd);
+    benchmark::DoNotOptimize(crc);
+  }
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * FileSize(path));
+}
+
+BENCHMARK(BM_PackageVerify)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ReadAndCrc16)->Unit(benchmark::kMillisecond);
+const bool kRatios = AddBenchRatio("package verify time / (read + Crc16) time (goal <= 2)", "BM_ReadAndCrc16", "BM_PackageVerify");
+
+}  // namespace

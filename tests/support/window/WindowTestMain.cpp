@@ -1,0 +1,28 @@
+// Runs the window's tests inside one QApplication. Everything the window
+// writes (settings, log, help, lock) goes to a private temporary directory.
+#include <stdlib.h>
+#include <sys/stat.h>
+
+#include <QSettings>
+
+#include "app/window/WindowResources.h"
+#include "support/window/WindowTestSupport.h"
+
+std::string g_ShotDir;  // --shots=DIR: where the screenshot test saves its pictures
+
+int main(int argc, char** argv) {
+  ::testing::InitGoogleTest(&argc, argv);
+  for (int i = 1; i < argc; ++i)
+    if (std::string(argv[i]).rfind("--shots=", 0) == 0) g_ShotDir = argv[i] + 8;
+  testsupport::TempDir home;
+  const std::string config = home.File("config"), runtime = home.File("runtime");
+  setenv("QT_QPA_PLATFORM", "offscreen", 0);
+  setenv("TMPDIR", home.Path().c_str(), 1);
+  setenv("XDG_CONFIG_HOME", config.c_str(), 1);
+  setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
+  mkdir(runtime.c_str(), 0700);
+  QApplication app(argc, argv);
+  InitWindowResources();
+  QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, QString::fromStdString(config));
+  return RUN_ALL_TESTS();
+}

@@ -1,0 +1,131 @@
+// The window's tests: a responder for the modal message boxes the window
+// opens, an event-serving wait, and a fixture with the gateway simulator on
+// loopback at a fast clock. All tests run in one QApplication whose files
+// (settings, log, help, lock) go to a private temporary directory.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QEventLoop>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+#include <functional>
+#include <memory>
+#include <ostream>
+
+#include "app/ModuleTable.h"
+#include "app/window/QelOneClickDlg.h"
+#include "support/Packages.h"
+#include "support/SimFixture.h"
+
+// Readable failure messages for texts of the window.
+inline void PrintTo(const QString& text, std::ostream* out) { *out << '"' << text.toStdString() << '"'; }
+
+namespace windowtest {
+
+using namespace testsupport;
+
+// Answers every modal message box with the given button and records it as
+// "<icon> <caption>: <text>" (icon "!" warning, "i" information), followed
+// by " [No]" when No is the default button.
+class ModalResponder {
+ public:
+  explicit ModalResponder(QMessageBox::StandardButton answer = QMessageBox::Ok) : m_Answer(answer) {
+    QObject::connect(&m_Timer, &QTimer::timeout, [this] {
+      auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+      if (!box || !box->isVisible()) return;
+      const QMessageBox::Icon icon = box->icon();
+      const QAbstractButton* no = box->button(QMessageBox::No);
+      m_Boxes << QString("%1 %2: %3%4").arg(icon == QMessageBox::Warning ? "!" : icon == QMessageBox::Information ? "i" : "?",
+                                            box->windowTitle(), box->text(), no && box->defaultButton() == no ? " [No]" : "");
+      QAbstractButton* button = box->button(m_Answer);
+      (button ? button : box->buttons().value(0))->click();
+    });
+    m_Timer.start(2);
+  }
+  void SetAnswer(QMessageBox::StandardButton answer) { m_Answer = answer; }
+  QStringList m_Boxes;
+
+ private:
+  QTimer m_Timer;
+  QMessageBox::StandardButton m_Answer;
+};
+
+// Serves events without pausing until condition holds or realMs have passed.
+// (QTest::qWaitFor sleeps between rounds, which would slow every row update
+// of a worker waiting for the window's thread.)
+inline bool WaitFor(const std::function<bool()>& condition, int realMs) {
+  QEventLoop loop;
+  QTimer poll, limit;
+  QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
+    if (condition()) loop.quit();
+  });
+  QObject::connect(&limit, &QTimer::timeout, &loop, &QEventLoop::quit);
+  poll.start(1);
+  limit.start(realMs);
+  if (!condition()) loop.exec();
+  return condition();
+}
+
+// A window on the packages folder m_Packages, finding the simulator (once
+// started) by the loopback broadcast, with program time 100 times faster.
+class WindowFixture : public ::testing::Test {
+ protected:
+  WindowFixture() : m_SimOptions(TestSimOptions(100)) {
+    TheModuleTable().Clear();
+    m_SimOptions.m_InstallMs = 10000;  // the router's result must not come before the pass waits for it
+    m_Options.m_Dir = m_Packages.Path();
+    m_Options.m_Broadcast = "127.255.255.255";
+    m_Options.m_Port = m_SimOptions.m_Port;
+    m_Options.m_LoopTestMarker = m_Packages.File("no-loop-test.ini");
+  }
+  void StartSim() { m_Sim = testsupport::StartSim(m_SimOptions); }
+  // Opens a new window in place of the last; F1 adds to m_Opened.
+  CQelOneClickDlg& OpenDialog() {
+    m_Dialog = std::make_unique<CQelOneClickDlg>(m_Options);
+    m_Dialog->m_HelpOpener = [this](const QString& path) {
+      m_Opened << path;
+      return true;
+    };
+    m_Dialog->show();
+    return *m_Dialog;
+  }
+  // Presses a button the way a user does, with the mouse.
+  static void Press(QPushButton& button) { QTest::mouseClick(&button, Qt::LeftButton); }
+  // Serves events until the window's workers are idle and the last posted
+  // control code was handled.
+  bool WaitIdle(int realMs = 20000) {
+    const bool idle = WaitFor([this] { return !m_Dialog->CheckRunning() && !m_Dialog->UpgradeInProcess(); }, realMs);
+    QCoreApplication::processEvents();
+    QCoreApplication::processEvents();
+    return idle;
+  }
+  // The texts of a column, row by row; for STATUS_COLOURS the colours the
+  // Status cells are drawn in ("#0000ff").
+  static constexpr int STATUS_COLOURS = -1;
+  QStringList Column(int column) const {
+    QStringList cells;
+    for (int row = 0; row < m_Dialog->List().rowCount(); ++row)
+      cells << (column == STATUS_COLOURS ? m_Dialog->List().StatusColour(row).name() : m_Dialog->List().CellText(row, column));
+    return cells;
+  }
+  // The buttons: "C" Check enabled, "c" disabled, "U" / "u" the same for
+  // Upgrade, then ">C" or ">U" for the one with the focus (else ">-").
+  QString Buttons() const {
+    const QWidget* focus = m_Dialog->focusWidget();
+    return QString(m_Dialog->CheckButton().isEnabled() ? "C" : "c") + (m_Dialog->UpgradeButton().isEnabled() ? "U" : "u") +
+           (focus == &m_Dialog->CheckButton() ? ">C" : focus == &m_Dialog->UpgradeButton() ? ">U" : ">-");
+  }
+
+  TempDir m_Packages;
+  WindowOptions m_Options;
+  SimOptions m_SimOptions;
+  std::unique_ptr<GatewaySim> m_Sim;
+  std::unique_ptr<CQelOneClickDlg> m_Dialog;  // goes before the simulator
+  QStringList m_Opened;
+};
+
+}  // namespace windowtest
