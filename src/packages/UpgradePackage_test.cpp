@@ -57,26 +57,28 @@ std::string LoadBytes(const TempDir& dir, const Bytes& bytes, UpgradePackage* pa
 TEST(UpgradePackageTest, LoadsItsUnitsWhateverTheDataLength) {
   TempDir dir;
   // Data one short of, at and one past a multiple of the chunk size; fill 1, 0, 1.
-  const PackagePlan plan = Plan(MODULE_BOOT, {47, 48, 49});
   const uint32_t offsets[] = {92 + 98 + 6, 244 + 98 + 6, 396 + 98 + 8};
-  UpgradePackage package;
-  ASSERT_EQ(LoadBytes(dir, Build(plan), &package), "");
-  EXPECT_EQ(package.m_Kind, MODULE_BOOT);
-  EXPECT_EQ(package.VersionText(), "V1.2.3");
-  EXPECT_EQ(package.TotalDataLength(), 144u);
-  EXPECT_EQ(memcmp(package.Unit(0).Unlock(), "QELUNLK1", 8), 0);
-  ASSERT_EQ(package.UnitCount(), 3u);
-  for (size_t i = 0; i < 3; ++i) {
-    const Bytes& data = plan.m_Units[i].m_Data;
-    EXPECT_EQ(package.Unit(i).Tag(), UNIT_TAG_ROUTER);
-    EXPECT_EQ(package.Unit(i).LoadAddress(), plan.m_Units[i].m_LoadAddress);
-    EXPECT_EQ(package.Unit(i).ChunkSize(), 16u);
-    EXPECT_EQ(package.Extent(i).m_Offset, offsets[i]);
-    EXPECT_EQ(package.Extent(i).m_Length, data.size());
-    // Bytes 12-15 of unit 1 carry the kind value, BOOT's 2.
-    Bytes expected = data;
-    if (i == 0) std::copy_n("\2\0\0\0", 4, expected.begin() + 12);
-    EXPECT_EQ(Bytes(package.UnitData(i), package.UnitData(i) + data.size()), expected);
+  const uint8_t kindValues[] = {2, 0, 4};  // BOOT, APP, Customization
+  for (ModuleKind kind : {MODULE_BOOT, MODULE_APP, MODULE_CUSTOMIZATION}) {
+    const PackagePlan plan = Plan(kind, {47, 48, 49});
+    UpgradePackage package;
+    ASSERT_EQ(LoadBytes(dir, Build(plan), &package), "");
+    EXPECT_EQ(package.m_Kind, kind);
+    EXPECT_EQ(package.VersionText(), "V1.2.3");
+    EXPECT_EQ(package.TotalDataLength(), 144u);
+    EXPECT_EQ(memcmp(package.Unit(0).Unlock(), "QELUNLK1", 8), 0);
+    ASSERT_EQ(package.UnitCount(), 3u);
+    for (size_t i = 0; i < 3; ++i) {
+      const Bytes& data = plan.m_Units[i].m_Data;
+      EXPECT_EQ(package.Unit(i).Tag(), UNIT_TAG_ROUTER);
+      EXPECT_EQ(package.Unit(i).LoadAddress(), plan.m_Units[i].m_LoadAddress);
+      EXPECT_EQ(package.Unit(i).ChunkSize(), 16u);
+      EXPECT_EQ(package.Extent(i).m_Offset, offsets[i]);
+      // Bytes 12-15 of unit 1 carry the kind value.
+      Bytes expected = data;
+      if (i == 0) std::fill_n(expected.begin() + 12, 4, 0), expected[12] = kindValues[kind];
+      EXPECT_EQ(Bytes(package.UnitData(i), package.UnitData(i) + package.Extent(i).m_Length), expected);
+    }
   }
 }
 
@@ -164,7 +166,7 @@ TEST(UpgradePackageTest, KindComesFromTheRouterKindValueOrTheImageTypeAndPath) {
       {.m_KindValue = 4, .m_Kind = MODULE_CUSTOMIZATION},
       {.m_KindValue = 3, .m_Kind = MODULE_BOOT},
       {.m_KindValue = 0xFFFFFFF9, .m_Kind = MODULE_APP},
-      {.m_KindValue = 6, .m_Kind = MODULE_NONE, .m_Reason = "router kind value 0x00000006 has bits 1-2 set to 3"},
+      {.m_KindValue = 0x87654326, .m_Kind = MODULE_NONE, .m_Reason = "router kind value 0x87654326 has bits 1-2 set to 3"},
       {.m_Plan = MODULE_FIRMWARE, .m_Tag = UNIT_TAG_ROUTER, .m_Length = 8, .m_Kind = MODULE_NONE,
        .m_Reason = "unit 1: data ends before its kind value"},
       {.m_Plan = MODULE_CUSTOMIZATION, .m_Kind = MODULE_CUSTOMIZATION},
@@ -222,6 +224,7 @@ TEST(UpgradePackageTest, LoadedPackageIsKeptUntilItsFlagIsCleared) {
   EXPECT_EQ(package.m_Image, nullptr);
   EXPECT_EQ(package.UnitCount(), 0u);
   EXPECT_EQ(package.m_Kind, MODULE_NONE);
+  EXPECT_EQ(package.ImageType(), 0u);
   EXPECT_TRUE(package.m_Loaded && package.m_Path == path);
   package.m_Path = dir.File("missing.bin");
   EXPECT_TRUE(package.Load());  // reads nothing
@@ -251,9 +254,11 @@ TEST(UpgradePackageTest, EmbeddedPackagesTakeTheirKindFromTheIdAndSkipChecksums)
     EXPECT_EQ(package.m_Kind, kinds[id - 144]) << id;
     EXPECT_EQ(package.UnitCount(), 2u);
   }
-  // A unit that runs past the end is refused here too.
-  SetResourceData(146, "BINARY", bytes.data(), static_cast<uint32_t>(bytes.size() - 20));
-  EXPECT_FALSE(UpgradePackage().LoadFromResource(146));
+  // A unit that runs past the end is refused here too, and so is data without one.
+  for (size_t size : {bytes.size() - 20, size_t{92}}) {
+    SetResourceData(146, "BINARY", bytes.data(), static_cast<uint32_t>(size));
+    EXPECT_FALSE(UpgradePackage().LoadFromResource(146)) << size;
+  }
   // One byte is a placeholder again, two are data.
   for (uint32_t id = 144; id <= 149; ++id) SetResourceData(id, "BINARY", title, 1);
   EXPECT_EQ(LoadResourceData(144, "BINARY", &size), nullptr);
