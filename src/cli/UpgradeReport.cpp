@@ -17,21 +17,20 @@ bool UpgradeSucceeded(const UpgradeOutcome& outcome) {
 }
 
 std::string UpgradeReportJson(const UpgradeOutcome& outcome, const uint8_t mac[6], const uint8_t ip[4]) {
-  auto flag = [](bool value) { return value ? "true" : "false"; };
-  std::string json = "{\"checkSucceeded\":";
-  json += flag(outcome.m_CheckSucceeded);
-  json += ",\"upgradeRan\":";
-  json += flag(outcome.m_UpgradeRan);
-  json += ",\"succeeded\":";
-  json += flag(UpgradeSucceeded(outcome));
-  json += RouterJson(mac, ip) + ",\"rows\":[";
+  Json report{{"checkSucceeded", outcome.m_CheckSucceeded},
+              {"upgradeRan", outcome.m_UpgradeRan},
+              {"succeeded", UpgradeSucceeded(outcome)},
+              {"router", RouterJson(mac, ip)},
+              {"rows", Json::array()}};
   for (size_t i = 0; i < outcome.m_Rows.size(); ++i) {
     const TerminalRow& row = outcome.m_Rows[i];
     const bool selected = i < 5 && outcome.m_Selected[i];
-    const char* result = !selected ? "skipped" : RowSucceeded(row) ? "succeeded" : "failed";
-    if (i) json += ",";
-    json += RowHeadJson(i, row) + ",\"selected\":" + flag(selected) + RowStateJson(row);
-    json += ",\"result\":" + JsonString(result) + "}";
+    Json object = Json::object();
+    AddRowHead(&object, i, row);
+    object["selected"] = selected;
+    AddRowState(&object, row);
+    object["result"] = !selected ? "skipped" : RowSucceeded(row) ? "succeeded" : "failed";
+    report["rows"].push_back(std::move(object));
   }
-  return json + "]}";
+  return JsonText(report);
 }
