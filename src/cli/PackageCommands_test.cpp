@@ -28,14 +28,13 @@ std::string WriteData(const TempDir& dir, const std::string& name, size_t length
 
 TEST(PackageCommandTest, MakeThenInfoGivesKindVersionAndUnits) {
   TempDir dir;
-  const std::string units = " --unit 0x100000:" + WriteData(dir, "a.dat", 5000) + " --unit 4096:" + WriteData(dir, "b.dat", 20);
-  const struct {
-    std::string m_Kind, m_Name, m_ImageType, m_Tag;
-  } kinds[] = {{"boot", "BOOT of router module", "0", "0x30524448"},
-               {"app", "APP of router module", "0", "0x30524448"},
-               {"customization", "Customization of router module", "0", "0x30524448"},
-               {"firmware", "Firmware of wireless module", "1", "0xA55AAA55"},
-               {"DASHBOARD", "Dashboard of wireless module", "3", "0xA55AAA55"}};
+  const std::string units = " --unit 0x100000:" + WriteData(dir, "a", 5000) + " --unit 4096:" + WriteData(dir, "b", 20);
+  const struct { std::string m_Kind, m_Name, m_ImageType, m_Tag; } kinds[] = {
+      {"boot", "BOOT of router module", "0", "0x30524448"},
+      {"app", "APP of router module", "0", "0x30524448"},
+      {"customization", "Customization of router module", "0", "0x30524448"},
+      {"firmware", "Firmware of wireless module", "1", "0xA55AAA55"},
+      {"DASHBOARD", "Dashboard of wireless module", "3", "0xA55AAA55"}};
   for (const auto& k : kinds) {
     const std::string out = dir.File(k.m_Kind + ".bin");
     EXPECT_EQ(Qel("package make --kind " + k.m_Kind + " --version 'V 1.0' --chunk-size 1024" + units + " -o " + out),
@@ -46,7 +45,8 @@ TEST(PackageCommandTest, MakeThenInfoGivesKindVersionAndUnits) {
                   "\n  unit 1: tag " + k.m_Tag +
                   ", load address 0x00100000, data length 5000, chunk size 1024, chunk count 5, data offset 200\n"
                   "  unit 2: tag " + k.m_Tag +
-                  ", load address 0x00001000, data length 20, chunk size 1024, chunk count 1, data offset 5300\nexit 0");
+                  ", load address 0x00001000, data length 20, chunk size 1024, chunk count 1, data offset 5300\n"
+                  "exit 0");
   }
 }
 
@@ -66,11 +66,12 @@ TEST(PackageCommandTest, InfoTellsEachFileAndFailsOnAnyInvalidOne) {
 TEST(PackageCommandTest, MakeWritesTheUnlockFieldAndNotesAnUnexpectedKind) {
   TempDir dir;
   const std::string data = WriteData(dir, "d.dat", 40);
-  const std::string make = "package make --kind dashboard --image-type 0 --version D --unit 0:" + data + " --unit 8:" + data;
+  const std::string make = "package make --kind dashboard --image-type 0 --version D --unit 0:" + data + " --unit 8:" +
+                           data;
   const std::string dash = dir.File("dash.bin");
-  EXPECT_EQ(Qel(make + " -o " + dash), "qel package make: note: " + dash + " loads as Firmware of wireless module, not as " +
-                                           "Dashboard of wireless module\n" + dash +
-                                           ": Dashboard of wireless module, 2 unit(s), 372 bytes\nexit 0");
+  EXPECT_EQ(Qel(make + " -o " + dash),
+            "qel package make: note: " + dash + " loads as Firmware of wireless module, not as Dashboard of wireless " +
+                "module\n" + dash + ": Dashboard of wireless module, 2 unit(s), 372 bytes\nexit 0");
   EXPECT_EQ(Qel(make + " --unlock 0102030405060708 -o " + dir.File("ZEMT_dash.bin")),
             dir.File("ZEMT_dash.bin") + ": Dashboard of wireless module, 2 unit(s), 372 bytes\nexit 0");
   UpgradePackage package;
@@ -98,8 +99,9 @@ TEST(PackageCommandTest, UnitArgumentsAndUnlockCodes) {
   const std::string data = WriteData(dir, "d.dat", 40);
   testsupport::WriteFile(dir.File("empty.dat"), {});
   const std::pair<std::string, int64_t> cases[] = {  // the load address, -1 when refused
-      {"0x100000:" + data, 0x100000}, {"0XfF:" + data, 255}, {"4294967295:" + data, 0xFFFFFFFF}, {"4294967296:" + data, -1},
-      {"0x1G:" + data, -1}, {"0x:" + data, -1}, {":" + data, -1}, {"-1:" + data, -1}, {data, -1},
+      {"0x100000:" + data, 0x100000}, {"0XfF:" + data, 255}, {"4294967295:" + data, 0xFFFFFFFF},
+      {"4294967296:" + data, -1}, {"0x1G:" + data, -1}, {"0x:" + data, -1}, {":" + data, -1}, {"-1:" + data, -1},
+      {data, -1},
       {"0:" + dir.File("none.dat"), -1}, {"0:" + dir.File("empty.dat"), -1}};
   for (const auto& [argument, address] : cases) {
     PackageUnit unit;
@@ -114,7 +116,9 @@ TEST(PackageCommandTest, UnitArgumentsAndUnlockCodes) {
   uint8_t code[8] = {};
   EXPECT_TRUE(ParseUnlockCode("0102030405060aFF", code));
   EXPECT_EQ(std::vector<uint8_t>(code, code + 8), (std::vector<uint8_t>{1, 2, 3, 4, 5, 6, 10, 255}));
-  for (const char* bad : {"0102", "01020304050607080", "010203040506070G", "0102030405060 08"}) EXPECT_FALSE(ParseUnlockCode(bad, code));
+  for (const char* bad : {"0102", "01020304050607080", "010203040506070G", "0102030405060 08"}) {
+    EXPECT_FALSE(ParseUnlockCode(bad, code)) << bad;
+  }
 }
 
 TEST(PackageCommandTest, ScanShowsTheFiveRowsOrTheWarning) {
