@@ -35,7 +35,8 @@ int FreePort() {
   // UDP picks a number; it is taken when TCP can have it too.
   for (;;) {
     const int udp = socket(AF_INET, SOCK_DGRAM, 0), tcp = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{.sin_family = AF_INET};
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
     socklen_t length = sizeof address;
     bind(udp, reinterpret_cast<sockaddr*>(&address), length);
     getsockname(udp, reinterpret_cast<sockaddr*>(&address), &length);
@@ -76,10 +77,7 @@ bool WaitUntil(const std::function<bool()>& condition, int realMs) {
   return condition();
 }
 
-std::string BinDir() {
-  const char* dir = getenv("QEL_BIN_DIR");
-  return dir ? dir : ".";
-}
+std::string BinDir() { return getenv("QEL_BIN_DIR") ? getenv("QEL_BIN_DIR") : "."; }
 
 int RunCommand(const std::string& command, std::string* output) {
   FILE* pipe = popen(command.c_str(), "r");
