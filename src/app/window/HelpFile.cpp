@@ -9,21 +9,20 @@
 #include "log/Notice.h"
 
 CHelpFile::CHelpFile(const QString& directory)
-    : m_Path(QDir(directory).filePath(HELP_FILE_NAME)) {}
+    : m_Path(directory.isEmpty() ? QString() : QDir(directory).filePath(HELP_FILE_NAME)) {}
 
 bool CHelpFile::Extract(const QString& resource) const {
-  if (QFile::exists(m_Path)) return true;
   QFile source(resource);
-  if (!source.open(QIODevice::ReadOnly)) return false;
+  if (m_Path.isEmpty() || !source.open(QIODevice::ReadOnly)) return false;
   const QByteArray guide = source.readAll();
-  if (guide.isEmpty()) return false;
+  // Made anew: what was at the path (a link too) is removed, never followed
+  // or opened as the guide.
+  QFile::remove(m_Path);
   QFile target(m_Path);
-  if (!target.open(QIODevice::WriteOnly | QIODevice::Truncate)) return false;
-  const bool complete = target.write(guide) == guide.size();
-  target.close();
-  // A half-written guide would otherwise be opened as it is on every later F1.
-  if (!complete) target.remove();
-  return complete;
+  if (guide.isEmpty() || !target.open(QIODevice::WriteOnly | QIODevice::NewOnly)) return false;
+  if (target.write(guide) == guide.size() && target.flush()) return true;
+  target.remove();  // a half-written guide is never opened
+  return false;
 }
 
 bool CHelpFile::Open(const std::function<bool(const QString&)>& opener) const {

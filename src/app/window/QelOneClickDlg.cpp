@@ -1,13 +1,13 @@
 #include "app/window/QelOneClickDlg.h"
 
 #include <QApplication>
-#include <QDir>
 #include <QEventLoop>
 #include <QFileInfo>
 #include <QMessageBox>
 #include <QResizeEvent>
 #include <QScreen>
 #include <QShortcut>
+#include <QStandardPaths>
 #include <QTimer>
 
 #include "app/CheckProcedure.h"
@@ -66,12 +66,14 @@ void CQelOneClickDlg::InitDialog() {
   m_CheckButton.setText(LoadStringId(IDS_CHECK_BUTTON));
   m_CheckButton.SetIcon(QIcon(":/icons/check133.png"));
   m_CheckButton.SetColor(BTNST_COLOR_FG_IN, QColor(255, 0, 0));
-  m_CheckButton.setAutoDefault(false);
+  // Enter presses the focused button; with the focus elsewhere the dialog
+  // gives the default back to Check.
+  m_CheckButton.setAutoDefault(true);
   m_CheckButton.setDefault(true);
   m_UpgradeButton.setText(LoadStringId(IDS_UPGRADE_BUTTON));
   m_UpgradeButton.SetIcon(QIcon(":/icons/upgrade134.png"));
   m_UpgradeButton.SetColor(BTNST_COLOR_FG_IN, QColor(255, 0, 0));
-  m_UpgradeButton.setAutoDefault(false);
+  m_UpgradeButton.setAutoDefault(true);
   m_UpgradeButton.setEnabled(false);
   connect(&m_CheckButton, &QPushButton::clicked, this, &CQelOneClickDlg::OnCheck);
   connect(&m_UpgradeButton, &QPushButton::clicked, this, &CQelOneClickDlg::OnUpgrade);
@@ -230,7 +232,8 @@ void CQelOneClickDlg::reject() {
 }
 
 void CQelOneClickDlg::OnHelp() {
-  CHelpFile help(QDir::tempPath());
+  // The user's own directory: a shared one would let others put files there.
+  CHelpFile help(QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation));
   help.Open(m_HelpOpener);
 }
 
