@@ -2,11 +2,12 @@
 // on a local socket; a later start finds the lock taken, asks the first
 // instance to restore its window if it is minimised, and ends silently. The
 // lock decides, never the socket, so two simultaneous starts cannot both run.
-// Lock and socket live in the temporary directory.
+// Lock and socket live in the user's runtime directory, which only the user
+// can enter. The lock is the kernel's lock on the file, which ends with its
+// process: a lock file left by a crashed instance is simply taken over.
 #pragma once
 
 #include <QLocalServer>
-#include <QLockFile>
 #include <QObject>
 #include <QString>
 
@@ -17,11 +18,15 @@ class CSingleInstance : public QObject {
 
  public:
   explicit CSingleInstance(const QString& key = SINGLE_INSTANCE_KEY, QObject* parent = nullptr);
-  ~CSingleInstance() override;
+  ~CSingleInstance() override;  // releases
 
   // True when this is the only instance; it then serves later starts until
-  // destroyed. False when another instance holds the lock.
+  // released. False when another instance holds the lock (Error() empty) or
+  // when the lock cannot be made (Error() holds the system's text).
   bool Acquire();
+  QString Error() const { return m_Error; }
+  // Frees the lock and stops serving later starts.
+  void Release();
   // Asks the instance holding the lock to restore its window; returns whether
   // the request was delivered. Never waits long.
   bool NotifyRunning() const;
@@ -36,6 +41,7 @@ class CSingleInstance : public QObject {
   void OnNewConnection();
 
   QString m_Key;
-  QLockFile m_Lock;
+  QString m_Error;
+  int m_LockFd = -1;
   QLocalServer m_Server;
 };

@@ -1,10 +1,19 @@
-// One instance per user.
+// One instance per user, and the start of the window program: in-process,
+// and the real program for Qt's own options.
 #include <QSignalSpy>
+#include <QStandardPaths>
 
 #include "app/window/SingleInstance.h"
+#include "app/window/WindowProgram.h"
 #include "support/window/WindowTestSupport.h"
 
 namespace windowtest {
+
+int Start(std::vector<std::string> arguments) {
+  std::vector<char*> argv;
+  for (std::string& argument : arguments) argv.push_back(argument.data());
+  return RunWindowProgram(static_cast<int>(argv.size()), argv.data());
+}
 
 // A later start restores a minimised first window and leaves any other as
 // it is; the lock is free again once the first instance ends.
@@ -20,13 +29,67 @@ TEST_F(WindowFixture, SecondStartRestoresOnlyAMinimisedWindow) {
       minimised ? dialog.showMinimized() : dialog.showMaximized();
       QCoreApplication::processEvents();
       CSingleInstance second(key);
-      EXPECT_TRUE(!second.Acquire() && second.NotifyRunning());
+      EXPECT_TRUE(!second.Acquire() && second.Error().isEmpty() && second.NotifyRunning());
       ASSERT_TRUE(requests.wait(2000));
       EXPECT_EQ(dialog.windowState(), minimised ? Qt::WindowNoState : Qt::WindowMaximized);
     }
   }
   EXPECT_TRUE(CSingleInstance(key).Acquire());
   EXPECT_FALSE(CSingleInstance(key + "-alone").NotifyRunning());
+}
+
+// A start while another instance runs asks it to restore its window and
+// ends silently; a bad option or a lock that cannot be made is shown in a
+// "Warning" box and ends the program.
+TEST(WindowProgramTest, StartsThatEndAtOnce) {
+  ModalResponder responder;
+  EXPECT_NE(Start({"qel-upgrade", "--bogus"}), 0);
+  const QString lock = CSingleInstance().LockPath();  // in the user's own directory
+  EXPECT_TRUE(lock.startsWith(QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation) + "/"));
+  QFile::remove(lock);
+  ASSERT_TRUE(QDir().mkpath(lock));
+  EXPECT_EQ(Start({"qel-upgrade"}), 1);
+  ASSERT_TRUE(QDir().rmdir(lock));
+  CSingleInstance first;
+  ASSERT_TRUE(first.Acquire());
+  QSignalSpy requests(&first, &CSingleInstance::RestoreRequested);
+  EXPECT_EQ(Start({"qel-upgrade"}), 0);
+  EXPECT_TRUE(requests.wait(2000));
+  EXPECT_EQ(responder.m_Boxes, QStringList({"! Warning: The following argument was not expected: --bogus",
+                                            "! Warning: Is a directory"}));
+}
+
+// A lock file left by a crashed instance is taken over. The lock is free as
+// soon as the window closes, while its Check still winds down, so that a new
+// start then is not taken for a second instance.
+TEST_F(WindowFixture, LockIsFreeOnceTheWindowCloses) {
+  MakeFittingPackages(m_Packages.Path());
+  WriteFile(CSingleInstance().LockPath().toStdString(), {'1'});
+  bool freed = false;
+  QTimer user;
+  QObject::connect(&user, &QTimer::timeout, [&] {
+    for (QWidget* window : QApplication::topLevelWidgets()) {
+      auto* dialog = qobject_cast<CQelOneClickDlg*>(window);
+      if (dialog && dialog->isVisible()) dialog->CheckButton().click(), dialog->accept();
+      if (dialog && !dialog->isVisible() && dialog->CheckRunning()) freed = freed || CSingleInstance().Acquire();
+    }
+  });
+  user.start(1);
+  EXPECT_EQ(Start({"qel-upgrade", "--dir", m_Packages.Path(), "--broadcast", "127.255.255.255", "--port",
+                 std::to_string(m_Options.m_Port), "--time-scale", "100"}), 0);
+  EXPECT_TRUE(freed);
+}
+
+// Qt's own options are accepted; help needs no display.
+TEST(WindowProgramTest, QtOptionsAndHelp) {
+  TempDir packages;
+  const std::string program = BinDir() + "/qel-upgrade";
+  EXPECT_EQ(RunCommand("QEL_UPGRADE_CLOSE_AFTER_START=1 " + program + " -platform offscreen -style fusion --dir " +
+                           packages.Path() + " --broadcast 127.255.255.255 --port " + std::to_string(FreePort()),
+                       nullptr), 0);
+  std::string help;
+  EXPECT_EQ(RunCommand("env -u QT_QPA_PLATFORM -u DISPLAY " + program + " --help", &help), 0);
+  EXPECT_NE(help.find("--time-scale"), std::string::npos);
 }
 
 }  // namespace windowtest

@@ -10,6 +10,7 @@ struct WindowOptions : GatewayOptions {
   std::string m_LoopTestMarker;  // empty: LoopTestMarkerPath()
 };
 
-// Parses argv into options. Returns -1 to go on, or the exit code to end
-// with at once (help shown, or a bad option reported on stderr).
-int ParseWindowOptions(int argc, char** argv, WindowOptions* options);
+// Parses argv into options. Returns -1 to go on, 0 when help or the version
+// was printed, or an exit code with the reason in *error for a bad option
+// (printed nowhere: a launcher shows no standard error).
+int ParseWindowOptions(int argc, char** argv, WindowOptions* options, std::string* error);
