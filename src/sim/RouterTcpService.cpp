@@ -56,11 +56,15 @@ void RouterTcpService::OnAcceptable(SimTime now) {
   for (;;) {
     const int fd = AcceptConnection(m_Listener);
     if (fd < 0) return;
-    if (m_Connection >= 0) Drop(false, "replaced by a new connection");
-    m_Connection = fd;
-    ++m_ConnectionCount;
-    m_Recorder->Note("tcp connection " + std::to_string(m_ConnectionCount) + " accepted");
+    Adopt(fd);
   }
+}
+
+void RouterTcpService::Adopt(int fd) {
+  if (m_Connection >= 0) Drop(false, "replaced by a new connection");
+  m_Connection = fd;
+  ++m_ConnectionCount;
+  m_Recorder->Note("tcp connection " + std::to_string(m_ConnectionCount) + " accepted");
 }
 
 void RouterTcpService::OnReadable(SimTime now) {
