@@ -52,11 +52,15 @@ void RouterTcpService::OnAcceptable(SimTime now) {
   for (;;) {
     CFileDescriptor connection = AcceptConnection(m_Listener.Get());
     if (!connection.IsOpen()) return;
-    if (m_Connection.IsOpen()) Drop(false, "replaced by a new connection");
-    m_Connection = std::move(connection);
-    ++m_ConnectionCount;
-    m_Recorder->Note("tcp connection " + std::to_string(m_ConnectionCount) + " accepted");
+    Adopt(std::move(connection));
   }
+}
+
+void RouterTcpService::Adopt(CFileDescriptor connection) {
+  if (m_Connection.IsOpen()) Drop(false, "replaced by a new connection");
+  m_Connection = std::move(connection);
+  ++m_ConnectionCount;
+  m_Recorder->Note("tcp connection " + std::to_string(m_ConnectionCount) + " accepted");
 }
 
 void RouterTcpService::OnReadable(SimTime now) {

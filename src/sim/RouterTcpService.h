@@ -45,6 +45,9 @@ class RouterTcpService {
   int ConnectionCount() const { return m_ConnectionCount; }
 
   void OnAcceptable(SimTime now);
+  // Serves a connected, non-blocking socket (one accepted, or one end of a
+  // socket pair), replacing the connection there was.
+  void Adopt(CFileDescriptor connection);
   void OnReadable(SimTime now);
   // Ends an idle image and sends a due result.
   void OnTimer(SimTime now);

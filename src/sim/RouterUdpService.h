@@ -35,10 +35,11 @@ class RouterUdpService {
   int Fd() const { return m_Fd.Get(); }
   // Reads and answers every datagram waiting.
   void OnReadable(SimTime now);
+  // The answer (a whole frame) to one decoded request of at least one byte;
+  // empty for none.
+  std::vector<uint8_t> Answer(const std::vector<uint8_t>& request, SimTime now);
 
  private:
-  // The answer to one request; empty for none.
-  std::vector<uint8_t> Answer(const std::vector<uint8_t>& request, SimTime now);
   std::vector<uint8_t> DiscoveryReply(size_t event);
 
   const SimOptions& m_Options;
