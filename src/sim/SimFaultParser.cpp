@@ -65,6 +65,9 @@ const std::vector<FaultKind>& Kinds() {
        [](const std::string&, SimFaults* f) { return f->m_StartInDownloader = true; }},
       {"offline", "", "the normal-mode handshake reports the offline flag",
        [](const std::string&, SimFaults* f) { return f->m_Offline = true; }},
+      {"fail-every-tenth-pass", "",
+       "upgrade passes 10, 20, 30... fail, each at the next step of a list",
+       [](const std::string&, SimFaults* f) { return f->m_FailEveryTenthPass = true; }},
       {"nv-backup-reason", "N", "NV backup refused with reason N (1 to 4)",
        [](const std::string& v, SimFaults* f) {
          long n;
