@@ -1,95 +1,468 @@
-#include "engine/UpgradeEngine.h"
-
+// The engine: how it shows its work in the rows, and whole upgrade passes
+// over a scripted gateway (the simulator's module and router UDP service):
+// which rows run and in which order, every path and fault of the wireless
+// stages and their waits, what ends a pass early, and how every pass ends.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <array>
 #include <cstring>
+#include <memory>
+#include <mutex>
 
-#include "net/Clock.h"
+#include "diag/Hdlc.h"
+#include "engine/UpgradeEngine.h"
+#include "packages/PackageBuilder.h"
+#include "router/RouterControlPacket.h"
+#include "sim/RouterUdpService.h"
+#include "sim/SimRecorder.h"
+#include "sim/WirelessModule.h"
+#include "support/Packages.h"
+#include "support/Recorders.h"
 #include "support/ScriptedPort.h"
 #include "support/TestSupport.h"
 
 namespace {
 
-class UpgradeEngineTest : public testing::Test {
- protected:
-  UpgradeEngineTest() { Clock::SetScale(1000); }
-  void Aim(UpgradeEngine& engine) {
-    const uint8_t ip[4] = {127, 1, 2, 3};  // each octet in its place
-    memcpy(engine.m_RouterIp, ip, 4);
-  }
+using namespace testsupport;
 
-  testsupport::TempDir m_Dir;  // where the engine's log goes
-  testsupport::ScopedEnv m_TmpDir{"TMPDIR", m_Dir.Path().c_str()};
-  testsupport::ScriptedLink m_Link;
+using Lines = std::vector<std::string>;
+constexpr ModuleKind BOOT = MODULE_BOOT, APP = MODULE_APP, CUSTOM = MODULE_CUSTOMIZATION, FW = MODULE_FIRMWARE,
+                     DASH = MODULE_DASHBOARD;
+
+// What the rows show: status texts with their colour (ids without a text
+// show nothing; each text is also logged and fitted), the "%" once per value
+// and row until the rows are made anew, and the result with the minutes and
+// seconds since the stage began (within the hour, never below zero; the
+// clock may tick over while it runs). Without a list only the log hears.
+TEST(RowDisplayTest, StatusProgressAndResult) {
+  Clock::SetScale(1);  // the result shows wall-clock seconds
+  TempDir dir;  // where the engines' logs would go
+  ScopedEnv tmpDir{"TMPDIR", dir.Path().c_str()};
+  RecordingList list;
+  UpgradeEngine engine(&list);
+  engine.m_Row = FW;
+  for (int id : {104, 0, 107}) engine.ShowRowStatusId(id, COLOUR_RED);
+  for (int percent : {0, 0, 45, 45}) engine.ShowRowProgress(percent);
+  engine.ShowRowProgress(uint64_t{1} << 40, uint64_t{3} << 40);  // no wrap
+  engine.ShowRowProgress(5, 0);
+  engine.m_Row = APP;
+  engine.ShowRowProgress(100);
+  engine.ForgetRowProgress();
+  engine.ShowRowProgress(100);
+  EXPECT_EQ(list.Statuses(FW), Lines{"Backing up the NV"});
+  EXPECT_EQ(list.Statuses(-1), Lines{"Backing up the NV"}) << "fitted";
+  EXPECT_EQ(list.LastColour(FW), COLOUR_RED);
+  EXPECT_EQ(list.Cells(FW, COL_PERCENT), (Lines{"0%", "45%", "33%", "100%"}));
+  EXPECT_EQ(list.Cells(APP, COL_PERCENT), (Lines{"100%", "100%"}));
+  const struct { long m_Seconds; int m_TextId; const char* m_Text; const char* m_TextLater; } kResults[] = {
+      {3665, IDS_DOWNLOAD_OK, "Download successfully (01:05)", "Download successfully (01:06)"},
+      {-30, IDS_DOWNLOAD_OK, "Download successfully (00:00)", "Download successfully (00:00)"},
+      {59, IDS_DOWNLOAD_FAILED, "Download failed (00:59)", "Download failed (01:00)"},
+  };
+  for (const auto& c : kResults) {
+    for (RecordingList* target : {&list, static_cast<RecordingList*>(nullptr)}) {
+      SCOPED_TRACE(testing::Message() << c.m_Text << (target ? " with" : " without") << " a list");
+      UpgradeEngine engine(target);
+      engine.m_Row = DASH;
+      engine.m_ResultTextId = c.m_TextId;
+      engine.m_StageStart = Clock::WallSeconds() - c.m_Seconds;
+      const time_t before = engine.m_StageStart;
+      const size_t changes = list.Changes().size();
+      engine.ShowRowResult();
+      EXPECT_EQ(list.Changes().size(), changes + (target ? 3 : 0));  // colour, text, fit
+      EXPECT_GE(engine.m_StageStart, before + c.m_Seconds) << "the next stage's time starts now";
+      const std::string shown = LogMessages(engine.m_Log.Pending()).at(0);
+      EXPECT_TRUE(shown == c.m_Text || shown == c.m_TextLater) << shown;
+      EXPECT_TRUE(!target || list.LastStatus(DASH) == shown);
+      EXPECT_EQ(list.LastColour(DASH), c.m_TextId == IDS_DOWNLOAD_OK ? COLOUR_BLUE : COLOUR_RED);
+    }
+  }
+}
+
+// The simulator's router UDP service and wireless module behind a small TCP
+// router, answering the program's ports over a ScriptedLink on the program
+// clock, and a fixture with an engine aimed at it. The TCP router takes
+// begin packets and router images and answers an image with its result;
+// every other frame goes to the module. Requests, images and written memory
+// land in Recorder() under the simulator's names. Misbehaviours replace the
+// answers to a request by name. A target that includes this links qelsim.
+// What a misbehaving gateway sends in place of an answer: nothing, garbage,
+// a run of 1500 bytes without a flag, 60 unrequested frames before the
+// answer, the answer with a good check value but its bytes from the fifth on
+// inverted, cut to half or 100 bytes longer, a datagram of 600 bytes or of
+// none, a reset of the connection, the answer one byte every 100 ms; or the
+// answer, after which the next 3 writes of the program on that port fail.
+enum Misbehaviour { SILENT, GARBAGE, LONG_RUN, BURST, WRONG, SHORT, LONG, OVERSIZED, EMPTY, RESET, DRIP, FAIL_WRITES };
+
+// After the first m_After answers, the next m_Times answers to the request
+// of that simulator name misbehave.
+struct Misbehaving {
+  std::string m_Request;
+  Misbehaviour m_What;
+  int m_Times = 1;
+  int m_After = 0;
 };
 
-TEST_F(UpgradeEngineTest, StartsIdle) {
-  UpgradeEngine engine(nullptr);
-  EXPECT_EQ(engine.m_Row, MODULE_NONE);
-  EXPECT_EQ(engine.m_StageStart, 0);
-  EXPECT_EQ(engine.m_ResultTextId, IDS_DOWNLOAD_OK);
-  EXPECT_EQ(engine.m_ForceLoad + engine.m_Busy.load() + engine.m_InDownloader + engine.m_Offline, 0);
-  const uint8_t zero[6] = {};
-  EXPECT_EQ(memcmp(engine.m_RouterMac, zero, 6), 0);
-  EXPECT_EQ(memcmp(engine.m_RouterIp, zero, 4), 0);
-  EXPECT_EQ(engine.m_Table, &TheModuleTable());
-  EXPECT_FALSE(engine.m_Channel.IsOpen());
-  EXPECT_EQ(engine.m_DiagCaller.m_pChannel, &engine.m_Channel);
-  EXPECT_EQ(engine.m_DiagCaller.m_pLog, &engine.m_Log);
-  EXPECT_EQ(engine.m_Log.FilePath(), m_Dir.File("QelUpgradeLog.txt"));
-  ModuleTable table;
-  EXPECT_EQ(UpgradeEngine(nullptr, &table).m_Table, &table);
-}
+class ScriptedGateway {
+ public:
+  ScriptedGateway(SimOptions options, std::vector<Misbehaving> faults)
+      : m_Options([&] { return options.m_TimeScale = Clock::Scale(), options; }()),  // restarts last as long
+        m_Faults(std::move(faults)),
+        m_Module(m_Options, &m_Router, &m_Recorder),
+        m_Udp(m_Options, m_Options.m_Ip, &m_Router, &m_Module, &m_Recorder),
+        m_Link([this](const Message& message) { Serve(message); }) {}
 
-TEST_F(UpgradeEngineTest, ConnectFailsWithoutARouterAddressAndWhenRefused) {
-  for (bool refused : {false, true}) {
-    SCOPED_TRACE(refused ? "refused" : "no address");
-    UpgradeEngine engine(nullptr);
-    if (refused) {
-      Aim(engine);
-      m_Link.RefuseConnects(1);
+  // The request names in order without the pings, a run of one name as "name*count".
+  std::string Conversation() const {
+    std::vector<std::pair<std::string, int>> runs;
+    for (const SimEvent& event : m_Recorder.Events()) {
+      if (event.m_Name == "ping") continue;
+      if (runs.empty() || runs.back().first != event.m_Name) runs.emplace_back(event.m_Name, 0);
+      ++runs.back().second;
     }
-    engine.m_Row = MODULE_APP;
-    EXPECT_FALSE(engine.Connect());
-    EXPECT_EQ(engine.m_ResultTextId, IDS_TCP_FAILED);
-    EXPECT_EQ(engine.m_Row, MODULE_NONE);
-    EXPECT_FALSE(engine.m_Channel.IsOpen());
-    EXPECT_EQ(m_Link.OpenPorts(), 0);
+    std::string text;
+    for (const auto& [name, count] : runs) text += (text.empty() ? "" : " ") + name + (count > 1 ? "*" + std::to_string(count) : "");
+    return text;
   }
+  const SimRecorder& Recorder() const { return m_Recorder; }
+  ScriptedLink& Link() { return m_Link; }
+
+ private:
+  void Serve(const Message& message) {
+    std::lock_guard<std::mutex> hold(m_Lock);
+    const SimTime now = SimClock::now();
+    if (message.m_Kind == PORT_TCP && m_ImageLeft > 0) return TakeImage(message.m_Wire);
+    if (!message.m_Framed) return;  // the lone flag byte
+    Bytes answer;
+    bool reset = false;
+    if (message.m_Kind == PORT_UDP) {
+      answer = m_Udp.Answer(message.m_Payload, now);
+    } else if (message.Payload(0) == ROUTER_CONTROL_MARKER) {
+      BeginPacket(message.m_Payload);
+    } else {
+      const Bytes reply = m_Module.Handle(message.m_Payload.data(), message.m_Payload.size(), now, &reset);
+      if (!reply.empty()) answer = Frame(reply, true);
+    }
+    if (reset) return m_Link.Reset();
+    Send(m_Recorder.Events().back().m_Name, answer, message.m_Kind, 0);
+  }
+
+  // The answer (a frame, or nothing) to the request, or what a misbehaviour puts in its place.
+  void Send(const std::string& request, Bytes answer, int kind, uint32_t delayMs) {
+    const auto send = [&](const Bytes& bytes, uint32_t laterMs = 0) { m_Link.AnswerRaw(bytes, delayMs + laterMs, kind); };
+    const auto fault = std::find_if(m_Faults.begin(), m_Faults.end(), [&](auto& f) { return f.m_Request == request; });
+    if (fault == m_Faults.end() || fault->m_After-- > 0 || fault->m_Times-- <= 0) return answer.empty() ? void() : send(answer);
+    Bytes payload(answer.size()), garbage;
+    payload.resize(HdlcDecode(answer.data(), static_cast<uint32_t>(answer.size()), payload.data()));
+    switch (fault->m_What) {
+      case SILENT: return;
+      case GARBAGE: for (int i = 0; i < 300; ++i) garbage.push_back(static_cast<uint8_t>(i * 37 + 11)); return send(garbage);
+      case LONG_RUN: return send(Bytes(1500, 0x31));
+      case OVERSIZED: return send(Bytes(600, 0x41));
+      case EMPTY: return send({});
+      case RESET: return m_Link.Reset();
+      case DRIP: for (size_t i = 0; i < answer.size(); ++i) send({answer[i]}, 100 * static_cast<uint32_t>(i + 1)); return;
+      case BURST: for (int i = 0; i < 60; ++i) send(Frame({0x55, static_cast<uint8_t>(i)}, true)); break;
+      case WRONG: for (size_t i = 4; i < payload.size(); ++i) payload[i] ^= 0xFF; break;
+      case SHORT: payload.resize(payload.size() / 2); break;
+      case LONG: payload.resize(payload.size() + 100); break;
+      case FAIL_WRITES: m_Link.FailWrites(kind, 3); break;
+    }
+    if (fault->m_What == WRONG || fault->m_What == SHORT || fault->m_What == LONG) answer = Frame(payload, true);
+    if (!answer.empty()) send(answer);
+  }
+
+  void BeginPacket(const Bytes& packet) {
+    RouterControlPacket begin;
+    std::memcpy(begin.m_Bytes, packet.data(), std::min(packet.size(), sizeof begin.m_Bytes));
+    const std::string magic(reinterpret_cast<const char*>(begin.m_Bytes + 1), ROUTER_MAGIC_SIZE);
+    const bool image = magic.find("RUT") != std::string::npos, force = magic.find("Force") != std::string::npos;
+    m_Recorder.Request("tcp", image ? "rut-begin" : force ? "fwt-force" : "fwt-begin", "");
+    m_Router.m_ForceLoad = m_Router.m_ForceLoad || force;
+    m_ImageLeft = image ? begin.Value() : 0;
+    m_Image.clear();
+  }
+
+  // Raw image bytes up to the announced size, then the result after the installation time.
+  void TakeImage(const Bytes& bytes) {
+    m_Image.insert(m_Image.end(), bytes.begin(), bytes.end());
+    m_ImageLeft -= std::min<size_t>(m_ImageLeft, bytes.size());
+    if (m_ImageLeft > 0) return;
+    m_Recorder.RouterImage(m_Image);
+    m_Recorder.Request("tcp", "rut-image", "");
+    RouterControlPacket result;
+    result.Set(nullptr, static_cast<uint32_t>(m_Options.m_Faults.m_RouterResultCode));
+    const Bytes answer = Frame({result.m_Bytes, result.m_Bytes + sizeof result.m_Bytes}, true);
+    Send("rut-image", m_Options.m_Faults.m_NoRouterResult ? Bytes() : answer, PORT_TCP, m_Options.m_InstallMs);
+  }
+
+  const SimOptions m_Options;
+  std::vector<Misbehaving> m_Faults;
+  std::mutex m_Lock;
+  RouterState m_Router;
+  size_t m_ImageLeft = 0;
+  Bytes m_Image;
+  SimRecorder m_Recorder{"", true};
+  WirelessModule m_Module;
+  RouterUdpService m_Udp;
+  ScriptedLink m_Link;
+};
+
+// An engine aimed at a scripted gateway as a Check leaves it (router address
+// and MAC known), packages in its own module table, rows recorded, its log in
+// a scratch TMPDIR. Program time runs 50 times faster: the protocol's 3 s
+// time-outs last 60 real milliseconds, room enough on a busy machine.
+class GatewayTest : public ::testing::Test {
+ protected:
+  GatewayTest() {
+    Clock::SetScale(50);
+    const uint8_t ip[4] = {127, 1, 2, 3};  // each octet in its place
+    std::memcpy(m_Options.m_Ip, ip, 4);
+    m_Options.m_RestartMs = 3000;
+    m_Options.m_InstallMs = 10000;  // as a router does: the result comes after the tool listened for it a while
+  }
+
+  // Starts the gateway with m_Options and makes the engine (not connected).
+  UpgradeEngine& Start(const std::vector<Misbehaving>& faults = {}) {
+    m_Gateway = std::make_unique<ScriptedGateway>(m_Options, faults);
+    m_Engine = std::make_unique<UpgradeEngine>(&m_List, &m_Table);
+    std::memcpy(m_Engine->m_RouterIp, m_Options.m_Ip, 4);
+    std::memcpy(m_Engine->m_RouterMac, m_Options.m_Mac, 6);
+    return *m_Engine;
+  }
+
+  // Writes the kind's package and selects its row: a router image of 3000
+  // bytes; the firmware as blocks of 4096 and 1 bytes at 0x100000 (49 %,
+  // 50 %) and one of 4096 at 0x300000 (100 %); the dashboard as 4096 and 1904
+  // bytes at 0x800000 (68 %, 100 %).
+  void AddPackage(ModuleKind kind) {
+    PackagePlan plan;
+    plan.m_Kind = kind;
+    const auto units = kind == MODULE_FIRMWARE ? std::vector<std::pair<uint32_t, size_t>>{{0x100000, 4097}, {0x300000, 4096}}
+                       : kind == MODULE_DASHBOARD ? std::vector<std::pair<uint32_t, size_t>>{{0x800000, 6000}}
+                                                  : std::vector<std::pair<uint32_t, size_t>>{{0x100000u * kind, 3000}};
+    for (const auto& [address, length] : units)
+      plan.m_Units.push_back({address, Pattern(length, static_cast<uint8_t>(kind * 40 + (address >> 20)))});
+    ModuleEntry& entry = m_Table[kind];
+    entry.m_Package.m_Path = m_Dir.File("pkg" + std::to_string(kind) + ".bin");
+    ASSERT_TRUE(WritePackageFile(plan, entry.m_Package.m_Path, nullptr) && entry.m_Package.Load());
+    entry.m_VersionMatch = 1;
+  }
+
+  // A unit of the kind's package as the package holds it, and as the
+  // module's memory holds it at its load address.
+  Bytes Data(ModuleKind kind, size_t unit = 0) const {
+    const UpgradePackage& package = m_Table[kind].m_Package;
+    return {package.UnitData(unit), package.UnitData(unit) + package.Extent(unit).m_Length};
+  }
+  Bytes Written(ModuleKind kind, size_t unit) const {
+    const auto memory = m_Gateway->Recorder().Memory();
+    const auto run = memory.find(m_Table[kind].m_Package.Unit(unit).LoadAddress());
+    return run == memory.end() ? Bytes() : run->second;
+  }
+
+  SimOptions m_Options;
+  TempDir m_Dir;
+  ScopedEnv m_TmpDir{"TMPDIR", m_Dir.Path().c_str()};
+  RecordingList m_List;
+  ModuleTable m_Table;
+  std::unique_ptr<ScriptedGateway> m_Gateway;
+  std::unique_ptr<UpgradeEngine> m_Engine;
+};
+
+constexpr int FORCE = 0;  // the forcing download mode's status, which has no id
+enum Reach { CONNECTS, NO_ADDRESS, REFUSED };
+
+struct Pass {
+  const char* m_Name;
+  std::vector<ModuleKind> m_Selected;
+  SimFaults m_Faults;
+  std::vector<Misbehaving> m_Misbehaving;
+  std::array<int, MODULE_COUNT> m_Results;  // each row's result id; 0: the pass leaves the row alone
+  std::vector<int> m_Statuses;              // the first wireless row's status ids before its result
+  std::vector<int> m_Percents;              // and its "%" cells
+  const char* m_Conversation;               // the requests the gateway received but the pings
+  Lines m_Log = {};                         // lines the log holds in this order
+  uint64_t m_AtLeastMs = 0;                 // program time the pass takes at least
+  Reach m_Reach = CONNECTS;
+};
+
+// The packages are those of GatewayTest::AddPackage.
+const std::vector<int> kNormal = {107, 105, 106, 113, 110, 114, 102, 113, 109}, kDownloader = {110, 114, 102, 113, 109};
+const std::vector<int> kFromNormal = {0, 30, 50, 70, 100, 49, 50, 100, 0, 30, 50, 70, 100},
+                       kFirmware = {0, 49, 50, 100, 0, 30, 50, 70, 100}, kDashboard = {68, 100, 0, 30, 50, 70, 100};
+const Pass kPasses[] = {
+    {"AllFiveRowsInOrder", {BOOT, APP, CUSTOM, FW, DASH}, {}, {}, {103, 103, 103, 103, 103}, kNormal, kFromNormal,
+     "rut-begin rut-image rut-begin rut-image rut-begin rut-image erase-nvram handshake nv-backup change-mode fwt-begin "
+     "switch-downloader handshake flag unlock write*3 reset handshake restore-status board-version handshake "
+     "change-mode fwt-begin switch-downloader handshake flag unlock write*2 reset handshake iso-version leave-force-load",
+     {"Sending FWT Begin Pkt", "Switching to the downloading mode", "  Try1: Reading restored status ...",
+      "DIAG_NV_QueryRestoreStatus: Restore Success"}},
+    {"BootAloneErasesNothing", {BOOT}, {}, {}, {103}, {}, {}, "rut-begin rut-image"},
+    {"AppAndCustomizationThenOneErase", {APP, CUSTOM}, {}, {}, {0, 103, 103}, {}, {},
+     "rut-begin rut-image rut-begin rut-image erase-nvram"},
+    {"FailingAppEndsThePass", {APP, CUSTOM, FW}, {.m_RouterResultCode = 3}, {}, {0, 122}, {}, {},
+     "rut-begin rut-image leave-force-load"},
+    {"FailingEraseEndsThePass", {APP, FW}, {.m_EraseNotAnswered = true}, {}, {0, 103}, {}, {},
+     "rut-begin rut-image erase-nvram*3 leave-force-load"},
+    {"NoRouterAddressTouchesNoRow", {BOOT, FW}, {}, {}, {}, {}, {}, "leave-force-load", {}, 0, NO_ADDRESS},
+    {"RefusedConnectionStillLeavesTheForcingMode", {DASH}, {}, {}, {}, {}, {}, "leave-force-load", {}, 0, REFUSED},
+    {"FirmwareFromTheDownloaderRetryingABlockAndTheRestore", {FW},
+     {.m_StartInDownloader = true, .m_RestoreStatus5 = 2, .m_RestoreStatusForced = true, .m_RestoreRefused = 1,
+      .m_BlockRefusedAt = 1, .m_BlockRefusedTries = 2}, {}, {0, 0, 0, 103}, kDownloader, kFirmware,
+     "handshake fwt-force flag unlock write*5 leave-force-load reset handshake restore-status*2 nv-restore "
+     "restore-status*2 nv-restore board-version leave-force-load",
+     {"Have Enter Downloader Mode", "Sending FWT Force Pkt", "DIAG_Write#1> Exec Fail", "DIAG_Write#2> Exec Fail",
+      "Restore NV: NV操作失败"}},
+    // A stage that recovered from a failed handshake shows success.
+    {"SilentModuleIsTakenForOneInItsDownloader", {FW, DASH}, {.m_HandshakeSilent = 6}, {}, {0, 0, 0, 103, 103},
+     {FORCE, 110, 114, 102, 113, 109}, kFirmware,
+     "handshake*3 enter-force-load handshake*3 fwt-force flag unlock write*3 leave-force-load reset handshake "
+     "restore-status board-version handshake change-mode fwt-begin switch-downloader handshake flag unlock write*2 "
+     "leave-force-load reset handshake iso-version leave-force-load",
+     {"DIAG_HandShake: Write or Read Fail", "Enter Forcing Download Mode ...", "DIAG_HandShake: Write or Read Fail",
+      "Have Enter Downloader Mode"}},
+    {"NvBackupRefused", {FW}, {.m_NvBackupReason = 2}, {}, {0, 0, 0, 125}, {107}, {0},
+     "handshake nv-backup leave-force-load", {"Backup NV: 不存在有效的备份"}},
+    {"BeginPacketNotSent", {FW}, {}, {{"change-mode", FAIL_WRITES}}, {0, 0, 0, 120}, {107, 105}, {0},
+     "handshake nv-backup change-mode leave-force-load", {"Sending FWT Begin Pkt"}},
+    {"SwitchNotAnswered", {FW}, {}, {{"switch-downloader", SILENT, 3}}, {0, 0, 0, 127}, {107, 105, 106},
+     {0}, "handshake nv-backup change-mode fwt-begin switch-downloader*3 leave-force-load",
+     {"DIAG_SwitchToDownloader: Write or Read Fail"}},
+    {"RouterSilentAfterTheSwitch", {FW}, {.m_PingSilentMs = 200000}, {}, {0, 0, 0, 131}, {107, 105, 106, 113}, {0},
+     "handshake nv-backup change-mode fwt-begin switch-downloader leave-force-load", {"Waiting: First Check Fail"},
+     60000},
+    {"RouterSilentAtTheSecondCheck", {FW}, {.m_SecondCheckSilent = true}, {}, {0, 0, 0, 131}, {107, 105, 106, 113},
+     {0, 30, 50}, "handshake nv-backup change-mode fwt-begin switch-downloader leave-force-load",
+     {"Waiting: Second Check Fail"}, 6000 + 60000},
+    {"RestartWaitAnsweredByTheThirdHandshake", {FW}, {}, {{"handshake", SILENT, 6, 1}}, {0, 0, 0, 103},
+     kNormal, kFromNormal, "handshake nv-backup change-mode fwt-begin switch-downloader handshake*7 flag unlock write*3 "
+     "reset handshake restore-status board-version leave-force-load",
+     {"DIAG_HandShake: Write or Read Fail", "DIAG_HandShake: Write or Read Fail", "DIAG_HandShake: (1,1)"},
+     2000 + 6000 + 2000},
+    {"RestartWaitWithoutHandshake", {FW}, {}, {{"handshake", SILENT, 9, 1}}, {0, 0, 0, 131},
+     {107, 105, 106, 113}, {0, 30, 50, 70}, "handshake nv-backup change-mode fwt-begin switch-downloader handshake*9 "
+     "leave-force-load", {"Waiting: Handshake failed"}},
+    {"UnlockRefusedTwice", {FW}, {.m_StartInDownloader = true, .m_UnlockRefused = 6}, {}, {0, 0, 0, 128},
+     {110, FORCE}, {0}, "handshake fwt-force flag unlock*3 enter-force-load flag unlock*3 leave-force-load",
+     {"DIAG_Unlock: Write or Read Fail", "Enter Forcing Download Mode ...", "DIAG_Unlock: Write or Read Fail"}},
+    {"BlockRefusedThreeTimes", {FW}, {.m_StartInDownloader = true, .m_BlockRefusedAt = 3, .m_BlockRefusedTries = 3},
+     {}, {0, 0, 0, 129}, {110, 114}, {0, 49, 50}, "handshake fwt-force flag unlock write*5 leave-force-load",
+     {"DIAG_Write#1> Exec Fail", "DIAG_Write#2> Exec Fail", "DIAG_Write#3> Exec Fail", "Unit2 Block1: Download Fail"}},
+    {"FailingFirmwareSkipsTheDashboard", {FW, DASH}, {.m_StartInDownloader = true, .m_ResetRefused = true}, {},
+     {0, 0, 0, 130}, {110, 114, 102}, {0, 49, 50, 100},
+     "handshake fwt-force flag unlock write*3 leave-force-load reset*3 leave-force-load",
+     {"DIAG_Reset: Write or Read Fail"}},
+    {"StillInTheDownloaderAfterTheReboot", {FW}, {.m_StartInDownloader = true, .m_StaysInDownloader = true}, {},
+     {0, 0, 0, 132}, {110, 114, 102, 113}, kFirmware,
+     "handshake fwt-force flag unlock write*3 leave-force-load reset handshake leave-force-load",
+     {"Still in downloader after reboot"}},
+    {"RestoreCheckGivesUp", {FW},
+     {.m_StartInDownloader = true, .m_RestoreStatus5 = 2, .m_RestoreStatusForced = true, .m_RestoreRefused = 2}, {},
+     {0, 0, 0, 132}, kDownloader, kFirmware,
+     "handshake fwt-force flag unlock write*3 leave-force-load reset handshake restore-status*2 nv-restore "
+     "restore-status*2 nv-restore leave-force-load",
+     {"  Try1: Reading restored status ...", "DIAG_NV_QueryRestoreStatus: Restore Fail",
+      "  Try2: Reading restored status ...", "DIAG_NV_QueryRestoreStatus: Restore Fail", "Restore NV: NV操作失败",
+      "  Try1: Reading restored status ...", "  Try2: Reading restored status ...", "Restore NV: NV操作失败"}},
+    {"VersionNotReadAfterTheUpgrade", {FW}, {.m_StartInDownloader = true}, {{"board-version", SILENT, 3}},
+     {0, 0, 0, 126}, kDownloader, kFirmware,
+     "handshake fwt-force flag unlock write*3 leave-force-load reset handshake restore-status board-version*3 "
+     "leave-force-load", {"DIAG_QueryBoardVersion: Write or Read Fail"}},
+    {"HandshakeWaitBehindARouterRefusingTheForcingMode", {FW}, {.m_HandshakeSilent = 100, .m_ForceLoadRefused = true},
+     {}, {0, 0, 0, 128}, {FORCE, 110, FORCE}, {0}, "handshake*3 enter-force-load fwt-force flag unlock*3 "
+     "enter-force-load leave-force-load", {"DIAG_HandShake: Write or Read Fail"}},
+    {"DashboardAlone", {DASH}, {}, {}, {0, 0, 0, 0, 103}, {105, 106, 113, 110, 115, 102, 113},
+     {0, 30, 50, 70, 100, 68, 100, 0, 30, 50, 70, 100},
+     "handshake change-mode fwt-begin switch-downloader handshake flag unlock write*2 reset handshake iso-version "
+     "leave-force-load"},
+    {"DashboardFromTheDownloaderUnlockedOnTheSecondTry", {DASH}, {.m_StartInDownloader = true, .m_UnlockRefused = 3},
+     {}, {0, 0, 0, 0, 103}, {110, FORCE, 115, 102, 113}, kDashboard,
+     "handshake fwt-force flag unlock*3 enter-force-load flag unlock write*2 leave-force-load reset handshake "
+     "iso-version leave-force-load"},
+    {"DashboardStillInTheDownloaderAfterTheReboot", {DASH}, {.m_StartInDownloader = true, .m_StaysInDownloader = true},
+     {}, {0, 0, 0, 0, 126}, {110, 115, 102, 113}, kDashboard,
+     "handshake fwt-force flag unlock write*2 leave-force-load reset handshake leave-force-load"},
+};
+
+void PrintTo(const Pass& c, std::ostream* out) { *out << c.m_Name; }
+
+class PassTest : public GatewayTest, public ::testing::WithParamInterface<Pass> {};
+
+TEST_P(PassTest, RunsTheSelectedRows) {
+  const Pass& c = GetParam();
+  m_Options.m_Faults = c.m_Faults;
+  for (ModuleKind kind : c.m_Selected) AddPackage(kind);
+  UpgradeEngine& engine = Start(c.m_Misbehaving);
+  if (c.m_Reach == NO_ADDRESS) memset(engine.m_RouterIp, 0, 4);
+  m_Gateway->Link().RefuseConnects(c.m_Reach == REFUSED);
+  const std::string logFile = m_Dir.File("QelUpgradeLog.txt"), separator(50, '+');
+  int notices = 0;
+  engine.m_Notify = [&](int code) {
+    EXPECT_EQ(code, CTRL_UPGRADE_DONE);
+    EXPECT_NE(ReadText(logFile).find(separator), std::string::npos) << "the log is written first";
+    ++notices;
+  };
+  const uint64_t start = Clock::TickCount();
+  EXPECT_EQ(engine.RunUpgrade(), 0);
+  EXPECT_GE(Clock::TickCount() - start, c.m_AtLeastMs);
+  EXPECT_EQ(notices, 1);
+  EXPECT_EQ(engine.m_Busy.load(), 0);
+  EXPECT_FALSE(engine.m_Channel.IsOpen() || engine.m_Channel.ReceiveThreadRunning());
+  EXPECT_EQ(m_Gateway->Link().OpenPorts(), 0);
+  EXPECT_EQ(engine.m_ResultTextId, c.m_Reach == CONNECTS ? engine.m_ResultTextId : IDS_TCP_FAILED);
+  EXPECT_EQ(m_Gateway->Link().Connections(), c.m_Reach == CONNECTS ? 1 : 0);
+  for (const Message& m : m_Gateway->Link().Messages())
+    EXPECT_EQ(m.m_Address + ":" + std::to_string(m.m_Port), c.m_Reach == NO_ADDRESS ? "0.0.0.0:1280" : "127.1.2.3:1280");
+
+  const int wireless = c.m_Results[FW] ? FW : DASH;
+  for (int row = 0; row < MODULE_COUNT; ++row) {
+    SCOPED_TRACE(row);
+    const int id = c.m_Results[row];
+    Lines statuses = m_List.Statuses(row);
+    const std::string result = id ? LoadStringId(id) + std::string(" (") : "";
+    EXPECT_EQ(statuses.empty() ? "" : statuses.back().substr(0, result.size()), result);
+    EXPECT_EQ(m_List.LastColour(row), id == 0 ? 0 : id == IDS_DOWNLOAD_OK ? COLOUR_BLUE : COLOUR_RED);  // 0: none
+    EXPECT_EQ(m_List.LastPercent(row), id == 0 ? "" : id == IDS_DOWNLOAD_OK ? "100%" : m_List.LastPercent(row));
+    // The erase runs with no row: its text reaches the log only.
+    EXPECT_EQ(std::count(statuses.begin(), statuses.end(), LoadStringId(IDS_ERASING_NVRAM)), 0);
+    if (row != wireless || !id) continue;
+    statuses.pop_back();
+    Lines expected, percents;
+    for (int status : c.m_Statuses) expected.push_back(status == FORCE ? "Enter Forcing Download Mode ..." : LoadStringId(status));
+    for (int percent : c.m_Percents) percents.push_back(std::to_string(percent) + "%");
+    EXPECT_EQ(statuses, expected);
+    EXPECT_EQ(m_List.Cells(row, COL_PERCENT), percents);
+  }
+  EXPECT_EQ(m_Gateway->Conversation(), c.m_Conversation);
+  // Each image the pass sent, and each wireless image it wrote, byte for byte.
+  std::vector<std::vector<uint8_t>> images;
+  for (ModuleKind kind : {BOOT, APP, CUSTOM})
+    if (c.m_Results[kind]) images.push_back(Data(kind));
+  EXPECT_EQ(m_Gateway->Recorder().RouterImages(), images);
+  for (ModuleKind kind : {FW, DASH})
+    for (size_t unit = 0; c.m_Results[kind] == IDS_DOWNLOAD_OK && unit < m_Table[kind].m_Package.UnitCount(); ++unit)
+      EXPECT_EQ(Written(kind, unit), Data(kind, unit)) << kind << " " << unit;
+
+  // The MAC line first, the separator last, the given lines in order between.
+  const Lines log = LogMessages(ReadText(logFile));
+  ASSERT_GE(log.size(), 2u);
+  EXPECT_EQ(log.front(), "02-51-E1-00-00-01");
+  EXPECT_EQ(log.back(), separator);
+  auto at = log.begin();
+  for (const std::string& line : c.m_Log) {
+    at = std::find(at, log.end(), line);
+    ASSERT_NE(at, log.end()) << "missing or out of order: " << line;
+    ++at;
+  }
+  // Lines logged later (a Check's) reach the file when the engine ends.
+  LogPrintf(&engine.m_Log, "%s", "later");
+  m_Engine.reset();
+  EXPECT_EQ(LogMessages(ReadText(logFile)).back(), "later");
 }
 
-TEST_F(UpgradeEngineTest, ConnectsToTheRouterPortWithItsReceiveThreadAndDisconnects) {
-  UpgradeEngine engine(nullptr);
-  Aim(engine);
-  engine.m_Row = MODULE_APP;
-  ASSERT_TRUE(engine.Connect());
-  EXPECT_EQ(engine.m_ResultTextId, IDS_DOWNLOAD_OK);
-  EXPECT_EQ(engine.m_Row, MODULE_NONE);
-  EXPECT_TRUE(engine.m_Channel.ReceiveThreadRunning());
-  const uint8_t flag = 0x7E;
-  ASSERT_EQ(engine.m_Channel.SendRaw(&flag, 1, 3000), 1);
-  const testsupport::Message sent = m_Link.Messages().at(0);
-  EXPECT_EQ(sent.m_Kind, PORT_TCP);
-  EXPECT_EQ(sent.m_Address + ":" + std::to_string(sent.m_Port), "127.1.2.3:1280");
-  for (int time = 0; time < 2; ++time) {  // a second time does no harm
-    engine.Disconnect();
-    EXPECT_FALSE(engine.m_Channel.IsOpen());
-    EXPECT_FALSE(engine.m_Channel.ReceiveThreadRunning());
-    EXPECT_EQ(m_Link.OpenPorts(), 0);
-  }
-}
-
-TEST_F(UpgradeEngineTest, DestructionWritesTheLogAndCloses) {
-  const std::string file = m_Dir.File("QelUpgradeLog.txt");
-  {
-    UpgradeEngine engine(nullptr);
-    Aim(engine);
-    ASSERT_TRUE(engine.Connect());
-    LogPrintf(&engine.m_Log, "%s", "没有检测到路由器");
-    EXPECT_EQ(testsupport::ReadText(file), "") << "nothing before the end";
-  }
-  EXPECT_NE(testsupport::ReadText(file).find(" 没有检测到路由器\r\n"), std::string::npos);
-  EXPECT_EQ(m_Link.OpenPorts(), 0);
-}
+INSTANTIATE_TEST_SUITE_P(Passes, PassTest, ::testing::ValuesIn(kPasses),
+                         [](const auto& info) { return std::string(info.param.m_Name); });
 
 }  // namespace

@@ -19,7 +19,8 @@ TEST(Utf8Test, ValidTextPassesAndEachBadByteBecomesOneReplacement) {
       {"\xC0\x80", R + R},                  // overlong NUL
       {"\xE0\x9F\xBF", R + R + R},          // overlong
       {"\xF0\x8F\xBF\xBF", R + R + R + R},  // overlong
-      {"\xED\xA0\x80", R + R + R},          // surrogate
+      {"\xED\xA0\x80", R + R + R},          // the first surrogate
+      {"\xED\xBF\xBF", R + R + R},          // the last surrogate
       {"\xF4\x90\x80\x80", R + R + R + R},  // past U+10FFFF
       {"\xF5\x80", R + R},
       {"\xE4\xB8" "A", R + R + "A"},        // cut short by ASCII

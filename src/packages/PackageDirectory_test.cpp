@@ -14,15 +14,11 @@ using testsupport::ScopedEnv;
 TEST(PackageDirectoryTest, OptionWinsThenInstalledCopyUsesTheUserFolder) {
   testsupport::TempDir tmp;
   const std::string bin = tmp.File("bin"), link = tmp.File("link"), other = tmp.File("other"), data = tmp.File("data");
-  std::filesystem::create_directory(bin);
-  std::filesystem::create_directory(other);
+  for (const std::string& made : {bin, other}) std::filesystem::create_directory(made);
   ASSERT_EQ(symlink(bin.c_str(), link.c_str()), 0);
   ScopedEnv home("HOME", tmp.Path().c_str());
   const std::string homeFolder = tmp.Path() + "/.local/share/QelUpgrade/packages/";
-  struct Case {
-    const char *option, *xdgDataHome;
-    std::string exeDir, installBinDir, expected;
-  } cases[] = {
+  struct Case { const char *option, *xdgDataHome; std::string exeDir, installBinDir, expected; } cases[] = {
       {"given", nullptr, bin, bin, "given"}, {"", nullptr, other + "/", bin, other + "/"}, {"", nullptr, bin, "", bin},
       {"", nullptr, link + "/", bin, homeFolder}, {"", data.c_str(), bin, link, data + "/QelUpgrade/packages/"},
       {"", "relative/data", bin, bin, homeFolder},

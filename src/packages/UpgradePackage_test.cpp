@@ -223,7 +223,9 @@ TEST(UpgradePackageTest, LoadedPackageIsKeptUntilItsFlagIsCleared) {
   ASSERT_EQ(LoadBytes(dir, bytes, &package), "");
   EXPECT_EQ(package.VersionText(), std::string(84, 'A'));
   const std::string path = package.m_Path;
+  EXPECT_NE(testsupport::ReadText("/proc/self/maps").find(path), std::string::npos);
   package.Reset();  // releases the view, keeps path and flag
+  EXPECT_EQ(testsupport::ReadText("/proc/self/maps").find(path), std::string::npos);
   EXPECT_EQ(package.m_Image, nullptr);
   EXPECT_EQ(package.UnitCount(), 0u);
   EXPECT_EQ(package.m_Kind, MODULE_NONE);

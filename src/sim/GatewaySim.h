@@ -53,6 +53,7 @@ struct SimFaults {
   bool m_ResetRefused = false;
   bool m_StaysInDownloader = false;    // comes back in the downloader after a reset
   uint32_t m_PingSilentMs = 0;         // router silent to pings this long after a restart begins
+  bool m_SecondCheckSilent = false;    // after a restart begins, one ping answered, none until the next
   int m_ConnectionResetAtBlock = 0;    // reset the TCP connection at this block write (once)
   bool m_EraseNotAnswered = false;     // erase-NVRAM request not echoed
   bool m_ForceLoadRefused = false;     // enter-forcing-download request not echoed (nothing changes)

@@ -14,4 +14,7 @@ struct RouterState {
   // The router does not answer pings before this time (a fault: the router
   // restarting along with the module).
   SimTime m_PingSilentUntil{};
+  // Pings still answered before the next restart (a fault: the router
+  // answers the first presence wait but not the second); -1: all of them.
+  int m_PingsLeft = -1;
 };

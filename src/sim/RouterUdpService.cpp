@@ -106,7 +106,8 @@ std::vector<uint8_t> RouterUdpService::Answer(const std::vector<uint8_t>& reques
       m_Recorder->Answer(event, "echo");
       return EncodeFrame(request, true);
     case CMD_PING:
-      if (now < m_Router->m_PingSilentUntil) break;
+      if (now < m_Router->m_PingSilentUntil || m_Router->m_PingsLeft == 0) break;
+      if (m_Router->m_PingsLeft > 0) --m_Router->m_PingsLeft;
       m_Recorder->Answer(event, "echo");
       return EncodeFrame(request, true);
     default:
@@ -116,6 +117,7 @@ std::vector<uint8_t> RouterUdpService::Answer(const std::vector<uint8_t>& reques
   const char* why = code == CMD_DISCOVER      ? "no-discovery fault"
                     : code == CMD_ERASE_NVRAM ? "erase-silent fault"
                     : code == CMD_ENTER_FORCE_LOAD ? "force-refused fault"
+                    : m_Router->m_PingsLeft == 0 ? "second-check-silent fault: one ping after the restart"
                                               : "ping-silent fault: router restarting";
   m_Recorder->Silent(event, why);
   return {};

@@ -36,7 +36,8 @@ class RouterUdpService {
   // Reads and answers every datagram waiting.
   void OnReadable(SimTime now);
   // The answer (a whole frame) to one decoded request of at least one byte;
-  // empty for none.
+  // empty for none. Also serves a peer that carries the datagrams itself,
+  // without the socket.
   std::vector<uint8_t> Answer(const std::vector<uint8_t>& request, SimTime now);
 
  private:

@@ -101,6 +101,8 @@ const std::vector<FaultKind>& Kinds() {
        Switch(&SimFaults::m_StaysInDownloader)},
       {"ping-silent", "MS", "the router ignores pings for MS after each module restart begins",
        Number(&SimFaults::m_PingSilentMs, 0, 100000000L)},
+      {"second-check-silent", "", "after each module restart begins, the router answers one ping, then none until the next",
+       Switch(&SimFaults::m_SecondCheckSilent)},
       {"reset-at-block", "N", "the TCP connection is reset when block write N arrives (once)",
        Number(&SimFaults::m_ConnectionResetAtBlock, 1, 1000000L)},
       {"erase-silent", "", "erase-NVRAM requests get no answer",

@@ -277,6 +277,7 @@ void WirelessModule::Restart(SimTime now, bool intoDownloader, const std::string
   m_RestartEnd = now + ScaledDelay(m_Options.m_RestartMs, m_Options.m_TimeScale);
   m_RestartIntoDownloader = intoDownloader;
   m_Router->m_PingSilentUntil = now + ScaledDelay(m_Faults.m_PingSilentMs, m_Options.m_TimeScale);
+  if (m_Faults.m_SecondCheckSilent) m_Router->m_PingsLeft = 1;
   m_Unlocked = false;
   m_OfflineMode = false;
   m_Recorder->FlushMemory();

@@ -1,13 +1,8 @@
 #include "support/LoopbackPeers.h"
 
 #include <arpa/inet.h>
-#include <netinet/in.h>
-#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
-
-#include <algorithm>
-#include <chrono>
 
 #include "diag/Hdlc.h"
 #include "support/TestSupport.h"
@@ -16,24 +11,15 @@ namespace testsupport {
 
 namespace {
 
-using SteadyClock = std::chrono::steady_clock;
-
 sockaddr_in Address(const char* ip, int port) {
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_port = htons(static_cast<uint16_t>(port));
-  inet_pton(AF_INET, ip, &address.sin_addr);
-  return address;
+  return {AF_INET, htons(static_cast<uint16_t>(port)), {inet_addr(ip)}, {}};
 }
 
-bool Readable(int fd, int realMs) {
-  pollfd entry{fd, POLLIN, 0};
-  return poll(&entry, 1, std::max(realMs, 0)) == 1;
-}
-
-int LeftMs(SteadyClock::time_point deadline) {
-  return static_cast<int>(
-      std::chrono::duration_cast<std::chrono::milliseconds>(deadline - SteadyClock::now()).count());
+// The next accept, recv or recvfrom on fd fails with EAGAIN after realMs without anything to take.
+int Waiting(int fd, int realMs) {
+  const timeval limit{realMs / 1000, realMs % 1000 * 1000 + (realMs > 0 ? 0 : 1)};
+  setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
+  return fd;
 }
 
 }  // namespace
@@ -50,8 +36,7 @@ Bytes Concat(std::initializer_list<Bytes> parts) {
   return out;
 }
 
-TcpPeer::TcpPeer() : m_Port(FreePort()) {
-  m_Listener = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+TcpPeer::TcpPeer() : m_Port(FreePort()), m_Listener(socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)) {
   const int one = 1;
   setsockopt(m_Listener, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
   const sockaddr_in address = Address("127.0.0.1", m_Port);
@@ -59,93 +44,67 @@ TcpPeer::TcpPeer() : m_Port(FreePort()) {
   listen(m_Listener, 16);
 }
 
-TcpPeer::TcpPeer(int port) : m_Port(port) {
-  m_Connection = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+TcpPeer::TcpPeer(int port) : m_Port(port), m_Connection(socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)) {
   const sockaddr_in address = Address("127.0.0.1", port);
-  if (connect(m_Connection, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
-    close(m_Connection);
-    m_Connection = -1;
-  }
+  connect(m_Connection, reinterpret_cast<const sockaddr*>(&address), sizeof address);
 }
 
 TcpPeer::~TcpPeer() {
-  if (m_Connection >= 0) close(m_Connection);
-  if (m_Listener >= 0) close(m_Listener);
+  Close();
+  close(m_Listener);
 }
 
 bool TcpPeer::Accept(int realMs) {
-  if (m_Listener < 0 || !Readable(m_Listener, realMs)) return false;
-  const int fd = accept4(m_Listener, nullptr, nullptr, SOCK_CLOEXEC);
-  if (fd < 0) return false;
+  const int connection = accept4(Waiting(m_Listener, realMs), nullptr, nullptr, SOCK_CLOEXEC);
+  if (connection < 0) return false;
   Close();
-  m_Connection = fd;
-  m_Closed = false;
-  ++m_Accepted;
-  return true;
+  m_Connection = connection;
+  return !(m_Closed = false);
 }
 
 bool TcpPeer::Send(const Bytes& bytes) {
   return send(m_Connection, bytes.data(), bytes.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(bytes.size());
 }
 
-bool TcpPeer::Fill(int realMs) {
-  if (m_Connection < 0 || !Readable(m_Connection, realMs)) return false;
-  uint8_t chunk[4096];
-  const ssize_t n = recv(m_Connection, chunk, sizeof chunk, 0);
-  if (n <= 0) {
-    m_Closed = true;
-    return false;
-  }
-  m_Pending.insert(m_Pending.end(), chunk, chunk + n);
-  return true;
-}
-
 Bytes TcpPeer::Receive(size_t count, int realMs) {
-  const auto deadline = SteadyClock::now() + std::chrono::milliseconds(realMs);
-  while (m_Pending.size() < count && LeftMs(deadline) > 0 && Fill(LeftMs(deadline))) {
+  uint8_t chunk[4096];
+  for (ssize_t n; m_Pending.size() < count && !m_Closed;) {
+    if ((n = recv(Waiting(m_Connection, realMs), chunk, sizeof chunk, 0)) < 0) break;
+    m_Closed = n == 0;
+    m_Pending.insert(m_Pending.end(), chunk, chunk + n);
   }
-  const size_t taken = std::min(count, m_Pending.size());
-  Bytes out(m_Pending.begin(), m_Pending.begin() + taken);
-  m_Pending.erase(m_Pending.begin(), m_Pending.begin() + taken);
+  const Bytes out(m_Pending.begin(), m_Pending.begin() + std::min(count, m_Pending.size()));
+  m_Pending.erase(m_Pending.begin(), m_Pending.begin() + out.size());
   return out;
 }
 
 Bytes TcpPeer::ReceiveFrame(int realMs) {
-  const auto deadline = SteadyClock::now() + std::chrono::milliseconds(realMs);
-  for (;;) {
-    const auto flag = std::find(m_Pending.begin(), m_Pending.end(), HDLC_FLAG);
-    if (flag != m_Pending.end()) {
-      const Bytes run(m_Pending.begin(), flag);
-      m_Pending.erase(m_Pending.begin(), flag + 1);
-      if (run.size() >= 3) return Unframe(run);
-      continue;
-    }
-    if (LeftMs(deadline) <= 0 || !Fill(LeftMs(deadline))) return {};
+  Bytes run;  // runs of fewer than 3 bytes between flags are skipped
+  for (Bytes next = Receive(1, realMs); !next.empty(); next = Receive(1, realMs)) {
+    if (next[0] != HDLC_FLAG) run.push_back(next[0]);
+    else if (run.size() >= 3) return Unframe(run);
+    else run.clear();
   }
+  return {};
 }
 
-void TcpPeer::Reset() {
-  if (m_Connection < 0) return;
+void TcpPeer::Close(bool reset) {
   const linger hard{1, 0};
-  setsockopt(m_Connection, SOL_SOCKET, SO_LINGER, &hard, sizeof hard);
-  Close();
-}
-
-void TcpPeer::Close() {
-  if (m_Connection >= 0) close(m_Connection);
+  if (reset) setsockopt(m_Connection, SOL_SOCKET, SO_LINGER, &hard, sizeof hard);
+  close(m_Connection);
   m_Connection = -1;
   m_Pending.clear();
 }
 
-UdpPeer::UdpPeer(int port) {
-  m_Socket = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-  const int one = 1;
+UdpPeer::UdpPeer(int port) : m_Socket(socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0)) {
+  const int one = 1;  // the simulator's tests send to the loopback broadcast
   setsockopt(m_Socket, SOL_SOCKET, SO_BROADCAST, &one, sizeof one);
   sockaddr_in address = Address("0.0.0.0", port);
   socklen_t length = sizeof address;
-  m_Bound = bind(m_Socket, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0 &&
-            getsockname(m_Socket, reinterpret_cast<sockaddr*>(&address), &length) == 0;
-  m_Port = m_Bound ? ntohs(address.sin_port) : port;
+  if (bind(m_Socket, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0 &&
+      getsockname(m_Socket, reinterpret_cast<sockaddr*>(&address), &length) == 0) {
+    m_Port = ntohs(address.sin_port);
+  }
 }
 
 UdpPeer::~UdpPeer() {
@@ -154,66 +113,40 @@ UdpPeer::~UdpPeer() {
   close(m_Socket);
 }
 
-bool UdpPeer::SendTo(const Bytes& bytes, const char* ip, int port) {
+bool UdpPeer::SendFrameTo(const Bytes& payload, const char* ip, int port) {
+  const Bytes frame = Frame(payload, true);
   const sockaddr_in to = Address(ip, port);
-  return sendto(m_Socket, bytes.data(), bytes.size(), 0, reinterpret_cast<const sockaddr*>(&to), sizeof to) ==
-         static_cast<ssize_t>(bytes.size());
+  return sendto(m_Socket, frame.data(), frame.size(), 0, reinterpret_cast<const sockaddr*>(&to), sizeof to) ==
+         static_cast<ssize_t>(frame.size());
 }
 
-bool UdpPeer::ReceiveFrom(Bytes* datagram, int* fromPort, int realMs) {
-  if (!Readable(m_Socket, realMs)) return false;
-  uint8_t buffer[65536];
-  sockaddr_in from{};
-  socklen_t length = sizeof from;
-  const ssize_t n = recvfrom(m_Socket, buffer, sizeof buffer, 0, reinterpret_cast<sockaddr*>(&from), &length);
-  if (n < 0) return false;
-  datagram->assign(buffer, buffer + n);
-  if (fromPort) *fromPort = ntohs(from.sin_port);
-  return true;
+bool UdpPeer::ReceiveFrom(Bytes* datagram, sockaddr_in* from, int realMs) {
+  datagram->resize(65536);
+  socklen_t length = sizeof *from;
+  const ssize_t n = recvfrom(Waiting(m_Socket, realMs), datagram->data(), datagram->size(), 0,
+                             reinterpret_cast<sockaddr*>(from), from ? &length : nullptr);
+  datagram->resize(std::max<ssize_t>(n, 0));
+  return n >= 0;
 }
 
-Bytes UdpPeer::ReceiveFrame(int realMs) {
-  Bytes datagram;
-  return ReceiveFrom(&datagram, nullptr, realMs) ? Unframe(datagram) : Bytes{};
-}
-
-void UdpPeer::Respond(Script script, int delayRealMs) {
-  m_Script = std::move(script);
-  m_DelayRealMs = delayRealMs;
-  m_Thread = std::thread([this] { Serve(); });
-}
-
-std::vector<Bytes> UdpPeer::Requests() const {
-  std::lock_guard<std::mutex> hold(m_Lock);
-  return m_Requests;
-}
-
-std::vector<int> UdpPeer::SourcePorts() const {
-  std::lock_guard<std::mutex> hold(m_Lock);
-  return m_SourcePorts;
-}
-
-void UdpPeer::Serve() {
-  while (!m_Stop.load()) {
-    if (!Readable(m_Socket, 10)) continue;
-    uint8_t buffer[2048];
+void UdpPeer::Respond(Script script) {
+  m_Thread = std::thread([this, script] {
+    Bytes request;
     sockaddr_in from{};
-    socklen_t length = sizeof from;
-    const ssize_t n = recvfrom(m_Socket, buffer, sizeof buffer, 0, reinterpret_cast<sockaddr*>(&from), &length);
-    if (n < 0) continue;
-    const Bytes request(buffer, buffer + n);
-    int index;
-    {
+    for (int index = 0; !m_Stop.load();) {
+      if (!ReceiveFrom(&request, &from, 10)) continue;
       std::lock_guard<std::mutex> hold(m_Lock);
-      index = static_cast<int>(m_Requests.size());
-      m_Requests.push_back(request);
-      m_SourcePorts.push_back(ntohs(from.sin_port));
+      m_Senders.push_back(ntohs(from.sin_port));
+      for (const Bytes& reply : script(request, index++)) {
+        sendto(m_Socket, reply.data(), reply.size(), 0, reinterpret_cast<const sockaddr*>(&from), sizeof from);
+      }
     }
-    for (const Bytes& reply : m_Script(request, index)) {
-      if (m_DelayRealMs > 0) std::this_thread::sleep_for(std::chrono::milliseconds(m_DelayRealMs));
-      sendto(m_Socket, reply.data(), reply.size(), 0, reinterpret_cast<const sockaddr*>(&from), length);
-    }
-  }
+  });
+}
+
+std::vector<int> UdpPeer::Senders() const {
+  std::lock_guard<std::mutex> hold(m_Lock);
+  return m_Senders;
 }
 
 }  // namespace testsupport

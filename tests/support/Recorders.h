@@ -14,7 +14,7 @@
 namespace testsupport {
 
 struct ListChange {
-  int m_Row;
+  int m_Row;     // -1: the status column fitted to m_Text; -2: a row inserted (column -1) or all deleted
   int m_Column;  // -1 for a colour change
   std::string m_Text;
   uint32_t m_Colour;
@@ -22,34 +22,65 @@ struct ListChange {
 
 class RecordingList : public IModuleList {
  public:
-  void DeleteAllRows() override;
-  void InsertRow(int row, const std::string& type) override;
-  void SetCell(int row, int column, const std::string& text) override;
-  void SetRowColour(int row, uint32_t colour) override;
-  void FitStatusColumn(const std::string&) override {}
+  void DeleteAllRows() override { Add({-2, -2, "", 0}); }
+  void InsertRow(int, const std::string&) override { Add({-2, -1, "", 0}); }
+  void SetCell(int row, int column, const std::string& text) override { Add({row, column, text, 0}); }
+  void SetRowColour(int row, uint32_t colour) override { Add({row, -1, "", colour}); }
+  void FitStatusColumn(const std::string& text) override { Add({-1, COL_STATUS, text, 0}); }
 
-  std::vector<ListChange> Changes() const;
+  std::vector<ListChange> Changes() const {
+    std::lock_guard<std::mutex> hold(m_Lock);
+    return m_Changes;
+  }
   // The texts written to one column of one row, in order.
-  std::vector<std::string> Cells(int row, int column) const;
+  std::vector<std::string> Cells(int row, int column) const {
+    std::vector<std::string> texts;
+    for (const ListChange& c : Changes())
+      if (c.m_Row == row && c.m_Column == column) texts.push_back(c.m_Text);
+    return texts;
+  }
   std::vector<std::string> Statuses(int row) const { return Cells(row, COL_STATUS); }
   // The newest text of a cell ("" when none was written).
-  std::string Last(int row, int column) const;
+  std::string Last(int row, int column) const {
+    const std::vector<std::string> texts = Cells(row, column);
+    return texts.empty() ? "" : texts.back();
+  }
   std::string LastStatus(int row) const { return Last(row, COL_STATUS); }
   std::string LastPercent(int row) const { return Last(row, COL_PERCENT); }
   // The row's newest colour (0 when none was set).
-  uint32_t LastColour(int row) const;
-  int Rows() const;
+  uint32_t LastColour(int row) const {
+    uint32_t colour = 0;
+    for (const ListChange& c : Changes())
+      if (c.m_Row == row && c.m_Column < 0) colour = c.m_Colour;
+    return colour;
+  }
+  // The rows inserted since the last deletion of all rows.
+  int Rows() const {
+    int rows = 0;
+    for (const ListChange& c : Changes()) rows = c.m_Row != -2 ? rows : c.m_Column == -1 ? rows + 1 : 0;
+    return rows;
+  }
 
  private:
+  void Add(const ListChange& change) {
+    std::lock_guard<std::mutex> hold(m_Lock);
+    m_Changes.push_back(change);
+  }
+
   mutable std::mutex m_Lock;
   std::vector<ListChange> m_Changes;
-  int m_Rows = 0;
 };
 
 class RecordingNotices : public INoticeSink {
  public:
-  void ShowNotice(const std::string& caption, const std::string& text) override;
-  std::vector<std::string> Texts() const;
+  void ShowNotice(const std::string&, const std::string& text) override {
+    std::lock_guard<std::mutex> hold(m_Lock);
+    m_Texts.push_back(text);
+  }
+  std::vector<std::string> Texts() const {
+    std::lock_guard<std::mutex> hold(m_Lock);
+    return m_Texts;
+  }
 
  private:
   mutable std::mutex m_Lock;

@@ -3,19 +3,18 @@
 // talking to the link's script instead of a socket. Reads, time-outs,
 // resets and Cancel run on the program clock, so at a high time scale a
 // test of the diagnostic exchange, the router protocol or a stage takes
-// milliseconds and needs no free port.
+// milliseconds and needs no free port. Failures behave as on the sockets:
+// a failed TCP Read pauses 100 ms, a UDP Read does not; a datagram longer
+// than the Read's room fails it (EMSGSIZE), an empty one reads as nothing.
 //
 //   ScriptedLink link([&](const Message& m) {
 //     if (m.m_Kind == PORT_TCP && m.Payload(0) == 0x4B) link.Answer(reply);
 //   });
 #pragma once
 
-#include <condition_variable>
 #include <cstdint>
-#include <deque>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <vector>
 
@@ -28,13 +27,11 @@ using Bytes = std::vector<uint8_t>;
 // One Write as the peer sees it.
 struct Message {
   int m_Kind = PORT_TCP;
-  std::string m_Address;  // the port's peer address ("255.255.255.255" for a broadcast)
+  std::string m_Address;  // the port's peer address
   int m_Port = 0;
   Bytes m_Wire;           // as written
   bool m_Framed = false;  // the bytes were one frame with a good check value
   Bytes m_Payload;        // its payload when framed
-  int m_Index = 0;        // counts the messages of the link, from 0
-  int m_Connection = 0;   // counts the TCP opens of the link, from 1 (UDP: 0)
   // Payload byte at, or -1 past its end.
   int Payload(size_t at) const { return at < m_Payload.size() ? m_Payload[at] : -1; }
 };
@@ -61,8 +58,8 @@ class ScriptedLink {
   // answer is one datagram. delayMs (program time) holds the bytes back.
   void Answer(const Bytes& payload, uint32_t delayMs = 0, bool leadingFlag = false);
   void AnswerRaw(const Bytes& bytes, uint32_t delayMs = 0, int kind = PORT_TCP);
-  // Breaks the newest TCP connection: its reads and writes fail with
-  // ECONNRESET until the port is opened again.
+  // Resets the newest TCP connection: the next Read or Write on it fails
+  // with ECONNRESET and connects anew (refusable), as the socket port does.
   void Reset();
   // The next count TCP Opens fail with ECONNREFUSED.
   void RefuseConnects(int count);
@@ -73,7 +70,7 @@ class ScriptedLink {
   // The framed payloads of one kind, in order.
   std::vector<Bytes> Payloads(int kind = PORT_TCP) const;
   int Connections() const;
-  // The ports of a kind that are open now (closed ports no longer count).
+  // The ports of a kind that are open now.
   int OpenPorts(int kind = PORT_TCP) const;
 
   struct State;

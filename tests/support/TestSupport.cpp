@@ -41,8 +41,7 @@ int FreePort() {
     bind(udp, reinterpret_cast<sockaddr*>(&address), length);
     getsockname(udp, reinterpret_cast<sockaddr*>(&address), &length);
     const bool free = bind(tcp, reinterpret_cast<sockaddr*>(&address), length) == 0;
-    close(udp);
-    close(tcp);
+    for (const int s : {udp, tcp}) close(s);
     if (free) return ntohs(address.sin_port);
   }
 }
@@ -63,10 +62,9 @@ std::string ReadText(const std::string& path) {
 }
 
 std::vector<std::string> LogMessages(const std::string& text) {
-  constexpr size_t STAMP = 20;  // "YYYY-MM-DD HH:MM:SS "
-  std::vector<std::string> messages;
+  std::vector<std::string> messages;  // each line after its 20 bytes "YYYY-MM-DD HH:MM:SS "
   for (size_t start = 0, end; (end = text.find("\r\n", start)) != std::string::npos; start = end + 2)
-    messages.push_back(end - start >= STAMP ? text.substr(start + STAMP, end - start - STAMP) : "");
+    messages.push_back(end - start >= 20 ? text.substr(start + 20, end - start - 20) : "");
   return messages;
 }
 
