@@ -3,7 +3,7 @@
 set -euo pipefail
 packages=(cmake g++ make pkg-config googletest libgtest-dev libgmock-dev libbenchmark-dev
           libcli11-dev libboost-dev qt6-base-dev libgl-dev xvfb xauth iproute2 util-linux python3
-          help2man librsvg2-bin dpkg-dev file man-db mount lintian desktop-file-utils appstream)
+          nlohmann-json3-dev help2man librsvg2-bin dpkg-dev file man-db mount lintian desktop-file-utils appstream)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

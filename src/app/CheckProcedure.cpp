@@ -12,11 +12,6 @@
 
 namespace {
 
-constexpr int IDS_NO_ROUTER = 137;
-constexpr int IDS_VERSION_MISMATCH = 153;
-constexpr int IDS_WAITING_UPGRADE = 155;
-constexpr int IDS_NOT_FOUND = 158;
-
 bool AnyPackageLoaded(const ModuleTable& table) {
   for (int kind = 0; kind < MODULE_COUNT; ++kind) {
     if (table[kind].m_Package.m_Loaded) return true;

@@ -7,13 +7,14 @@
 #include <string>
 
 #include "app/ModuleList.h"
+#include "net/AddressText.h"
 
 class UpgradeEngine;
 
 struct CheckOptions {
-  std::string m_PackageDir;                    // scanned for *.bin
-  std::string m_Broadcast = "255.255.255.255";  // discovery target
-  bool m_PackagesEmbedded = false;             // skip the scan
+  std::string m_PackageDir;                          // scanned for *.bin
+  std::string m_Broadcast = LIMITED_BROADCAST_TEXT;  // discovery target
+  bool m_PackagesEmbedded = false;                   // skip the scan
 };
 
 constexpr const char* FORCE_LOAD_VERSION_TEXT = "Can't read in force-load mode";

@@ -1,12 +1,8 @@
 #include "app/ModuleKind.h"
 
+#include "app/StringIds.h"
+
 const char* ModuleTypeName(ModuleKind kind) {
-  switch (kind) {
-    case MODULE_BOOT: return "BOOT of router module";
-    case MODULE_APP: return "APP of router module";
-    case MODULE_CUSTOMIZATION: return "Customization of router module";
-    case MODULE_FIRMWARE: return "Firmware of wireless module";
-    case MODULE_DASHBOARD: return "Dashboard of wireless module";
-    default: return "";
-  }
+  if (kind < 0 || kind >= MODULE_COUNT) return "";
+  return LoadStringId(IDS_TYPE_BOOT + static_cast<int>(kind));
 }

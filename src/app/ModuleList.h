@@ -8,7 +8,13 @@
 #include <cstdint>
 #include <string>
 
+#include "app/StringIds.h"
+
 enum ListColumn { COL_TYPE = 0, COL_CURRENT = 1, COL_UPGRADE = 2, COL_PERCENT = 3, COL_STATUS = 4 };
+constexpr int LIST_COLUMN_COUNT = 5;
+// The title of each column, by column.
+constexpr StringId COLUMN_HEADER_IDS[LIST_COLUMN_COUNT] = {
+    IDS_HEADER_TYPE, IDS_HEADER_CURRENT_VERSION, IDS_HEADER_UPGRADE_VERSION, IDS_HEADER_PERCENT, IDS_HEADER_STATUS};
 
 // Row colours, 0x00RRGGBB; COLOUR_GREY_TEXT stands for the system's grey text.
 constexpr uint32_t COLOUR_BLACK = 0x000000;

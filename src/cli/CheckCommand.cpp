@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "app/CheckProcedure.h"
+#include "app/GatewayOptions.h"
 #include "app/ModuleTable.h"
 #include "cli/Commands.h"
 #include "cli/CommonOptions.h"
@@ -12,11 +13,10 @@
 #include "cli/StderrNoticeSink.h"
 #include "cli/TerminalModuleList.h"
 #include "engine/UpgradeEngine.h"
-#include "packages/PackageDirectory.h"
 
 namespace {
 
-int RunCheckCommand(const GatewayOptions& options) {
+int RunCheckCommand(const CommandOptions& options) {
   ApplyGatewayOptions(options);
   ScopedStderrNotices notices;
   TerminalModuleList list(stdout, !options.m_Json && isatty(STDOUT_FILENO));
@@ -26,10 +26,7 @@ int RunCheckCommand(const GatewayOptions& options) {
     // The engine's end writes the Check's log lines to the log file.
     UpgradeEngine engine(&list);
     engine.m_RouterPort = options.m_Port;
-    CheckOptions check;
-    check.m_PackageDir = PackageDirectory(options.m_Dir);
-    check.m_Broadcast = options.m_Broadcast;
-    succeeded = RunCheck(engine, list, check);
+    succeeded = RunCheck(engine, list, MakeCheckOptions(options));
     if (options.m_Json) {
       const std::string json = CheckReportJson(succeeded, engine.m_RouterMac, engine.m_RouterIp, list.Rows());
       printf("%s\n", json.c_str());
@@ -44,11 +41,11 @@ int RunCheckCommand(const GatewayOptions& options) {
 }  // namespace
 
 void AddCheckCommand(CLI::App& app, int* exitCode) {
-  auto options = std::make_shared<GatewayOptions>();
+  auto options = std::make_shared<CommandOptions>();
   CLI::App* command = app.add_subcommand(
       "check",
       "Check as the window does: scan the packages, find the router, read the installed "
       "versions and show which packages may be installed. Exit status 0 when an upgrade may follow.");
-  AddGatewayOptions(command, options.get(), true);
+  AddCommandOptions(command, options.get(), true);
   command->callback([options, exitCode] { *exitCode = RunCheckCommand(*options); });
 }

@@ -1,12 +1,10 @@
 #include "cli/CommonOptions.h"
 
-#include "net/Clock.h"
-
-void AddGatewayOptions(CLI::App* command, GatewayOptions* options, bool withPackages) {
-  if (withPackages) {
+void AddGatewayOptions(CLI::App* command, GatewayOptions* options, const std::string& program, bool withDir) {
+  if (withDir) {
     command->add_option("--dir", options->m_Dir,
-                        "Directory of the *.bin packages (default: the directory of qel, or "
-                        "~/.local/share/QelUpgrade/packages when installed)");
+                        "Directory of the *.bin packages (default: the directory of " + program +
+                            ", or ~/.local/share/QelUpgrade/packages when installed)");
   }
   command->add_option("--broadcast", options->m_Broadcast,
                       "Discovery target: 255.255.255.255, a subnet's directed broadcast "
@@ -19,7 +17,9 @@ void AddGatewayOptions(CLI::App* command, GatewayOptions* options, bool withPack
                       "Run every pause and time-out this many times faster")
       ->capture_default_str()
       ->check(CLI::PositiveNumber);
-  if (withPackages) command->add_flag("--json", options->m_Json, "Print one JSON object instead of a table");
 }
 
-void ApplyGatewayOptions(const GatewayOptions& options) { Clock::SetScale(options.m_TimeScale); }
+void AddCommandOptions(CLI::App* command, CommandOptions* options, bool withPackages) {
+  AddGatewayOptions(command, options, "qel", withPackages);
+  if (withPackages) command->add_flag("--json", options->m_Json, "Print one JSON object instead of a table");
+}

@@ -1,19 +1,20 @@
-// Options shared by the commands that talk to the gateway.
+// The command-line form of the gateway options, shared by qel's commands and
+// the window qel-upgrade.
 #pragma once
 
 #include <CLI/CLI.hpp>
 #include <string>
 
-struct GatewayOptions {
-  std::string m_Dir;                            // empty: PackageDirectory decides
-  std::string m_Broadcast = "255.255.255.255";  // discovery target
-  int m_Port = 1280;                            // router UDP and TCP port
-  double m_TimeScale = 1.0;                     // clock speed factor
+#include "app/GatewayOptions.h"
+
+// Adds --broadcast, --port and --time-scale to command; with withDir also
+// --dir, whose default is the directory of the program named.
+void AddGatewayOptions(CLI::App* command, GatewayOptions* options, const std::string& program, bool withDir);
+
+// A qel command's options: the gateway's and, for check and upgrade, --json.
+struct CommandOptions : GatewayOptions {
   bool m_Json = false;
 };
 
-// Adds --broadcast, --port and --time-scale; with withPackages also --dir and
-// --json.
-void AddGatewayOptions(CLI::App* command, GatewayOptions* options, bool withPackages);
-// Applies --time-scale to the clock.
-void ApplyGatewayOptions(const GatewayOptions& options);
+// The gateway options of qel, with --dir and --json when withPackages.
+void AddCommandOptions(CLI::App* command, CommandOptions* options, bool withPackages);

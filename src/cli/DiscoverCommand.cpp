@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <memory>
 
+#include "app/StringIds.h"
 #include "cli/Commands.h"
 #include "cli/CommonOptions.h"
 #include "cli/StderrNoticeSink.h"
@@ -11,9 +12,7 @@
 
 namespace {
 
-constexpr const char* NO_ROUTER_TEXT = "No router is detected";
-
-int RunDiscover(const GatewayOptions& options) {
+int RunDiscover(const CommandOptions& options) {
   ApplyGatewayOptions(options);
   ScopedStderrNotices notices;
   uint8_t mac[6] = {};
@@ -25,7 +24,7 @@ int RunDiscover(const GatewayOptions& options) {
   }
   std::string version;
   if (!DiscoverRouter(options.m_Broadcast, options.m_Port, mac, ip, &version)) {
-    printf("%s\n", NO_ROUTER_TEXT);
+    printf("%s\n", LoadStringId(IDS_NO_ROUTER));
     return 1;
   }
   printf("MAC:     %s\n", FormatMac(mac).c_str());
@@ -37,10 +36,10 @@ int RunDiscover(const GatewayOptions& options) {
 }  // namespace
 
 void AddDiscoverCommand(CLI::App& app, int* exitCode) {
-  auto options = std::make_shared<GatewayOptions>();
+  auto options = std::make_shared<CommandOptions>();
   CLI::App* command = app.add_subcommand(
       "discover", "Find the router by UDP broadcast (three tries) and print its MAC, IPv4 "
                   "address and version");
-  AddGatewayOptions(command, options.get(), false);
+  AddCommandOptions(command, options.get(), false);
   command->callback([options, exitCode] { *exitCode = RunDiscover(*options); });
 }

@@ -1,32 +1,9 @@
 #include "cli/JsonReport.h"
 
-#include <cstdio>
+#include "net/AddressText.h"
 
-#include "router/RouterUdpClient.h"
-
-std::string JsonString(const std::string& text) {
-  std::string out = "\"";
-  for (char ch : text) {
-    const unsigned char c = static_cast<unsigned char>(ch);
-    switch (c) {
-      case '"': out += "\\\""; break;
-      case '\\': out += "\\\\"; break;
-      case '\n': out += "\\n"; break;
-      case '\r': out += "\\r"; break;
-      case '\t': out += "\\t"; break;
-      case '\b': out += "\\b"; break;
-      case '\f': out += "\\f"; break;
-      default:
-        if (c < 0x20 || c == 0x7F) {
-          char escaped[8];
-          snprintf(escaped, sizeof escaped, "\\u%04x", c);
-          out += escaped;
-        } else {
-          out += ch;  // UTF-8 passes through as it is
-        }
-    }
-  }
-  return out + "\"";
+std::string JsonText(const Json& json) {
+  return json.dump(-1, ' ', false, Json::error_handler_t::replace);
 }
 
 const char* ColourName(uint32_t colour) {
@@ -38,22 +15,31 @@ const char* ColourName(uint32_t colour) {
   }
 }
 
+Json RouterJson(const uint8_t mac[6], const uint8_t ip[4]) {
+  return Json{{"mac", FormatMac(mac)}, {"address", FormatIp(ip)}};
+}
+
+void AddRowHead(Json* object, size_t index, const TerminalRow& row) {
+  (*object)["row"] = index;
+  (*object)["type"] = row.m_Cells[COL_TYPE];
+  (*object)["currentVersion"] = row.m_Cells[COL_CURRENT];
+  (*object)["upgradeVersion"] = row.m_Cells[COL_UPGRADE];
+}
+
+void AddRowState(Json* object, const TerminalRow& row) {
+  (*object)["percent"] = row.m_Cells[COL_PERCENT];
+  (*object)["status"] = row.m_Cells[COL_STATUS];
+  (*object)["colour"] = ColourName(row.m_Colour);
+}
+
 std::string CheckReportJson(bool succeeded, const uint8_t mac[6], const uint8_t ip[4],
                             const std::vector<TerminalRow>& rows) {
-  std::string json = "{\"succeeded\":";
-  json += succeeded ? "true" : "false";
-  json += ",\"router\":{\"mac\":" + JsonString(FormatMac(mac)) + ",\"address\":" + JsonString(FormatIp(ip)) + "}";
-  json += ",\"rows\":[";
+  Json report{{"succeeded", succeeded}, {"router", RouterJson(mac, ip)}, {"rows", Json::array()}};
   for (size_t i = 0; i < rows.size(); ++i) {
-    const TerminalRow& row = rows[i];
-    if (i) json += ",";
-    json += "{\"row\":" + std::to_string(i);
-    json += ",\"type\":" + JsonString(row.m_Cells[COL_TYPE]);
-    json += ",\"currentVersion\":" + JsonString(row.m_Cells[COL_CURRENT]);
-    json += ",\"upgradeVersion\":" + JsonString(row.m_Cells[COL_UPGRADE]);
-    json += ",\"percent\":" + JsonString(row.m_Cells[COL_PERCENT]);
-    json += ",\"status\":" + JsonString(row.m_Cells[COL_STATUS]);
-    json += ",\"colour\":" + JsonString(ColourName(row.m_Colour)) + "}";
+    Json row = Json::object();
+    AddRowHead(&row, i, rows[i]);
+    AddRowState(&row, rows[i]);
+    report["rows"].push_back(std::move(row));
   }
-  return json + "]}";
+  return JsonText(report);
 }

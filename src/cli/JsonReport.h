@@ -5,14 +5,24 @@
 #pragma once
 
 #include <cstdint>
+#include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
 
 #include "cli/TerminalModuleList.h"
 
-// A JSON string literal (quotes included) for UTF-8 text.
-std::string JsonString(const std::string& text);
+// Fields keep the order they are added in.
+using Json = nlohmann::ordered_json;
+
+// The text of json. Cells may hold whatever a gateway sent: bytes that are
+// not UTF-8 come out as U+FFFD, so the text is always valid JSON.
+std::string JsonText(const Json& json);
 // "blue", "red", "grey" or "black".
 const char* ColourName(uint32_t colour);
+// The fields both reports share: the router object; a row's head (row,
+// type, current and upgrade version) and its state (percent, status, colour).
+Json RouterJson(const uint8_t mac[6], const uint8_t ip[4]);
+void AddRowHead(Json* object, size_t index, const TerminalRow& row);
+void AddRowState(Json* object, const TerminalRow& row);
 std::string CheckReportJson(bool succeeded, const uint8_t mac[6], const uint8_t ip[4],
                             const std::vector<TerminalRow>& rows);

@@ -2,37 +2,42 @@
 
 #include <gtest/gtest.h>
 
+#include "cli/UpgradeReport.h"
+
 namespace {
 
-TEST(JsonReportTest, StringsAreEscaped) {
-  const std::pair<std::string, std::string> cases[] = {
-      {"", "\"\""},
-      {"a\"b\\c/'", "\"a\\\"b\\\\c/'\""},
-      {"\r\n\t\b\f", "\"\\r\\n\\t\\b\\f\""},
-      {std::string("\x01\x1f\x7f\0 ", 5), "\"\\u0001\\u001f\\u007f\\u0000 \""},
-      {"没有检测到路由器", "\"没有检测到路由器\""}};
-  for (const auto& [text, json] : cases) EXPECT_EQ(JsonString(text), json);
-}
-
-TEST(JsonReportTest, OneObjectWithOutcomeRouterAndRows) {
-  const uint8_t mac[6] = {0x02, 0x51, 0xE1, 0x00, 0xAB, 0x0F};
-  const uint8_t ip[4] = {192, 168, 1, 1};
-  const std::string head = "\"router\":{\"mac\":\"02-51-E1-00-AB-0F\",\"address\":\"192.168.1.1\"},\"rows\":[";
-  EXPECT_EQ(CheckReportJson(false, mac, ip, {}), "{\"succeeded\":false," + head + "]}");
+// Whatever bytes a gateway puts into a version text, both reports stay
+// valid JSON: control bytes escaped, bytes that are not UTF-8 replaced.
+TEST(JsonReportTest, ReportsAreValidJsonForAnyCellBytes) {
+  const uint8_t mac[6] = {0x02, 0x51, 0xE1, 0x00, 0xAB, 0x0F}, ip[4] = {192, 168, 1, 1};
   std::vector<TerminalRow> rows(2);
-  rows[0].m_Cells[COL_TYPE] = "BOOT";
-  rows[0].m_Cells[COL_CURRENT] = "1.2.3.4";
-  rows[0].m_Cells[COL_UPGRADE] = "1.3.0.0";
-  rows[0].m_Cells[COL_STATUS] = "Version does not match";
+  rows[0].m_Cells[COL_TYPE] = "APP \"x\"\\";
+  rows[0].m_Cells[COL_CURRENT] = std::string("1.2\x01\x1f\x7f\0\r\n", 10);
+  rows[0].m_Cells[COL_UPGRADE] = "\xff\xfe\xc3(\xe2\x82";  // not UTF-8
+  rows[0].m_Cells[COL_STATUS] = "没有检测到路由器";
   rows[0].m_Colour = COLOUR_RED;
-  rows[1].m_Cells[COL_TYPE] = "APP \"x\"";
   rows[1].m_Cells[COL_PERCENT] = "45%";
-  EXPECT_EQ(CheckReportJson(true, mac, ip, rows),
-            "{\"succeeded\":true," + head +
-                "{\"row\":0,\"type\":\"BOOT\",\"currentVersion\":\"1.2.3.4\",\"upgradeVersion\":\"1.3.0.0\","
-                "\"percent\":\"\",\"status\":\"Version does not match\",\"colour\":\"red\"},"
-                "{\"row\":1,\"type\":\"APP \\\"x\\\"\",\"currentVersion\":\"\",\"upgradeVersion\":\"\","
-                "\"percent\":\"45%\",\"status\":\"\",\"colour\":\"black\"}]}");
+  UpgradeOutcome outcome;
+  outcome.m_CheckSucceeded = outcome.m_UpgradeRan = outcome.m_Selected[1] = true;
+  outcome.m_Rows = rows;
+  const Json check = Json::parse(CheckReportJson(true, mac, ip, rows));
+  const Json upgrade = Json::parse(UpgradeReportJson(outcome, mac, ip));
+  for (const Json* report : {&check, &upgrade}) {
+    EXPECT_EQ((*report)["router"], (Json{{"mac", "02-51-E1-00-AB-0F"}, {"address", "192.168.1.1"}}));
+    const Json& row = (*report)["rows"][0];
+    EXPECT_EQ(row["type"], "APP \"x\"\\");
+    EXPECT_EQ(row["currentVersion"], std::string("1.2\x01\x1f\x7f\0\r\n", 10));
+    EXPECT_EQ(row["upgradeVersion"], "\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD(\xEF\xBF\xBD");
+    EXPECT_EQ(row["status"], "没有检测到路由器");
+    EXPECT_EQ(row["colour"], "red");
+    EXPECT_EQ((*report)["rows"][1]["percent"], "45%");
+  }
+  EXPECT_EQ(check.dump(), "{\"succeeded\":true,\"router\":" + check["router"].dump() + ",\"rows\":" + check["rows"].dump() + "}");
+  EXPECT_EQ(upgrade["rows"][1].dump(),
+            "{\"row\":1,\"type\":\"\",\"currentVersion\":\"\",\"upgradeVersion\":\"\",\"selected\":true,"
+            "\"percent\":\"45%\",\"status\":\"\",\"colour\":\"black\",\"result\":\"failed\"}");
+  EXPECT_EQ(upgrade["rows"][0]["result"], "skipped");
+  EXPECT_FALSE(upgrade["succeeded"]);
 }
 
 }  // namespace

@@ -28,25 +28,27 @@ std::string WriteData(const TempDir& dir, const std::string& name, size_t length
 
 TEST(PackageCommandTest, MakeThenInfoGivesKindVersionAndUnits) {
   TempDir dir;
-  const std::string units = " --unit 0x100000:" + WriteData(dir, "a.dat", 5000) + " --unit 4096:" + WriteData(dir, "b.dat", 20);
-  const struct {
-    std::string m_Kind, m_Name, m_ImageType, m_Tag;
-  } kinds[] = {{"boot", "BOOT of router module", "0", "0x30524448"},
-               {"app", "APP of router module", "0", "0x30524448"},
-               {"customization", "Customization of router module", "0", "0x30524448"},
-               {"firmware", "Firmware of wireless module", "1", "0xA55AAA55"},
-               {"DASHBOARD", "Dashboard of wireless module", "3", "0xA55AAA55"}};
+  // One byte past and right at a multiple of the chunk size.
+  const std::string units =
+      " --unit 0x100000:" + WriteData(dir, "a", 5121) + " --unit 4096:" + WriteData(dir, "b", 2048);
+  const struct { std::string m_Kind, m_Name, m_ImageType, m_Tag; } kinds[] = {
+      {"boot", "BOOT of router module", "0", "0x30524448"},
+      {"app", "APP of router module", "0", "0x30524448"},
+      {"customization", "Customization of router module", "0", "0x30524448"},
+      {"firmware", "Firmware of wireless module", "1", "0xA55AAA55"},
+      {"DASHBOARD", "Dashboard of wireless module", "3", "0xA55AAA55"}};
   for (const auto& k : kinds) {
     const std::string out = dir.File(k.m_Kind + ".bin");
     EXPECT_EQ(Qel("package make --kind " + k.m_Kind + " --version 'V 1.0' --chunk-size 1024" + units + " -o " + out),
-              out + ": " + k.m_Name + ", 2 unit(s), 5320 bytes\nexit 0");
-    // 98 + 10 + 5000 = 5108 is aligned; unit 2 starts at 92 + 5108.
+              out + ": " + k.m_Name + ", 2 unit(s), 7476 bytes\nexit 0");
+    // 98 + 12 + 5121 = 5231 and one fill byte: unit 2 starts at 92 + 5232.
     EXPECT_EQ(Qel("package info " + out),
               out + ": valid\n  kind: " + k.m_Name + "\n  version: V 1.0\n  image type: " + k.m_ImageType +
                   "\n  unit 1: tag " + k.m_Tag +
-                  ", load address 0x00100000, data length 5000, chunk size 1024, chunk count 5, data offset 200\n"
+                  ", load address 0x00100000, data length 5121, chunk size 1024, chunk count 6, data offset 202\n"
                   "  unit 2: tag " + k.m_Tag +
-                  ", load address 0x00001000, data length 20, chunk size 1024, chunk count 1, data offset 5300\nexit 0");
+                  ", load address 0x00001000, data length 2048, chunk size 1024, chunk count 2, data offset 5426\n"
+                  "exit 0");
   }
 }
 
@@ -66,11 +68,12 @@ TEST(PackageCommandTest, InfoTellsEachFileAndFailsOnAnyInvalidOne) {
 TEST(PackageCommandTest, MakeWritesTheUnlockFieldAndNotesAnUnexpectedKind) {
   TempDir dir;
   const std::string data = WriteData(dir, "d.dat", 40);
-  const std::string make = "package make --kind dashboard --image-type 0 --version D --unit 0:" + data + " --unit 8:" + data;
+  const std::string make = "package make --kind dashboard --image-type 0 --version D --unit 0:" + data + " --unit 8:" +
+                           data;
   const std::string dash = dir.File("dash.bin");
-  EXPECT_EQ(Qel(make + " -o " + dash), "qel package make: note: " + dash + " loads as Firmware of wireless module, not as " +
-                                           "Dashboard of wireless module\n" + dash +
-                                           ": Dashboard of wireless module, 2 unit(s), 372 bytes\nexit 0");
+  EXPECT_EQ(Qel(make + " -o " + dash),
+            "qel package make: note: " + dash + " loads as Firmware of wireless module, not as Dashboard of wireless " +
+                "module\n" + dash + ": Dashboard of wireless module, 2 unit(s), 372 bytes\nexit 0");
   EXPECT_EQ(Qel(make + " --unlock 0102030405060708 -o " + dir.File("ZEMT_dash.bin")),
             dir.File("ZEMT_dash.bin") + ": Dashboard of wireless module, 2 unit(s), 372 bytes\nexit 0");
   UpgradePackage package;
@@ -82,13 +85,19 @@ TEST(PackageCommandTest, MakeWritesTheUnlockFieldAndNotesAnUnexpectedKind) {
 TEST(PackageCommandTest, MakeRefusesWhatCannotBeAPackage) {
   TempDir dir;
   const std::string data = " --unit 0:" + WriteData(dir, "d.dat", 40), out = dir.File("x.bin");
-  for (const std::string& arguments :
-       {"--kind boot --version B --unit 0:" + WriteData(dir, "small.dat", 15),  // router data under 16 bytes
-        "--kind firmware --version F --unlock 0102" + data, "--kind firmware --version F --unit 0x1G" + data,
-        "--kind firmware --version " + std::string(84, 'v') + data, "--kind firmware --version F --chunk-size 0" + data,
-        "--kind firmware --version F --image-type 4294967296" + data, "--kind modem --version F" + data,
-        std::string("--kind firmware --version F")}) {
-    EXPECT_FALSE(Qel("package make " + arguments + " -o " + out).ends_with("exit 0")) << arguments;
+  // Refused by qel itself (status 1) or by its option parser.
+  const std::pair<std::string, int> cases[] = {
+      {"--kind boot --version B --unit 0:" + WriteData(dir, "small.dat", 15), 1},  // router data under 16 bytes
+      {"--kind firmware --version F --unlock 0102" + data, 1},
+      {"--kind firmware --version F --unit 0x1G" + data, 1},
+      {"--kind firmware --version " + std::string(84, 'v') + data, 1},
+      {"--kind firmware --version F --chunk-size 0" + data, 105},
+      {"--kind firmware --version F --image-type 4294967296" + data, 105},
+      {"--kind modem --version F" + data, 105},
+      {"--kind firmware --version F", 106}};
+  for (const auto& [arguments, status] : cases) {
+    const std::string output = Qel("package make " + arguments + " -o " + out);
+    EXPECT_EQ(output.substr(output.rfind("exit ")), "exit " + std::to_string(status)) << arguments;
     EXPECT_NE(access(out.c_str(), F_OK), 0) << arguments;
   }
 }
@@ -98,9 +107,9 @@ TEST(PackageCommandTest, UnitArgumentsAndUnlockCodes) {
   const std::string data = WriteData(dir, "d.dat", 40);
   testsupport::WriteFile(dir.File("empty.dat"), {});
   const std::pair<std::string, int64_t> cases[] = {  // the load address, -1 when refused
-      {"0x100000:" + data, 0x100000}, {"0XfF:" + data, 255}, {"4294967295:" + data, 0xFFFFFFFF}, {"4294967296:" + data, -1},
-      {"0x1G:" + data, -1}, {"0x:" + data, -1}, {":" + data, -1}, {"-1:" + data, -1}, {data, -1},
-      {"0:" + dir.File("none.dat"), -1}, {"0:" + dir.File("empty.dat"), -1}};
+      {"0x100000:" + data, 0x100000}, {"0Xf:" + data, 15}, {"4294967295:" + data, 0xFFFFFFFF},
+      {"4294967296:" + data, -1}, {"0x1G:" + data, -1}, {"0x:" + data, -1}, {":" + data, -1}, {"1x5:" + data, -1},
+      {"-1:" + data, -1}, {data, -1}, {"0:" + dir.File("none.dat"), -1}, {"0:" + dir.File("empty.dat"), -1}};
   for (const auto& [argument, address] : cases) {
     PackageUnit unit;
     std::string reason;
@@ -114,7 +123,9 @@ TEST(PackageCommandTest, UnitArgumentsAndUnlockCodes) {
   uint8_t code[8] = {};
   EXPECT_TRUE(ParseUnlockCode("0102030405060aFF", code));
   EXPECT_EQ(std::vector<uint8_t>(code, code + 8), (std::vector<uint8_t>{1, 2, 3, 4, 5, 6, 10, 255}));
-  for (const char* bad : {"0102", "01020304050607080", "010203040506070G", "0102030405060 08"}) EXPECT_FALSE(ParseUnlockCode(bad, code));
+  for (const char* bad : {"0102", "01020304050607080", "010203040506070G", "0102030405060 08"}) {
+    EXPECT_FALSE(ParseUnlockCode(bad, code)) << bad;
+  }
 }
 
 TEST(PackageCommandTest, ScanShowsTheFiveRowsOrTheWarning) {

@@ -11,11 +11,6 @@
 
 namespace {
 
-bool Fail(std::string* reason, const std::string& why) {
-  if (reason) *reason = why;
-  return false;
-}
-
 // Decimal, or hex after 0x; the whole text must be the number.
 bool ParseAddress(const std::string& text, uint32_t* address) {
   const bool hex = text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X');
@@ -35,16 +30,16 @@ bool ParseAddress(const std::string& text, uint32_t* address) {
 
 bool ParseUnitArgument(const std::string& argument, PackageUnit* unit, std::string* reason) {
   const size_t colon = argument.find(':');
-  if (colon == std::string::npos) return Fail(reason, "--unit " + argument + ": expected ADDRESS:FILE");
+  if (colon == std::string::npos) return FailBecause(reason, "--unit " + argument + ": expected ADDRESS:FILE");
   const std::string file = argument.substr(colon + 1);
   if (!ParseAddress(argument.substr(0, colon), &unit->m_LoadAddress)) {
-    return Fail(reason, "--unit " + argument + ": the address is not a 32-bit decimal or 0x-hex number");
+    return FailBecause(reason, "--unit " + argument + ": the address is not a 32-bit decimal or 0x-hex number");
   }
   std::ifstream in(file, std::ios::binary);
-  if (!in) return Fail(reason, "--unit " + argument + ": cannot read " + file);
+  if (!in) return FailBecause(reason, "--unit " + argument + ": cannot read " + file);
   unit->m_Data.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-  if (in.bad()) return Fail(reason, "--unit " + argument + ": cannot read " + file);
-  if (unit->m_Data.empty()) return Fail(reason, "--unit " + argument + ": " + file + " is empty");
+  if (in.bad()) return FailBecause(reason, "--unit " + argument + ": cannot read " + file);
+  if (unit->m_Data.empty()) return FailBecause(reason, "--unit " + argument + ": " + file + " is empty");
   return true;
 }
 

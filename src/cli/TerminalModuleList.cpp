@@ -9,7 +9,6 @@ namespace {
 
 constexpr const char* RESET = "\033[0m";
 constexpr int BAR_WIDTH = 20;
-constexpr int HEADER_IDS[5] = {141, 143, 144, 146, 145};
 
 // Columns on the screen: code points, East Asian wide ones counted twice.
 size_t DisplayWidth(const std::string& text) {
@@ -116,12 +115,12 @@ void TerminalModuleList::FinishLive() {
 std::string TerminalModuleList::FormatTable(const std::vector<TerminalRow>& rows, bool colour) {
   size_t widths[5];
   for (int c = 0; c < 5; ++c) {
-    widths[c] = DisplayWidth(LoadStringId(HEADER_IDS[c]));
+    widths[c] = DisplayWidth(LoadStringId(COLUMN_HEADER_IDS[c]));
     for (const TerminalRow& row : rows) widths[c] = std::max(widths[c], DisplayWidth(row.m_Cells[c]));
   }
   std::string text;
-  for (int c = 0; c < 4; ++c) text += Pad(LoadStringId(HEADER_IDS[c]), widths[c]) + "  ";
-  text += LoadStringId(HEADER_IDS[COL_STATUS]);
+  for (int c = 0; c < 4; ++c) text += Pad(LoadStringId(COLUMN_HEADER_IDS[c]), widths[c]) + "  ";
+  text += LoadStringId(COLUMN_HEADER_IDS[COL_STATUS]);
   text += '\n';
   for (const TerminalRow& row : rows) {
     for (int c = 0; c < 4; ++c) text += Pad(row.m_Cells[c], widths[c]) + "  ";

@@ -100,8 +100,9 @@ TEST(TerminalModuleListTest, LiveRedrawsInPlaceOnATerminal) {
   list.FinishLive();
   list.FinishLive();  // nothing left open
   const std::string pad(29, ' ');
-  EXPECT_EQ(out.Text(), "A" + pad + "  [#########-----------]  45%  \r\033[KA" + pad + "  [#########-----------]  46%  \nB" +
-                            pad + "  [--------------------]       \033[31mDownload failed (00:01)\033[0m\n");
+  EXPECT_EQ(out.Text(), "A" + pad + "  [#########-----------]  45%  \r\033[KA" + pad +
+                            "  [#########-----------]  46%  \nB" + pad +
+                            "  [--------------------]       \033[31mDownload failed (00:01)\033[0m\n");
 }
 
 }  // namespace

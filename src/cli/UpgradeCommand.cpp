@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "app/CheckProcedure.h"
+#include "app/GatewayOptions.h"
 #include "app/ModuleTable.h"
 #include "cli/Commands.h"
 #include "cli/CommonOptions.h"
@@ -15,14 +16,13 @@
 #include "cli/TerminalModuleList.h"
 #include "cli/UpgradeReport.h"
 #include "engine/UpgradeEngine.h"
-#include "packages/PackageDirectory.h"
 
 namespace {
 
 // What a held Ctrl-C or kill says while the pass runs (the window's refusal
 // to close).
 void RefuseToStop(int) {
-  fprintf(stderr, "\n%s\n", LoadStringId(140));
+  fprintf(stderr, "\n%s\n", LoadStringId(IDS_UPGRADE_IN_PROCESS));
   fflush(stderr);
 }
 
@@ -32,7 +32,7 @@ void StopAfterCheck(int) {
   fflush(stderr);
 }
 
-int RunUpgradeCommand(const GatewayOptions& options) {
+int RunUpgradeCommand(const CommandOptions& options) {
   ApplyGatewayOptions(options);
   SignalHold hold;
   ScopedStderrNotices notices;
@@ -46,9 +46,7 @@ int RunUpgradeCommand(const GatewayOptions& options) {
     // The engine's end writes any log lines still pending to the log file.
     UpgradeEngine engine(&list, &table);
     engine.m_RouterPort = options.m_Port;
-    CheckOptions check;
-    check.m_PackageDir = PackageDirectory(options.m_Dir);
-    check.m_Broadcast = options.m_Broadcast;
+    const CheckOptions check = MakeCheckOptions(options);
     hold.Run([&] { outcome.m_CheckSucceeded = RunCheck(engine, list, check); }, StopAfterCheck);
     const bool interrupted = hold.LastSignal() != 0;
 
@@ -81,13 +79,13 @@ int RunUpgradeCommand(const GatewayOptions& options) {
 }  // namespace
 
 void AddUpgradeCommand(CLI::App& app, int* exitCode) {
-  auto options = std::make_shared<GatewayOptions>();
+  auto options = std::make_shared<CommandOptions>();
   CLI::App* command = app.add_subcommand(
       "upgrade",
       "Check, then upgrade every row whose package fits: the router's BOOT, APP and "
       "Customization images, then the wireless module's firmware and dashboard. Ctrl-C is "
       "held until the upgrade has ended. Exit status 0 when every selected row ended "
       "\"Download successfully\".");
-  AddGatewayOptions(command, options.get(), true);
+  AddCommandOptions(command, options.get(), true);
   command->callback([options, exitCode] { *exitCode = RunUpgradeCommand(*options); });
 }

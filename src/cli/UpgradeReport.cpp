@@ -2,7 +2,6 @@
 
 #include "cli/JsonReport.h"
 #include "engine/UpgradeEngine.h"
-#include "router/RouterUdpClient.h"
 
 bool RowSucceeded(const TerminalRow& row) {
   // The result text is followed by " (mm:ss)".
@@ -18,30 +17,20 @@ bool UpgradeSucceeded(const UpgradeOutcome& outcome) {
 }
 
 std::string UpgradeReportJson(const UpgradeOutcome& outcome, const uint8_t mac[6], const uint8_t ip[4]) {
-  auto flag = [](bool value) { return value ? "true" : "false"; };
-  std::string json = "{\"checkSucceeded\":";
-  json += flag(outcome.m_CheckSucceeded);
-  json += ",\"upgradeRan\":";
-  json += flag(outcome.m_UpgradeRan);
-  json += ",\"succeeded\":";
-  json += flag(UpgradeSucceeded(outcome));
-  json += ",\"router\":{\"mac\":" + JsonString(FormatMac(mac)) + ",\"address\":" + JsonString(FormatIp(ip)) + "}";
-  json += ",\"rows\":[";
+  Json report{{"checkSucceeded", outcome.m_CheckSucceeded},
+              {"upgradeRan", outcome.m_UpgradeRan},
+              {"succeeded", UpgradeSucceeded(outcome)},
+              {"router", RouterJson(mac, ip)},
+              {"rows", Json::array()}};
   for (size_t i = 0; i < outcome.m_Rows.size(); ++i) {
     const TerminalRow& row = outcome.m_Rows[i];
     const bool selected = i < 5 && outcome.m_Selected[i];
-    const char* result = !selected ? "skipped" : RowSucceeded(row) ? "succeeded" : "failed";
-    if (i) json += ",";
-    json += "{\"row\":" + std::to_string(i);
-    json += ",\"type\":" + JsonString(row.m_Cells[COL_TYPE]);
-    json += ",\"currentVersion\":" + JsonString(row.m_Cells[COL_CURRENT]);
-    json += ",\"upgradeVersion\":" + JsonString(row.m_Cells[COL_UPGRADE]);
-    json += ",\"selected\":";
-    json += flag(selected);
-    json += ",\"percent\":" + JsonString(row.m_Cells[COL_PERCENT]);
-    json += ",\"status\":" + JsonString(row.m_Cells[COL_STATUS]);
-    json += ",\"colour\":" + JsonString(ColourName(row.m_Colour));
-    json += ",\"result\":" + JsonString(result) + "}";
+    Json object = Json::object();
+    AddRowHead(&object, i, row);
+    object["selected"] = selected;
+    AddRowState(&object, row);
+    object["result"] = !selected ? "skipped" : RowSucceeded(row) ? "succeeded" : "failed";
+    report["rows"].push_back(std::move(object));
   }
-  return json + "]}";
+  return JsonText(report);
 }

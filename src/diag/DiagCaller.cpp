@@ -5,18 +5,11 @@
 #include "log/UpgradeLog.h"
 #include "net/Clock.h"
 #include "net/PortChannel.h"
-
-namespace {
-
-constexpr int EXECUTE_TRIES = 3;
-constexpr uint32_t SEND_TIMEOUT_MS = 3000;
-constexpr uint32_t RETRY_PAUSE_MS = 200;
-
-}  // namespace
+#include "net/ProtocolTimes.h"
 
 int CDiagCaller::Execute(const uint8_t* request, uint32_t requestLength, uint32_t expectedLength,
                          int leadingFlag, uint32_t readTimeoutMs) {
-  for (int attempt = 1; attempt <= EXECUTE_TRIES; ++attempt) {
+  for (int attempt = 1; attempt <= DIAG_TRIES; ++attempt) {
     if (!m_pChannel->SendFrame(request, requestLength, leadingFlag, SEND_TIMEOUT_MS)) {
       LogPrintf(m_pLog, "Execute#%d> Write Fail", attempt);
     } else {
@@ -42,7 +35,7 @@ int CDiagCaller::Execute(const uint8_t* request, uint32_t requestLength, uint32_
         }
       }
     }
-    Clock::Sleep(RETRY_PAUSE_MS);
+    Clock::Sleep(DIAG_RETRY_PAUSE_MS);
   }
   return 0;
 }

@@ -6,12 +6,10 @@
 #include "log/UpgradeLog.h"
 #include "log/Utf8.h"
 #include "net/PortChannel.h"
+#include "net/ProtocolTimes.h"
 
 namespace {
 
-constexpr uint32_t WAIT_MS = 3000;
-constexpr uint32_t HANDSHAKE_WAIT_MS = 6000;
-constexpr uint32_t SEND_TIMEOUT_MS = 3000;
 constexpr uint32_t HANDSHAKE_LENGTH = 133;
 constexpr uint32_t HANDSHAKE_MIN_REPLY = 16;
 constexpr uint32_t BOARD_VERSION_REPLY = 66;
@@ -34,6 +32,14 @@ std::string CutVersionText(const uint8_t* start, uint32_t max) {
   return SanitizeUtf8(reinterpret_cast<const char*>(start), length);
 }
 
+// One Execute; a failure is logged as "<name>: Write or Read Fail".
+int ExecuteNamed(CDiagCaller& caller, const char* name, const uint8_t* request, uint32_t length,
+                 uint32_t expectedLength, int leadingFlag, uint32_t timeoutMs = DIAG_REPLY_TIMEOUT_MS) {
+  if (caller.Execute(request, length, expectedLength, leadingFlag, timeoutMs)) return 1;
+  LogPrintf(caller.m_pLog, "%s: Write or Read Fail", name);
+  return 0;
+}
+
 const char* NvReasonLine(uint8_t reason) {
   switch (reason) {
     case 1: return "%s: 单板状态不正确";
@@ -52,10 +58,8 @@ int CDiagCaller::DIAG_HandShake(int leadingFlag, int* inDownloader, int* offline
   if (offline) *offline = 1;
   uint8_t request[HANDSHAKE_LENGTH] = {0x26, 0x00, 0x00, 0x25, 0xA7, 0x00, 0x06};
   m_pChannel->ExpectReply(request, 4);
-  if (!Execute(request, sizeof request, 0, leadingFlag, HANDSHAKE_WAIT_MS)) {
-    LogPrintf(m_pLog, "DIAG_HandShake: Write or Read Fail");
+  if (!ExecuteNamed(*this, "DIAG_HandShake", request, sizeof request, 0, leadingFlag, HANDSHAKE_REPLY_TIMEOUT_MS))
     return 0;
-  }
   if (m_ReplyLength < HANDSHAKE_MIN_REPLY) {
     LogPrintf(m_pLog, "DIAG_HandShake: Response Length = %d (too short)", static_cast<int>(m_ReplyLength));
     return 0;
@@ -80,8 +84,7 @@ int CDiagCaller::DIAG_HandShake(int leadingFlag, int* inDownloader, int* offline
 int CDiagCaller::DIAG_QueryBoardVersion(std::string* text) {
   const uint8_t request[] = {0x4B, 0xC9, 0x03, 0xFF};
   m_pChannel->ExpectReply(request, 4);
-  if (!Execute(request, sizeof request, BOARD_VERSION_REPLY, 0, WAIT_MS)) {
-    LogPrintf(m_pLog, "DIAG_QueryBoardVersion: Write or Read Fail");
+  if (!ExecuteNamed(*this, "DIAG_QueryBoardVersion", request, sizeof request, BOARD_VERSION_REPLY, 0)) {
     if (text) *text = FAILED_TO_READ;
     return 0;
   }
@@ -94,8 +97,7 @@ int CDiagCaller::DIAG_QueryBoardVersion(std::string* text) {
 int CDiagCaller::DIAG_QueryISOVersion(std::string* text) {
   uint8_t request[36] = {0x4B, 0xC9, 0x24, 0xFF};
   m_pChannel->ExpectReply(request, 4);
-  if (!Execute(request, sizeof request, ISO_VERSION_REPLY, 0, WAIT_MS)) {
-    LogPrintf(m_pLog, "DIAG_QueryISOVersion: Write or Read Fail");
+  if (!ExecuteNamed(*this, "DIAG_QueryISOVersion", request, sizeof request, ISO_VERSION_REPLY, 0)) {
     if (text) *text = FAILED_TO_READ;
     return 0;
   }
@@ -112,11 +114,7 @@ int CDiagCaller::DIAG_QueryISOVersion(std::string* text) {
 int CDiagCaller::DIAG_SwitchToDownloader() {
   const uint8_t request[] = {0x3A};
   m_pChannel->ExpectReply(request, 1);
-  if (!Execute(request, sizeof request, 1, 0, WAIT_MS)) {
-    LogPrintf(m_pLog, "DIAG_SwitchToDownloader: Write or Read Fail");
-    return 0;
-  }
-  return 1;
+  return ExecuteNamed(*this, "DIAG_SwitchToDownloader", request, sizeof request, 1, 0);
 }
 
 int CDiagCaller::DIAG_NV_BackupRestore(int backup) {
@@ -124,10 +122,7 @@ int CDiagCaller::DIAG_NV_BackupRestore(int backup) {
   const uint8_t mode = backup ? 0x00 : 0x01;
   const uint8_t request[] = {0x4B, 0xC8, 0x1E, 0xFF, mode, mode, 0x00, 0x00};
   m_pChannel->ExpectReply(request, 4);
-  if (!Execute(request, sizeof request, 8, 0, WAIT_MS)) {
-    LogPrintf(m_pLog, "%s: Write or Read Fail", name);
-    return 0;
-  }
+  if (!ExecuteNamed(*this, name, request, sizeof request, 8, 0)) return 0;
   if (m_Reply[5] == 0 && m_Reply[6] == 0) return 1;
   if (const char* line = NvReasonLine(m_Reply[6])) LogPrintf(m_pLog, line, name);
   return 0;
@@ -136,10 +131,7 @@ int CDiagCaller::DIAG_NV_BackupRestore(int backup) {
 int CDiagCaller::DIAG_NV_QueryRestoreStatus() {
   uint8_t request[36] = {0x4B, 0xC9, 0x21, 0xFF};
   m_pChannel->ExpectReply(request, 4);
-  if (!Execute(request, sizeof request, 36, 0, WAIT_MS)) {
-    LogPrintf(m_pLog, "DIAG_NV_QueryRestoreStatus: Write or Read Fail");
-    return 0;
-  }
+  if (!ExecuteNamed(*this, "DIAG_NV_QueryRestoreStatus", request, sizeof request, 36, 0)) return 0;
   if (m_Reply[5] == 0) {
     LogPrintf(m_pLog, "DIAG_NV_QueryRestoreStatus: No Backup to Restore");
     return 1;
@@ -155,11 +147,7 @@ int CDiagCaller::DIAG_NV_QueryRestoreStatus() {
 int CDiagCaller::DIAG_ChangeMode(int mode) {
   const uint8_t request[] = {0x29, static_cast<uint8_t>(mode & 0xFF), 0x00};
   m_pChannel->ExpectReply(request, 3);
-  if (!Execute(request, sizeof request, 3, 0, WAIT_MS)) {
-    LogPrintf(m_pLog, "DIAG_ChangeMode: Write or Read Fail");
-    return 0;
-  }
-  return 1;
+  return ExecuteNamed(*this, "DIAG_ChangeMode", request, sizeof request, 3, 0);
 }
 
 int CDiagCaller::DIAG_Unlock(const uint8_t code[8]) {
@@ -169,19 +157,11 @@ int CDiagCaller::DIAG_Unlock(const uint8_t code[8]) {
   m_pChannel->SendFrame(wake, sizeof wake, 1, SEND_TIMEOUT_MS);
   uint8_t request[9] = {0x0B};
   memcpy(request + 1, code, 8);
-  if (!Execute(request, sizeof request, 1, 1, WAIT_MS)) {
-    LogPrintf(m_pLog, "DIAG_Unlock: Write or Read Fail");
-    return 0;
-  }
-  return 1;
+  return ExecuteNamed(*this, "DIAG_Unlock", request, sizeof request, 1, 1);
 }
 
 int CDiagCaller::DIAG_Reset() {
   const uint8_t request[] = {0x0A};
   m_pChannel->ExpectReply(kDownloaderPattern, 1);
-  if (!Execute(request, sizeof request, 1, 1, WAIT_MS)) {
-    LogPrintf(m_pLog, "DIAG_Reset: Write or Read Fail");
-    return 0;
-  }
-  return 1;
+  return ExecuteNamed(*this, "DIAG_Reset", request, sizeof request, 1, 1);
 }

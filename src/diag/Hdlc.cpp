@@ -1,6 +1,7 @@
 #include "diag/Hdlc.h"
 
 #include "diag/Crc16.h"
+#include "net/ByteOrder.h"
 
 void HdlcAppendEscaped(uint8_t* out, uint32_t* position, const uint8_t* data, uint32_t length,
                        uint16_t* crc) {
@@ -24,7 +25,8 @@ namespace {
 
 uint32_t AppendFcsAndFlag(uint8_t* out, uint32_t position, uint16_t crc) {
   const uint16_t fcs = static_cast<uint16_t>(crc ^ 0xFFFF);
-  const uint8_t fcsBytes[2] = {static_cast<uint8_t>(fcs & 0xFF), static_cast<uint8_t>(fcs >> 8)};
+  uint8_t fcsBytes[2];
+  WriteLe16(fcsBytes, fcs);
   uint16_t scratch = 0;
   HdlcAppendEscaped(out, &position, fcsBytes, 2, &scratch);
   out[position++] = HDLC_FLAG;
@@ -65,13 +67,9 @@ uint32_t HdlcDecode(const uint8_t* frame, uint32_t length, uint8_t* out) {
 
 uint32_t BuildWriteFrame(uint8_t* destination, uint32_t address, uint32_t length,
                          const uint8_t* data) {
-  const uint8_t header[7] = {0x0F,
-                             static_cast<uint8_t>(address >> 24),
-                             static_cast<uint8_t>(address >> 16),
-                             static_cast<uint8_t>(address >> 8),
-                             static_cast<uint8_t>(address),
-                             static_cast<uint8_t>(length >> 8),
-                             static_cast<uint8_t>(length)};
+  uint8_t header[7] = {0x0F};
+  WriteBe32(header + 1, address);
+  WriteBe16(header + 5, static_cast<uint16_t>(length));
   destination[0] = HDLC_FLAG;
   uint32_t p = 1;
   uint16_t crc = CRC16_PRESET;

@@ -7,12 +7,12 @@
 
 #include "diag/Hdlc.h"
 #include "engine/UpgradeEngine.h"
+#include "net/ByteOrder.h"
 #include "net/Clock.h"
+#include "net/ProtocolTimes.h"
 
 namespace {
 
-constexpr uint32_t SEND_TIMEOUT_MS = 3000;
-constexpr uint32_t WRITE_REPLY_TIMEOUT_MS = 5000;
 constexpr uint32_t WRITE_REPLY_SIZE = 5;
 constexpr uint8_t REPLY_EXEC_FAIL = 0x03;
 
@@ -58,7 +58,7 @@ bool UpgradeEngine::EnterDownloadingMode() {
   if (m_Offline == 0) {
     ShowRowStatusId(IDS_OFFLINE_MODE, COLOUR_BLACK);
     // The switch works without the offline mode too; a refusal is no failure.
-    if (m_DiagCaller.DIAG_ChangeMode(1)) Clock::Sleep(100);
+    if (m_DiagCaller.DIAG_ChangeMode(1)) Clock::Sleep(CHANGE_MODE_PAUSE_MS);
   }
   if (!SendBeginPacket(m_InDownloader == 1 ? BEGIN_FWT_FORCE : BEGIN_FWT, 0)) return false;
   if (m_InDownloader == 1) return true;
@@ -76,7 +76,7 @@ bool UpgradeEngine::UnlockWirelessModule(const uint8_t code[8]) {
   if (m_DiagCaller.DIAG_Unlock(code)) return true;
   // The forcing download mode gives the downloader a second chance.
   if (EnterForceLoad()) {
-    WaitForRouter(10000);
+    WaitForRouter(ROUTER_WAIT_SHORT_MS);
     if (m_DiagCaller.DIAG_Unlock(code)) return true;
   }
   m_ResultTextId = IDS_UNLOCK_FAILED;
@@ -102,12 +102,12 @@ bool UpgradeEngine::DownloadImage(const UpgradePackage& package) {
     for (uint32_t block = 1; block <= blocks; ++block) {
       const uint32_t n = std::min(remaining, WRITE_BLOCK_SIZE);
       const uint32_t frameLength = frame ? BuildWriteFrame(frame, address, n, package.m_Image + offset) : 0;
-      const uint8_t pattern[5] = {0x02, static_cast<uint8_t>(address >> 24), static_cast<uint8_t>(address >> 16),
-                                  static_cast<uint8_t>(address >> 8), static_cast<uint8_t>(address)};
+      uint8_t pattern[5] = {0x02};
+      WriteBe32(pattern + 1, address);
       m_Channel.ExpectReply(pattern, sizeof pattern);
 
       bool written = false;
-      for (int attempt = 1; attempt <= 3 && !written; ++attempt) {
+      for (int attempt = 1; attempt <= WRITE_TRIES && !written; ++attempt) {
         if (!frame || !m_Channel.SendRaw(frame, frameLength, SEND_TIMEOUT_MS)) {
           LogPrintf(&m_Log, "DIAG_Write#%d> Write Fail", attempt);
           continue;
@@ -134,7 +134,7 @@ bool UpgradeEngine::DownloadImage(const UpgradePackage& package) {
       address += n;
       offset += n;
       remaining -= n;
-      ShowRowProgress(total == 0 ? 100 : static_cast<int>(done * 100 / total));
+      ShowRowProgress(done, total);
     }
   }
   if (m_ForceLoad) LeaveForceLoad();
@@ -143,8 +143,8 @@ bool UpgradeEngine::DownloadImage(const UpgradePackage& package) {
 
 bool UpgradeEngine::CheckNvRestore() {
   ShowRowStatusId(IDS_CHECK_NV_RESTORE, COLOUR_BLACK);
-  for (int round = 0; round < 2; ++round) {
-    for (int attempt = 1; attempt <= 2; ++attempt) {
+  for (int round = 0; round < NV_RESTORE_ROUNDS; ++round) {
+    for (int attempt = 1; attempt <= NV_STATUS_TRIES; ++attempt) {
       LogPrintf(&m_Log, "  Try%d: Reading restored status ...", attempt);
       if (m_DiagCaller.DIAG_NV_QueryRestoreStatus()) return true;
     }

@@ -4,14 +4,7 @@
 // m_InDownloader and m_Offline, on which the stages decide their next step.
 #include "engine/UpgradeEngine.h"
 #include "net/Clock.h"
-
-namespace {
-
-constexpr uint32_t ROUTER_WAIT_SHORT_MS = 10000;
-constexpr uint32_t ROUTER_WAIT_RESTART_MS = 60000;
-constexpr uint32_t SEND_TIMEOUT_MS = 3000;
-
-}  // namespace
+#include "net/ProtocolTimes.h"
 
 bool UpgradeEngine::RestartWirelessModule() {
   ShowRowStatusId(IDS_RESTARTING, COLOUR_BLACK);
@@ -42,7 +35,7 @@ bool UpgradeEngine::WaitModuleRestart() {
     return false;
   }
   ShowRowProgress(30);
-  Clock::Sleep(6000);
+  Clock::Sleep(RESTART_SETTLE_PAUSE_MS);
   ShowRowProgress(50);
   if (!WaitForRouter(ROUTER_WAIT_RESTART_MS)) {
     m_ResultTextId = IDS_RESTART_TIMEOUT;
@@ -54,7 +47,7 @@ bool UpgradeEngine::WaitModuleRestart() {
   // A lone flag ends whatever partial frame the module may still hold.
   const uint8_t flag = 0x7E;
   m_Channel.SendRaw(&flag, 1, SEND_TIMEOUT_MS);
-  for (int attempt = 1; attempt <= 3; ++attempt) {
+  for (int attempt = 1; attempt <= RESTART_HANDSHAKE_TRIES; ++attempt) {
     if (m_DiagCaller.DIAG_HandShake(0, &m_InDownloader, &m_Offline)) {
       ShowRowProgress(100);
       return true;

@@ -51,6 +51,11 @@ void UpgradeEngine::ShowRowProgress(int percentage) {
   m_ListCtrl->SetCell(m_Row, COL_PERCENT, text);
 }
 
+void UpgradeEngine::ShowRowProgress(uint64_t done, uint64_t total) {
+  // 64-bit, so that large images cannot wrap the product.
+  ShowRowProgress(total == 0 ? 100 : static_cast<int>(done * 100 / total));
+}
+
 void UpgradeEngine::ForgetRowProgress() {
   for (int& value : m_LastProgress) value = -1;
 }

@@ -5,12 +5,12 @@
 // wireless row took part, disconnect, write the log, tell the front end.
 #include "engine/UpgradeEngine.h"
 #include "net/Clock.h"
+#include "net/ProtocolTimes.h"
 #include "router/RouterUdpClient.h"
 
 namespace {
 
 constexpr const char* SEPARATOR_LINE = "++++++++++++++++++++++++++++++++++++++++++++++++++";
-constexpr uint32_t PAUSE_AFTER_STAGE_MS = 1000;
 
 }  // namespace
 
@@ -36,15 +36,15 @@ int UpgradeEngine::RunUpgrade() {
     for (ModuleKind kind : {MODULE_BOOT, MODULE_APP, MODULE_CUSTOMIZATION}) {
       if (!ok || !Entry(kind).IsSelected()) continue;
       ok = showStageResult(UpgradeRouterImage(Entry(kind).m_Package));
-      if (ok) Clock::Sleep(PAUSE_AFTER_STAGE_MS);
+      if (ok) Clock::Sleep(STAGE_PAUSE_MS);
     }
     if (ok && (Entry(MODULE_APP).IsSelected() || Entry(MODULE_CUSTOMIZATION).IsSelected())) {
       ok = EraseRouterNvram();
-      if (ok) Clock::Sleep(PAUSE_AFTER_STAGE_MS);
+      if (ok) Clock::Sleep(STAGE_PAUSE_MS);
     }
     if (ok && Entry(MODULE_FIRMWARE).IsSelected()) {
       ok = showStageResult(UpgradeWirelessFirmware());
-      if (ok) Clock::Sleep(PAUSE_AFTER_STAGE_MS);
+      if (ok) Clock::Sleep(STAGE_PAUSE_MS);
     }
     if (ok && Entry(MODULE_DASHBOARD).IsSelected()) {
       showStageResult(UpgradeDashboard());

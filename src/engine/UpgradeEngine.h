@@ -13,44 +13,11 @@
 #include "app/ModuleKind.h"
 #include "app/ModuleList.h"
 #include "app/ModuleTable.h"
+#include "app/StringIds.h"
 #include "diag/DiagCaller.h"
 #include "log/UpgradeLog.h"
 #include "net/PortChannel.h"
 #include "packages/UpgradePackage.h"
-
-// Result text ids (103 is success).
-enum ResultTextId : int {
-  IDS_RESTARTING = 102,
-  IDS_DOWNLOAD_OK = 103,
-  IDS_OFFLINE_MODE = 105,
-  IDS_SWITCHING = 106,
-  IDS_BACKING_UP_NV = 107,
-  IDS_CHECK_NV_RESTORE = 109,
-  IDS_UNLOCKING = 110,
-  IDS_ERASING_NVRAM = 111,
-  IDS_WAITING_ROUTER = 112,
-  IDS_PREPARING_WIRELESS = 113,
-  IDS_DOWNLOADING_FIRMWARE = 114,
-  IDS_DOWNLOADING_DASHBOARD = 115,
-  IDS_TRANSMITTING_ROUTER = 116,
-  IDS_TCP_FAILED = 119,
-  IDS_BEGIN_FAILED = 120,
-  IDS_TRANSMIT_FAILED = 121,
-  IDS_ROUTER_RESULT_FAIL = 122,
-  IDS_ROUTER_RESULT_TIMEOUT = 123,
-  IDS_HANDSHAKE_FAILED = 124,
-  IDS_BACKUP_NV_FAILED = 125,
-  IDS_VERSION_CHECK_FAILED = 126,
-  IDS_SWITCH_FAILED = 127,
-  IDS_UNLOCK_FAILED = 128,
-  IDS_DOWNLOAD_FAILED = 129,
-  IDS_RESTART_FAILED = 130,
-  IDS_RESTART_TIMEOUT = 131,
-  IDS_NV_RESTORE_FAILED = 132,
-};
-
-// The text of a string id of the program ("" when it has none).
-const char* LoadStringId(int id);
 
 // Begin packet types.
 enum BeginType { BEGIN_RUT = 0, BEGIN_FWT = 1, BEGIN_FWT_FORCE = 2 };
@@ -83,6 +50,8 @@ class UpgradeEngine {
   void ShowRowStatusId(int id, uint32_t colour);
   void ShowRowResult();
   void ShowRowProgress(int percentage);
+  // The share of done in total, in whole percent (100 when total is 0).
+  void ShowRowProgress(uint64_t done, uint64_t total);
   // Forgets the "%" last written to every row; for a list whose rows were
   // made anew (their "%" cells are empty again).
   void ForgetRowProgress();

@@ -1,13 +1,16 @@
 // The upgrade log: timestamped lines collected in memory and appended to
-// QelUpgradeLog.txt in the temporary directory at the end of each upgrade
-// pass and when the log is destroyed. UTF-8, CR LF line ends.
+// QelUpgradeLog.txt in the user's log folder (LogDirectory) at the end of
+// each upgrade pass and when the log is destroyed. UTF-8, CR LF line ends.
+// The file is the user's own: created with mode 0600, never through a
+// symbolic link, and not written when someone else owns it.
 #pragma once
 
 #include <string>
 
 class UpgradeLog {
  public:
-  // Finds the temporary directory (TMPDIR, else /tmp). Does not touch the file.
+  // Logs to DefaultLogFilePath(). Does not touch the file; the first flush
+  // creates the log folder (mode 0700) when it is not TMPDIR.
   UpgradeLog();
   // Tests and tools may log elsewhere; an empty path disables writing.
   explicit UpgradeLog(const std::string& filePath);
@@ -36,6 +39,7 @@ class UpgradeLog {
  private:
   std::string m_Pending;
   std::string m_FilePath;
+  std::string m_DirectoryToMake;
   bool m_PathValid = false;
 };
 
@@ -43,5 +47,9 @@ class UpgradeLog {
 // Texts logged as they are (status texts, the MAC line) are passed as "%s".
 int LogPrintf(UpgradeLog* log, const char* format, ...) __attribute__((format(printf, 2, 3)));
 
-// "<TMPDIR or /tmp>/QelUpgradeLog.txt" with exactly one separator between.
+// The user's log folder: $TMPDIR when set (a per-user temporary directory),
+// else $XDG_STATE_HOME/QelUpgrade (default ~/.local/state/QelUpgrade);
+// never the temporary directory shared by all users.
+std::string LogDirectory();
+// LogDirectory() + "/QelUpgradeLog.txt" with exactly one separator between.
 std::string DefaultLogFilePath();

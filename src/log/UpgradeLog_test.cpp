@@ -3,9 +3,11 @@
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <csignal>
 #include <regex>
+#include <tuple>
 
 #include "support/TestSupport.h"
 
@@ -18,14 +20,14 @@ using Lines = std::vector<std::string>;
 TEST(UpgradeLogTest, LinesAreTimestampMessageCrLfCutToTheBuffer) {
   UpgradeLog log("");
   EXPECT_EQ(LogPrintf(&log, "Execute#%d> Read Fail", 3), 1);
-  EXPECT_TRUE(std::regex_match(log.Pending(), std::regex("\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d Execute#3> Read Fail\r\n")))
-      << log.Pending();
+  const std::regex line("\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d Execute#3> Read Fail\r\n");
+  EXPECT_TRUE(std::regex_match(log.Pending(), line)) << log.Pending();
   const std::string longText(5000, 'x');
   LogPrintf(&log, "%s", "没有检测到路由器\n");
   LogPrintf(&log, "%s", longText.c_str());
   log.AppendLine(longText);
-  EXPECT_EQ(LogMessages(log.Pending()),
-            (Lines{"Execute#3> Read Fail", "没有检测到路由器\n", std::string(1039, 'x'), std::string(1039, 'x')}));
+  const Lines messages = {"Execute#3> Read Fail", "没有检测到路由器\n", std::string(1039, 'x'), std::string(1039, 'x')};
+  EXPECT_EQ(LogMessages(log.Pending()), messages);
   EXPECT_EQ(LogPrintf(nullptr, "no log"), 1);
 }
 
@@ -47,13 +49,20 @@ TEST(UpgradeLogTest, FlushAppendsThePendingLinesAndTheLogFlushesWhenItGoes) {
 
 TEST(UpgradeLogTest, AFailedFlushKeepsTheLinesForTheNextOne) {
   testsupport::TempDir dir;
-  for (const std::string& path : {dir.File("later/log.txt"), dir.Path(), std::string("/dev/full"), std::string()}) {
+  // A link in place of the log and another user's file are left alone.
+  ASSERT_EQ(symlink(dir.File("elsewhere").c_str(), dir.File("link.txt").c_str()), 0);
+  testsupport::WriteFile(dir.File("theirs.txt"), {});
+  ASSERT_EQ(chown(dir.File("theirs.txt").c_str(), 12345, 12345), 0);
+  for (const std::string& path : {dir.File("later/log.txt"), dir.Path(), std::string("/dev/full"), std::string(),
+                                  dir.File("link.txt"), dir.File("theirs.txt")}) {
     UpgradeLog log(path);
     EXPECT_EQ(log.PathValid(), !path.empty());
     LogPrintf(&log, "one");
     EXPECT_EQ(log.Flush(), 0) << path;
     EXPECT_EQ(LogMessages(log.Pending()), Lines{"one"}) << path;
   }
+  EXPECT_NE(access(dir.File("elsewhere").c_str(), F_OK), 0);
+  EXPECT_EQ(ReadText(dir.File("theirs.txt")), "");
   // A file size limit makes the kernel write only part, then refuse.
   UpgradeLog log(dir.File("short.txt"));
   for (int i = 0; i < 10; ++i) LogPrintf(&log, "line %d of the short write", i);
@@ -73,17 +82,28 @@ TEST(UpgradeLogTest, AFailedFlushKeepsTheLinesForTheNextOne) {
   EXPECT_EQ(ReadText(dir.File("short.txt")), all);
 }
 
-TEST(UpgradeLogTest, FileSitsInTheTemporaryDirectoryWithOneSeparator) {
-  const std::pair<const char*, const char*> cases[] = {{"/var/tmp", "/var/tmp/QelUpgradeLog.txt"},
-                                                       {"/var/tmp//", "/var/tmp/QelUpgradeLog.txt"},
-                                                       {"", "/tmp/QelUpgradeLog.txt"},
-                                                       {nullptr, "/tmp/QelUpgradeLog.txt"},
-                                                       {"/", "/QelUpgradeLog.txt"}};
-  for (const auto& [tmpdir, path] : cases) {
-    testsupport::ScopedEnv env("TMPDIR", tmpdir);
+TEST(UpgradeLogTest, FileSitsInTheUsersLogFolderMadeForThemAlone) {
+  testsupport::TempDir home;
+  testsupport::ScopedEnv homeEnv("HOME", home.Path().c_str());
+  const std::string state = home.Path() + "/.local/state/QelUpgrade";
+  // TMPDIR, XDG_STATE_HOME and the log file, with one separator before its name.
+  const std::tuple<const char*, const char*, std::string> cases[] = {
+      {"/var/tmp", "/state", "/var/tmp/QelUpgradeLog.txt"},   {"/var/tmp//", nullptr, "/var/tmp/QelUpgradeLog.txt"},
+      {"//", nullptr, "/QelUpgradeLog.txt"},                  {"", "/state//", "/state/QelUpgrade/QelUpgradeLog.txt"},
+      {nullptr, "relative", state + "/QelUpgradeLog.txt"},  {nullptr, nullptr, state + "/QelUpgradeLog.txt"}};
+  for (const auto& [tmpdir, stateHome, path] : cases) {
+    testsupport::ScopedEnv tmpEnv("TMPDIR", tmpdir), stateEnv("XDG_STATE_HOME", stateHome);
     EXPECT_EQ(DefaultLogFilePath(), path);
     EXPECT_EQ(UpgradeLog().FilePath(), path);
   }
+  // Outside TMPDIR the first flush makes the folder.
+  testsupport::ScopedEnv tmpEnv("TMPDIR", nullptr), stateEnv("XDG_STATE_HOME", nullptr);
+  UpgradeLog().AppendLine("first");
+  struct stat folder = {}, file = {};
+  EXPECT_EQ(stat(state.c_str(), &folder), 0);
+  EXPECT_EQ(stat((state + "/QelUpgradeLog.txt").c_str(), &file), 0);
+  EXPECT_EQ(folder.st_mode & 0777, 0700u);
+  EXPECT_EQ(file.st_mode & 0777, 0600u);
 }
 
 }  // namespace

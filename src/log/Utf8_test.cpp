@@ -8,8 +8,8 @@ namespace {
 
 const std::string R = "\xEF\xBF\xBD";  // U+FFFD
 // From U+007F to U+10FFFF at each boundary of each length, and a NUL.
-const std::string kValid = std::string("a\0\x7F\xC2\x80\xDF\xBF\xE0\xA0\x80\xED\x9F\xBF\xEE\x80\x80\xF0\x90\x80\x80", 20) +
-                           "\xF4\x8F\xBF\xBF没有";
+const std::string kValid = std::string("a\0\x7F\xC2\x80\xDF\xBF\xE0\xA0\x80\xED\x9F\xBF\xEE\x80\x80", 16) +
+                           "\xF0\x90\x80\x80\xF4\x8F\xBF\xBF没有";
 
 TEST(Utf8Test, ValidTextPassesAndEachBadByteBecomesOneReplacement) {
   const std::pair<std::string, std::string> cases[] = {

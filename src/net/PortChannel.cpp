@@ -8,18 +8,7 @@
 #include "net/Clock.h"
 #include "net/FrameAssembler.h"
 #include "net/PortFactory.h"
-
-namespace {
-
-constexpr uint32_t REOPEN_PAUSE_MS = 100;
-constexpr uint32_t THREAD_START_PAUSE_MS = 100;
-constexpr uint32_t FRAME_READ_TIMEOUT_MS = 500;
-constexpr uint32_t FRAME_READ_PAUSE_MS = 100;
-// A UDP port has no Cancel, so its receive loop waits in bounded steps to
-// see the stop flag in time.
-constexpr uint32_t UNCANCELLABLE_READ_MS = 100;
-
-}  // namespace
+#include "net/ProtocolTimes.h"
 
 PortChannel::PortChannel() = default;
 

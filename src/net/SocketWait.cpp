@@ -4,6 +4,7 @@
 
 #include <cerrno>
 
+#include "log/SystemErrorText.h"
 #include "net/Clock.h"
 
 SocketWait WaitForSocket(int fd, short events, int cancelFd, uint32_t timeoutMs) {
@@ -21,6 +22,11 @@ SocketWait WaitForSocket(int fd, short events, int cancelFd, uint32_t timeoutMs)
     if (fds[0].revents != 0) return SocketWait::Ready;
     return SocketWait::Cancelled;
   }
+}
+
+int WaitErrorCode(SocketWait wait) {
+  if (wait == SocketWait::Cancelled) return WAIT_CANCELLED;
+  return wait == SocketWait::TimedOut ? WAIT_TIMED_OUT : errno;
 }
 
 uint32_t RemainingMs(uint64_t start, uint32_t timeoutMs) {

@@ -11,6 +11,10 @@ enum class SocketWait { Ready, Cancelled, TimedOut, Failed };
 // An interrupted poll is resumed with the time that remains.
 SocketWait WaitForSocket(int fd, short events, int cancelFd, uint32_t timeoutMs);
 
+// The port's last-error code for a wait that did not end Ready:
+// WAIT_CANCELLED, WAIT_TIMED_OUT, or errno for a failed one.
+int WaitErrorCode(SocketWait wait);
+
 // What is left of timeoutMs program milliseconds since start (a TickCount
 // reading); INFINITE stays INFINITE.
 uint32_t RemainingMs(uint64_t start, uint32_t timeoutMs);

@@ -12,14 +12,12 @@
 #include <cerrno>
 #include <cstring>
 
-#include "log/SystemErrorText.h"
 #include "net/PeerAddress.h"
+#include "net/ProtocolTimes.h"
 #include "net/SocketWait.h"
 
 namespace {
 
-constexpr uint32_t FAILURE_PAUSE_MS = 100;
-constexpr uint32_t PEER_CLOSED_PAUSE_MS = 1500;
 // Room for the longest reply frame (an escaped 260-byte version reply) many times over.
 constexpr uint32_t READ_AHEAD_SIZE = 4096;
 
@@ -30,10 +28,8 @@ bool IsConnectionLoss(int error) {
 }  // namespace
 
 struct CTcpPort::Socket {
-  Socket(int fd, uint64_t generation) : m_Fd(fd), m_Generation(generation) {}
-  ~Socket() { close(m_Fd); }
-  Socket(const Socket&) = delete;
-  Socket& operator=(const Socket&) = delete;
+  Socket(CFileDescriptor fd, uint64_t generation)
+      : m_Owner(std::move(fd)), m_Fd(m_Owner.Get()), m_Generation(generation) {}
 
   // Hands out up to capacity bytes read ahead, refilling from the socket
   // without waiting when none are left. The count, or recv's own result
@@ -52,6 +48,7 @@ struct CTcpPort::Socket {
     return count;
   }
 
+  const CFileDescriptor m_Owner;  // closed by the last reference
   const int m_Fd;
   const uint64_t m_Generation;
 
@@ -63,12 +60,10 @@ struct CTcpPort::Socket {
   uint32_t m_ReadEnd = 0;
 };
 
-CTcpPort::CTcpPort() { m_CancelEvent = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC); }
+CTcpPort::CTcpPort() : m_CancelEvent(eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)) {}
 
-CTcpPort::~CTcpPort() {
-  Close();
-  if (m_CancelEvent >= 0) close(m_CancelEvent);
-}
+// The cancel event, a member, closes after the socket.
+CTcpPort::~CTcpPort() { Close(); }
 
 CTcpPort::SocketRef CTcpPort::CurrentSocket() const {
   std::lock_guard<std::mutex> guard(m_SocketLock);
@@ -83,7 +78,7 @@ bool CTcpPort::IsCurrent(const SocketRef& socket) const {
 bool CTcpPort::IsConnected() const { return CurrentSocket() != nullptr; }
 
 int CTcpPort::SetConfig(const std::string& address, int port) {
-  // The limited broadcast reads as INADDR_NONE and is refused with the rest.
+  // The limited broadcast is refused with the texts that are no address.
   return MakePeer(address, port, &m_Peer) ? 1 : 0;
 }
 
@@ -115,8 +110,9 @@ int CTcpPort::CloseLocked() {
 int CTcpPort::OpenLocked(bool cancellable) {
   CloseLocked();
   ++m_Generation;
-  const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  if (fd < 0) {
+  CFileDescriptor owner(socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
+  const int fd = owner.Get();
+  if (!owner.IsOpen()) {
     m_LastError = errno;
     return 0;
   }
@@ -137,24 +133,21 @@ int CTcpPort::OpenLocked(bool cancellable) {
   if (connect(fd, reinterpret_cast<const sockaddr*>(&m_Peer), sizeof m_Peer) != 0) {
     error = errno;
     if (error == EINPROGRESS || error == EINTR) {
-      const SocketWait wait = WaitForSocket(fd, POLLOUT, cancellable ? m_CancelEvent : -1, INFINITE);
+      const SocketWait wait = WaitForSocket(fd, POLLOUT, cancellable ? m_CancelEvent.Get() : -1, INFINITE);
       if (wait == SocketWait::Ready) {
         socklen_t size = sizeof error;
         if (getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &size) != 0) error = errno;
-      } else if (wait == SocketWait::Cancelled) {
-        TakeCancel();
-        error = WAIT_CANCELLED;
       } else {
-        error = errno;
+        if (wait == SocketWait::Cancelled) TakeCancel();
+        error = WaitErrorCode(wait);
       }
     }
   }
   if (error != 0) {
     m_LastError = error;
-    close(fd);
     return 0;
   }
-  auto socket = std::make_shared<Socket>(fd, m_Generation);
+  auto socket = std::make_shared<Socket>(std::move(owner), m_Generation);
   std::lock_guard<std::mutex> guard(m_SocketLock);
   m_Socket = std::move(socket);
   return 1;
@@ -168,13 +161,13 @@ void CTcpPort::Reconnect(const SocketRef& socket, bool cancellable) {
 
 bool CTcpPort::TakeCancel() {
   uint64_t count = 0;
-  return read(m_CancelEvent, &count, sizeof count) == static_cast<ssize_t>(sizeof count);
+  return read(m_CancelEvent.Get(), &count, sizeof count) == static_cast<ssize_t>(sizeof count);
 }
 
 int CTcpPort::Cancel() {
   const uint64_t one = 1;
-  if (m_CancelEvent >= 0) {
-    ssize_t ignored = write(m_CancelEvent, &one, sizeof one);
+  if (m_CancelEvent.IsOpen()) {
+    ssize_t ignored = write(m_CancelEvent.Get(), &one, sizeof one);
     (void)ignored;
   }
   return 1;
@@ -202,13 +195,13 @@ int CTcpPort::Write(const uint8_t* data, uint32_t length, uint32_t timeoutMs) {
     if (error == EAGAIN || error == EWOULDBLOCK) {
       const SocketWait wait = WaitForSocket(socket->m_Fd, POLLOUT, -1, timeoutMs);
       if (wait == SocketWait::Ready) continue;
-      m_LastError = wait == SocketWait::TimedOut ? WAIT_TIMED_OUT : errno;
+      m_LastError = WaitErrorCode(wait);
       return 0;
     }
     m_LastError = error;
     if (IsConnectionLoss(error)) {
       Reconnect(socket, false);
-      Clock::Sleep(FAILURE_PAUSE_MS);
+      Clock::Sleep(PORT_FAILURE_PAUSE_MS);
     }
     return 0;
   }
@@ -224,13 +217,13 @@ int CTcpPort::Write(const uint8_t* data, uint32_t length, uint32_t timeoutMs) {
 int CTcpPort::Read(uint8_t* buffer, uint32_t capacity, uint32_t* received, uint32_t timeoutMs) {
   *received = 0;
   SocketRef socket = CurrentSocket();
-  if (!socket || m_CancelEvent < 0) {
-    Clock::Sleep(FAILURE_PAUSE_MS);
+  if (!socket || !m_CancelEvent.IsOpen()) {
+    Clock::Sleep(PORT_FAILURE_PAUSE_MS);
     return 0;
   }
   if (capacity == 0) {
     m_LastError = EINVAL;
-    Clock::Sleep(FAILURE_PAUSE_MS);
+    Clock::Sleep(PORT_FAILURE_PAUSE_MS);
     return 0;
   }
   const uint64_t start = Clock::TickCount();
@@ -251,22 +244,18 @@ int CTcpPort::Read(uint8_t* buffer, uint32_t capacity, uint32_t* received, uint3
     if (error != EAGAIN && error != EWOULDBLOCK) {
       m_LastError = error;
       if (IsConnectionLoss(error)) Reconnect(socket, true);
-      Clock::Sleep(FAILURE_PAUSE_MS);
+      Clock::Sleep(PORT_FAILURE_PAUSE_MS);
       return 0;
     }
     const uint32_t remaining = RemainingMs(start, timeoutMs);
-    const SocketWait wait = WaitForSocket(socket->m_Fd, POLLIN, m_CancelEvent, remaining);
+    const SocketWait wait = WaitForSocket(socket->m_Fd, POLLIN, m_CancelEvent.Get(), remaining);
     if (wait == SocketWait::Ready) continue;
-    if (wait == SocketWait::Cancelled) {
-      TakeCancel();
-      m_LastError = WAIT_CANCELLED;
-    } else {
-      m_LastError = wait == SocketWait::TimedOut ? WAIT_TIMED_OUT : errno;
-    }
-    Clock::Sleep(FAILURE_PAUSE_MS);
+    if (wait == SocketWait::Cancelled) TakeCancel();
+    m_LastError = WaitErrorCode(wait);
+    Clock::Sleep(PORT_FAILURE_PAUSE_MS);
     return 0;
   }
   m_LastError = ECANCELED;
-  Clock::Sleep(FAILURE_PAUSE_MS);
+  Clock::Sleep(PORT_FAILURE_PAUSE_MS);
   return 0;
 }

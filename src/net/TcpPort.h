@@ -11,6 +11,7 @@
 #include <memory>
 #include <mutex>
 
+#include "log/FileDescriptor.h"
 #include "net/INetPort.h"
 
 class CTcpPort : public INetPort {
@@ -52,7 +53,7 @@ class CTcpPort : public INetPort {
 
   SocketRef m_Socket;  // null when closed
   sockaddr_in m_Peer{};
-  int m_CancelEvent = -1;  // eventfd; stays signalled until a Read consumes it
+  CFileDescriptor m_CancelEvent;  // eventfd; stays signalled until a Read consumes it
   uint64_t m_Generation = 0;  // counts connect attempts, under m_OpenLock
   // Guards m_Socket; held only for the swap or the copy of the reference,
   // never while blocking.

@@ -3,20 +3,13 @@
 #include <arpa/inet.h>
 #include <poll.h>
 #include <sys/socket.h>
-#include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
 
-#include "log/SystemErrorText.h"
+#include "net/AddressText.h"
 #include "net/PeerAddress.h"
 #include "net/SocketWait.h"
-
-namespace {
-
-constexpr const char* LIMITED_BROADCAST_TEXT = "255.255.255.255";
-
-}  // namespace
 
 CUdpPort::~CUdpPort() { Close(); }
 
@@ -34,16 +27,16 @@ int CUdpPort::SetConfig(const std::string& address, int port) {
 }
 
 bool CUdpPort::BroadcastEnabled() const {
-  if (m_Socket < 0) return false;
+  if (!m_Socket.IsOpen()) return false;
   int value = 0;
   socklen_t size = sizeof value;
-  return getsockopt(m_Socket, SOL_SOCKET, SO_BROADCAST, &value, &size) == 0 && value != 0;
+  return getsockopt(m_Socket.Get(), SOL_SOCKET, SO_BROADCAST, &value, &size) == 0 && value != 0;
 }
 
 int CUdpPort::Open() {
   Close();
-  m_Socket = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, IPPROTO_UDP);
-  if (m_Socket < 0) {
+  m_Socket.Reset(socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, IPPROTO_UDP));
+  if (!m_Socket.IsOpen()) {
     m_LastError = errno;
     return 0;
   }
@@ -51,10 +44,9 @@ int CUdpPort::Open() {
   const auto* octets = reinterpret_cast<const uint8_t*>(&m_Peer.sin_addr.s_addr);
   if (octets[3] == 255) {
     const int one = 1;
-    if (setsockopt(m_Socket, SOL_SOCKET, SO_BROADCAST, &one, sizeof one) != 0) {
+    if (setsockopt(m_Socket.Get(), SOL_SOCKET, SO_BROADCAST, &one, sizeof one) != 0) {
       m_LastError = errno;
-      close(m_Socket);
-      m_Socket = -1;
+      m_Socket.Close();
       return 0;
     }
   }
@@ -62,24 +54,19 @@ int CUdpPort::Open() {
 }
 
 int CUdpPort::Close() {
-  if (m_Socket < 0) return 1;
   // The descriptor is released even when close reports an error, so the
   // port counts as closed either way.
-  const int result = close(m_Socket);
-  m_Socket = -1;
-  if (result != 0) {
-    m_LastError = errno;
-    return 0;
-  }
-  return 1;
+  if (m_Socket.Close()) return 1;
+  m_LastError = errno;
+  return 0;
 }
 
 // The datagram either goes out whole within the call or not at all: nothing
 // is left pending on the caller's buffer after the return.
 int CUdpPort::Write(const uint8_t* data, uint32_t length, uint32_t timeoutMs) {
-  if (m_Socket < 0) return 0;
+  if (!m_Socket.IsOpen()) return 0;
   for (;;) {
-    const ssize_t sent = sendto(m_Socket, data, length, MSG_DONTWAIT | MSG_NOSIGNAL,
+    const ssize_t sent = sendto(m_Socket.Get(), data, length, MSG_DONTWAIT | MSG_NOSIGNAL,
                                 reinterpret_cast<const sockaddr*>(&m_Peer), sizeof m_Peer);
     if (sent >= 0) {
       m_LastError = 0;
@@ -91,9 +78,9 @@ int CUdpPort::Write(const uint8_t* data, uint32_t length, uint32_t timeoutMs) {
       m_LastError = error;
       return 0;
     }
-    const SocketWait wait = WaitForSocket(m_Socket, POLLOUT, -1, timeoutMs);
+    const SocketWait wait = WaitForSocket(m_Socket.Get(), POLLOUT, -1, timeoutMs);
     if (wait != SocketWait::Ready) {
-      m_LastError = wait == SocketWait::TimedOut ? WAIT_TIMED_OUT : errno;
+      m_LastError = WaitErrorCode(wait);
       return 0;
     }
   }
@@ -103,10 +90,10 @@ int CUdpPort::Write(const uint8_t* data, uint32_t length, uint32_t timeoutMs) {
 // full length, so one longer than the buffer fails the Read as too long.
 int CUdpPort::Read(uint8_t* buffer, uint32_t capacity, uint32_t* received, uint32_t timeoutMs) {
   *received = 0;
-  if (m_Socket < 0) return 0;
+  if (!m_Socket.IsOpen()) return 0;
   const uint64_t start = Clock::TickCount();
   for (;;) {
-    const ssize_t count = recv(m_Socket, buffer, capacity, MSG_DONTWAIT | MSG_TRUNC);
+    const ssize_t count = recv(m_Socket.Get(), buffer, capacity, MSG_DONTWAIT | MSG_TRUNC);
     if (count > static_cast<ssize_t>(capacity)) {
       m_LastError = EMSGSIZE;
       return 0;
@@ -123,9 +110,9 @@ int CUdpPort::Read(uint8_t* buffer, uint32_t capacity, uint32_t* received, uint3
       return 0;
     }
     const uint32_t remaining = RemainingMs(start, timeoutMs);
-    const SocketWait wait = WaitForSocket(m_Socket, POLLIN, -1, remaining);
+    const SocketWait wait = WaitForSocket(m_Socket.Get(), POLLIN, -1, remaining);
     if (wait != SocketWait::Ready) {
-      m_LastError = wait == SocketWait::TimedOut ? WAIT_TIMED_OUT : errno;
+      m_LastError = WaitErrorCode(wait);
       return 0;
     }
   }

@@ -4,6 +4,7 @@
 
 #include <netinet/in.h>
 
+#include "log/FileDescriptor.h"
 #include "net/INetPort.h"
 
 class CUdpPort : public INetPort {
@@ -20,11 +21,11 @@ class CUdpPort : public INetPort {
   int Open() override;
   int GetType() const override { return PORT_UDP; }
 
-  bool IsOpen() const { return m_Socket >= 0; }
+  bool IsOpen() const { return m_Socket.IsOpen(); }
   // Whether the open socket may send to a broadcast address.
   bool BroadcastEnabled() const;
 
  private:
-  int m_Socket = -1;
+  CFileDescriptor m_Socket;
   sockaddr_in m_Peer{};
 };

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "diag/Crc16.h"
+#include "net/ByteOrder.h"
 #include "packages/UpgradePackage.h"
 
 const uint8_t DEFAULT_UNLOCK_CODE[8] = {'Q', 'E', 'L', 'U', 'N', 'L', 'K', '1'};
@@ -13,11 +14,6 @@ const uint8_t DEFAULT_UNLOCK_CODE[8] = {'Q', 'E', 'L', 'U', 'N', 'L', 'K', '1'};
 PackagePlan::PackagePlan() { memcpy(m_Unlock, DEFAULT_UNLOCK_CODE, sizeof m_Unlock); }
 
 namespace {
-
-bool Fail(std::string* reason, const std::string& why) {
-  if (reason) *reason = why;
-  return false;
-}
 
 bool IsRouterKind(ModuleKind kind) {
   return kind == MODULE_BOOT || kind == MODULE_APP || kind == MODULE_CUSTOMIZATION;
@@ -32,39 +28,27 @@ uint32_t RouterKindValue(ModuleKind kind) {
   }
 }
 
-void PutU32(uint8_t* p, uint32_t value) {
-  p[0] = static_cast<uint8_t>(value);
-  p[1] = static_cast<uint8_t>(value >> 8);
-  p[2] = static_cast<uint8_t>(value >> 16);
-  p[3] = static_cast<uint8_t>(value >> 24);
-}
-
-void PutU16(uint8_t* p, uint16_t value) {
-  p[0] = static_cast<uint8_t>(value);
-  p[1] = static_cast<uint8_t>(value >> 8);
-}
-
 bool FitsU32(int64_t value) { return value >= 0 && value <= 0xFFFFFFFFll; }
 
 bool CheckPlan(const PackagePlan& plan, std::string* reason) {
-  if (plan.m_Kind < MODULE_BOOT || plan.m_Kind > MODULE_DASHBOARD) return Fail(reason, "no such kind");
-  if (plan.m_Version.size() >= VERSION_TEXT_SIZE) return Fail(reason, "version text longer than 83 bytes");
-  if (plan.m_Version.find('\0') != std::string::npos) return Fail(reason, "version text holds a NUL byte");
-  if (plan.m_ChunkSize == 0) return Fail(reason, "chunk size must not be 0");
-  if (plan.m_ImageType != -1 && !FitsU32(plan.m_ImageType)) return Fail(reason, "image type out of range");
-  if (plan.m_KindValue != -1 && !FitsU32(plan.m_KindValue)) return Fail(reason, "kind value out of range");
-  if (plan.m_Tag != -1 && !FitsU32(plan.m_Tag)) return Fail(reason, "tag out of range");
-  if (plan.m_Units.empty()) return Fail(reason, "a package needs at least one unit");
+  if (plan.m_Kind < MODULE_BOOT || plan.m_Kind > MODULE_DASHBOARD) return FailBecause(reason, "no such kind");
+  if (plan.m_Version.size() >= VERSION_TEXT_SIZE) return FailBecause(reason, "version text longer than 83 bytes");
+  if (plan.m_Version.find('\0') != std::string::npos) return FailBecause(reason, "version text holds a NUL byte");
+  if (plan.m_ChunkSize == 0) return FailBecause(reason, "chunk size must not be 0");
+  if (plan.m_ImageType != -1 && !FitsU32(plan.m_ImageType)) return FailBecause(reason, "image type out of range");
+  if (plan.m_KindValue != -1 && !FitsU32(plan.m_KindValue)) return FailBecause(reason, "kind value out of range");
+  if (plan.m_Tag != -1 && !FitsU32(plan.m_Tag)) return FailBecause(reason, "tag out of range");
+  if (plan.m_Units.empty()) return FailBecause(reason, "a package needs at least one unit");
   uint64_t total = PACKAGE_HEADER_SIZE;
   for (size_t i = 0; i < plan.m_Units.size(); ++i) {
     const uint64_t length = plan.m_Units[i].m_Data.size();
-    if (length == 0) return Fail(reason, "unit " + std::to_string(i + 1) + " has no data");
+    if (length == 0) return FailBecause(reason, "unit " + std::to_string(i + 1) + " has no data");
     const uint64_t chunks = (length + plan.m_ChunkSize - 1) / plan.m_ChunkSize;
     total += UNIT_HEADER_SIZE + 2 * chunks + length + 3;
   }
-  if (total >= MAX_PACKAGE_FILE_SIZE) return Fail(reason, "package would be 4 GiB or larger");
+  if (total >= MAX_PACKAGE_FILE_SIZE) return FailBecause(reason, "package would be 4 GiB or larger");
   if (IsRouterKind(plan.m_Kind) && plan.m_Units[0].m_Data.size() < 16) {
-    return Fail(reason, "the first unit of a router package needs at least 16 bytes of data");
+    return FailBecause(reason, "the first unit of a router package needs at least 16 bytes of data");
   }
   return true;
 }
@@ -88,20 +72,20 @@ void AppendUnit(const PackagePlan& plan, size_t index, const std::vector<uint8_t
   const uint32_t chunkCount = static_cast<uint32_t>((uint64_t{length} + plan.m_ChunkSize - 1) / plan.m_ChunkSize);
 
   uint8_t header[UNIT_HEADER_SIZE] = {};
-  PutU32(header + UNIT_TAG, TagOf(plan));
-  PutU32(header + UNIT_HEADER_LENGTH, UNIT_HEADER_SIZE + 2 * chunkCount);
+  WriteLe32(header + UNIT_TAG, TagOf(plan));
+  WriteLe32(header + UNIT_HEADER_LENGTH, UNIT_HEADER_SIZE + 2 * chunkCount);
   if (index == 0) memcpy(header + UNIT_UNLOCK, plan.m_Unlock, sizeof plan.m_Unlock);
-  PutU32(header + UNIT_LOAD_ADDRESS, plan.m_Units[index].m_LoadAddress);
-  PutU32(header + UNIT_DATA_LENGTH, length);
-  PutU32(header + UNIT_CHUNK_SIZE, plan.m_ChunkSize);
-  PutU16(header + UNIT_HEADER_CRC, Crc16(header, UNIT_HEADER_SIZE));  // taken with the field zero
+  WriteLe32(header + UNIT_LOAD_ADDRESS, plan.m_Units[index].m_LoadAddress);
+  WriteLe32(header + UNIT_DATA_LENGTH, length);
+  WriteLe32(header + UNIT_CHUNK_SIZE, plan.m_ChunkSize);
+  WriteLe16(header + UNIT_HEADER_CRC, Crc16(header, UNIT_HEADER_SIZE));  // taken with the field zero
   out->insert(out->end(), header, header + UNIT_HEADER_SIZE);
 
   for (uint32_t i = 0; i < chunkCount; ++i) {
     const uint64_t from = uint64_t{i} * plan.m_ChunkSize;
     const uint64_t chunk = std::min<uint64_t>(plan.m_ChunkSize, length - from);
     uint8_t crc[2];
-    PutU16(crc, Crc16(data.data() + from, static_cast<uint32_t>(chunk)));
+    WriteLe16(crc, Crc16(data.data() + from, static_cast<uint32_t>(chunk)));
     out->insert(out->end(), crc, crc + 2);
   }
   out->insert(out->end(), data.begin(), data.end());
@@ -112,10 +96,10 @@ void AppendUnit(const PackagePlan& plan, size_t index, const std::vector<uint8_t
 }  // namespace
 
 bool BuildPackage(const PackagePlan& plan, std::vector<uint8_t>* out, std::string* reason) {
-  if (!out) return Fail(reason, "no output");
+  if (!out) return FailBecause(reason, "no output");
   if (!CheckPlan(plan, reason)) return false;
   out->assign(PACKAGE_HEADER_SIZE, 0);
-  PutU32(out->data(), ImageTypeOf(plan));
+  WriteLe32(out->data(), ImageTypeOf(plan));
   memcpy(out->data() + VERSION_TEXT_OFFSET, plan.m_Version.data(), plan.m_Version.size());
 
   for (size_t i = 0; i < plan.m_Units.size(); ++i) {
@@ -124,7 +108,7 @@ bool BuildPackage(const PackagePlan& plan, std::vector<uint8_t>* out, std::strin
       // before the chunk checksums are computed.
       std::vector<uint8_t> data = plan.m_Units[0].m_Data;
       const int64_t value = plan.m_KindValue != -1 ? plan.m_KindValue : RouterKindValue(plan.m_Kind);
-      PutU32(data.data() + 12, static_cast<uint32_t>(value));
+      WriteLe32(data.data() + 12, static_cast<uint32_t>(value));
       AppendUnit(plan, i, data, out);
     } else {
       AppendUnit(plan, i, plan.m_Units[i].m_Data, out);
@@ -137,9 +121,9 @@ bool WritePackageFile(const PackagePlan& plan, const std::string& path, std::str
   std::vector<uint8_t> bytes;
   if (!BuildPackage(plan, &bytes, reason)) return false;
   FILE* file = fopen(path.c_str(), "wb");
-  if (!file) return Fail(reason, "cannot create " + path + ": " + strerror(errno));
+  if (!file) return FailBecause(reason, "cannot create " + path + ": " + strerror(errno));
   const bool written = fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
   const bool closed = fclose(file) == 0;
-  if (!written || !closed) return Fail(reason, "cannot write " + path);
+  if (!written || !closed) return FailBecause(reason, "cannot write " + path);
   return true;
 }

@@ -10,36 +10,24 @@
 namespace {
 
 using testsupport::ScopedEnv;
-using testsupport::TempDir;
 
 TEST(PackageDirectoryTest, OptionWinsThenInstalledCopyUsesTheUserFolder) {
-  TempDir tmp;
-  const std::string bin = tmp.File("bin"), link = tmp.File("link"), other = tmp.File("other");
-  std::filesystem::create_directory(bin);
-  std::filesystem::create_directory(other);
+  testsupport::TempDir tmp;
+  const std::string bin = tmp.File("bin"), link = tmp.File("link"), other = tmp.File("other"), data = tmp.File("data");
+  for (const std::string& made : {bin, other}) std::filesystem::create_directory(made);
   ASSERT_EQ(symlink(bin.c_str(), link.c_str()), 0);
   ScopedEnv home("HOME", tmp.Path().c_str());
   const std::string homeFolder = tmp.Path() + "/.local/share/QelUpgrade/packages/";
-  const std::string dataFolder = tmp.Path() + "/data/QelUpgrade/packages/";
-  const std::string dataHome = tmp.File("data");
-  struct Case {
-    const char* option;
-    std::string exeDir, installBinDir;
-    const char* xdgDataHome;
-    std::string expected;
-  } cases[] = {
-      {"given", bin, bin, nullptr, "given"},
-      {"", other + "/", bin, nullptr, other + "/"},
-      {"", bin, "", nullptr, bin},
-      {"", link + "/", bin, nullptr, homeFolder},
-      {"", bin, link, dataHome.c_str(), dataFolder},
-      {"", bin, bin, "relative/data", homeFolder},
+  struct Case { const char *option, *xdgDataHome; std::string exeDir, installBinDir, expected; } cases[] = {
+      {"given", nullptr, bin, bin, "given"}, {"", nullptr, other + "/", bin, other + "/"}, {"", nullptr, bin, "", bin},
+      {"", nullptr, link + "/", bin, homeFolder}, {"", data.c_str(), bin, link, data + "/QelUpgrade/packages/"},
+      {"", "relative/data", bin, bin, homeFolder},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.exeDir + " in " + c.installBinDir + " with " + (c.xdgDataHome ? c.xdgDataHome : "-"));
-    ScopedEnv data("XDG_DATA_HOME", c.xdgDataHome);
+    ScopedEnv xdg("XDG_DATA_HOME", c.xdgDataHome);
     std::filesystem::remove_all(tmp.File(".local"));
-    std::filesystem::remove_all(dataHome);
+    std::filesystem::remove_all(data);
     EXPECT_EQ(ChoosePackageDirectory(c.option, c.exeDir, c.installBinDir), c.expected);
     // The user folder is made at the first start; other folders are left alone.
     EXPECT_EQ(std::filesystem::is_directory(c.expected), c.expected != "given");

@@ -10,14 +10,12 @@
 #include <vector>
 
 #include "app/ModuleTable.h"
+#include "app/StringIds.h"
 #include "log/Notice.h"
 #include "log/UpgradeLog.h"
 #include "packages/UpgradePackage.h"
 
 namespace {
-
-constexpr const char* kDuplicateText = "Two or more .bin files with the same type exist";
-constexpr const char* kNoPackageText = "No valid .bin file is found in the current directory";
 
 // "*.bin" in any case, as the file systems the tool first ran on match it.
 bool MatchesPackagePattern(const char* name) {
@@ -68,7 +66,7 @@ bool ScanPackages(ModuleTable& table, const std::string& directory, UpgradeLog* 
     if (kind == MODULE_NONE) continue;
     UpgradePackage& package = table[kind].m_Package;
     if (package.m_Loaded) {
-      ShowWarning(kDuplicateText);
+      ShowWarning(LoadStringId(IDS_DUPLICATE_PACKAGES));
       return false;
     }
     package.m_Loaded = false;
@@ -79,7 +77,7 @@ bool ScanPackages(ModuleTable& table, const std::string& directory, UpgradeLog* 
     ++found;
   }
   if (found > 0) return true;
-  ShowWarning(kNoPackageText);
+  ShowWarning(LoadStringId(IDS_NO_PACKAGE));
   LogPrintf(log, "%s", "没有找到至少一个有效的BIN文件");
   return false;
 }

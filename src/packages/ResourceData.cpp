@@ -22,12 +22,12 @@ const char kTitle[] = "QEL Upgrade";
 
 std::vector<ResourceEntry>& Table() {
   static std::vector<ResourceEntry> table = {
-      {144, "BINARY", kPlaceholder, 1},
-      {145, "BINARY", kPlaceholder, 1},
-      {146, "BINARY", kPlaceholder, 1},
-      {147, "BINARY", kPlaceholder, 1},
-      {148, "BINARY", kPlaceholder, 1},
-      {150, "STRING", reinterpret_cast<const uint8_t*>(kTitle), sizeof kTitle - 1},
+      {IDR_PACKAGE_APP, "BINARY", kPlaceholder, 1},
+      {IDR_PACKAGE_DASHBOARD, "BINARY", kPlaceholder, 1},
+      {IDR_PACKAGE_FIRMWARE, "BINARY", kPlaceholder, 1},
+      {IDR_PACKAGE_CUSTOMIZATION, "BINARY", kPlaceholder, 1},
+      {IDR_PACKAGE_BOOT, "BINARY", kPlaceholder, 1},
+      {IDR_TITLE, "STRING", reinterpret_cast<const uint8_t*>(kTitle), sizeof kTitle - 1},
   };
   return table;
 }

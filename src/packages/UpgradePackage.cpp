@@ -3,7 +3,6 @@
 #include <fcntl.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -11,20 +10,11 @@
 #include <cstring>
 
 #include "diag/Crc16.h"
+#include "log/FileDescriptor.h"
 #include "log/SystemErrorText.h"
 #include "log/Utf8.h"
 
 namespace {
-
-bool Fail(std::string* reason, const std::string& why) {
-  if (reason) *reason = why;
-  return false;
-}
-
-uint32_t ReadU32(const uint8_t* p) {
-  return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
-         (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
-}
 
 std::string ErrnoText(int code) {
   std::string text = SystemErrorText(code);
@@ -50,7 +40,7 @@ bool UpgradePackage::LoadWithReason(std::string* reason) {
   // A file load always verifies every checksum, whatever a caller left here.
   m_ResourceId = 0;
   if (!IsPathUsable()) {
-    return Fail(reason, m_Path.rfind("//", 0) == 0 ? "network paths are refused"
+    return FailBecause(reason, m_Path.rfind("//", 0) == 0 ? "network paths are refused"
                                                    : "path is empty, unreadable or 7 characters or shorter");
   }
   if (!MapFile(reason) || !ParseUnits(reason)) return false;
@@ -58,10 +48,10 @@ bool UpgradePackage::LoadWithReason(std::string* reason) {
   if (m_Kind == MODULE_NONE) {
     const uint32_t tag = m_Units[0].Tag();
     uint32_t value = 0;
-    if (tag == UNIT_TAG_ROUTER && !RouterKindValue(&value)) return Fail(reason, "unit 1: data ends before its kind value");
-    if (tag == UNIT_TAG_ROUTER) return Fail(reason, "router kind value " + Hex32(value) + " has bits 1-2 set to 3");
-    if (tag == UNIT_TAG_WIRELESS) return Fail(reason, "image type " + std::to_string(ImageType()) + " is not 0, 1 or 3");
-    return Fail(reason, "unit 1: tag " + Hex32(tag) + " is neither a router nor a wireless module tag");
+    if (tag == UNIT_TAG_ROUTER && !RouterKindValue(&value)) return FailBecause(reason, "unit 1: data ends before its kind value");
+    if (tag == UNIT_TAG_ROUTER) return FailBecause(reason, "router kind value " + Hex32(value) + " has bits 1-2 set to 3");
+    if (tag == UNIT_TAG_WIRELESS) return FailBecause(reason, "image type " + std::to_string(ImageType()) + " is not 0, 1 or 3");
+    return FailBecause(reason, "unit 1: tag " + Hex32(tag) + " is neither a router nor a wireless module tag");
   }
   m_Loaded = true;
   return true;
@@ -69,31 +59,18 @@ bool UpgradePackage::LoadWithReason(std::string* reason) {
 
 bool UpgradePackage::MapFile(std::string* reason) {
   // Non-blocking, so that a FIFO named *.bin cannot hang the scan.
-  const int fd = open(m_Path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-  if (fd < 0) return Fail(reason, "cannot open: " + ErrnoText(errno));
+  // The descriptor closes on return; the view stays valid without it.
+  const CFileDescriptor fd(open(m_Path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+  if (!fd.IsOpen()) return FailBecause(reason, "cannot open: " + ErrnoText(errno));
   struct stat info;
-  if (fstat(fd, &info) != 0) {
-    const int code = errno;
-    close(fd);
-    return Fail(reason, "cannot read its size: " + ErrnoText(code));
-  }
-  if (!S_ISREG(info.st_mode)) {
-    close(fd);
-    return Fail(reason, "not a regular file");
-  }
+  if (fstat(fd.Get(), &info) != 0) return FailBecause(reason, "cannot read its size: " + ErrnoText(errno));
+  if (!S_ISREG(info.st_mode)) return FailBecause(reason, "not a regular file");
   const uint64_t size = static_cast<uint64_t>(info.st_size);
-  if (size >= MAX_PACKAGE_FILE_SIZE) {
-    close(fd);
-    return Fail(reason, "4 GiB or larger");
-  }
-  if (size < MIN_PACKAGE_SIZE) {
-    close(fd);
-    return Fail(reason, "shorter than 190 bytes");
-  }
-  void* view = mmap(nullptr, size, PROT_READ, MAP_PRIVATE, fd, 0);
+  if (size >= MAX_PACKAGE_FILE_SIZE) return FailBecause(reason, "4 GiB or larger");
+  if (size < MIN_PACKAGE_SIZE) return FailBecause(reason, "shorter than 190 bytes");
+  void* view = mmap(nullptr, size, PROT_READ, MAP_PRIVATE, fd.Get(), 0);
   const int code = errno;
-  close(fd);  // the view stays valid without the descriptor
-  if (view == MAP_FAILED) return Fail(reason, "cannot map: " + ErrnoText(code));
+  if (view == MAP_FAILED) return FailBecause(reason, "cannot map: " + ErrnoText(code));
   m_Image = static_cast<const uint8_t*>(view);
   m_Size = static_cast<uint32_t>(size);
   m_MapLength = size;
@@ -119,18 +96,13 @@ bool UpgradePackage::LoadFromResource(uint32_t resourceId) {
   m_Image = data;
   m_Size = size;
   if (!ParseUnits(nullptr)) return false;
-  ModuleKind kind;
-  switch (resourceId) {
-    case 144: kind = MODULE_APP; break;
-    case 145: kind = MODULE_DASHBOARD; break;
-    case 146: kind = MODULE_FIRMWARE; break;
-    case 147: kind = MODULE_CUSTOMIZATION; break;
-    case 148: kind = MODULE_BOOT; break;
-    default: return false;
+  for (int kind = 0; kind < MODULE_COUNT; ++kind) {
+    if (PACKAGE_RESOURCE_IDS[kind] != resourceId) continue;
+    m_Kind = static_cast<ModuleKind>(kind);
+    m_Loaded = true;
+    return true;
   }
-  m_Kind = kind;
-  m_Loaded = true;
-  return true;
+  return false;
 }
 
 void UpgradePackage::Reset() {
@@ -166,7 +138,7 @@ bool UpgradePackage::ParseUnit(uint32_t& offset, std::string* reason) {
   // 64-bit arithmetic throughout: no sum of 32-bit fields may wrap around.
   const uint64_t size = m_Size;
   const uint64_t start = offset;
-  if (!m_Image || start + UNIT_HEADER_SIZE > size) return Fail(reason, unit + "header runs past the end of the file");
+  if (!m_Image || start + UNIT_HEADER_SIZE > size) return FailBecause(reason, unit + "header runs past the end of the file");
   UnitHeader header;
   memcpy(header.m_Bytes, m_Image + start, UNIT_HEADER_SIZE);
 
@@ -177,21 +149,21 @@ bool UpgradePackage::ParseUnit(uint32_t& offset, std::string* reason) {
     UnitHeader zeroed = header;
     zeroed.m_Bytes[UNIT_HEADER_CRC] = 0;
     zeroed.m_Bytes[UNIT_HEADER_CRC + 1] = 0;
-    if (Crc16(zeroed.m_Bytes, UNIT_HEADER_SIZE) != header.HeaderCrc()) return Fail(reason, unit + "header checksum does not match");
-    if (dataLength == 0) return Fail(reason, unit + "data length is 0");
+    if (Crc16(zeroed.m_Bytes, UNIT_HEADER_SIZE) != header.HeaderCrc()) return FailBecause(reason, unit + "header checksum does not match");
+    if (dataLength == 0) return FailBecause(reason, unit + "data length is 0");
   }
-  if (chunkSize == 0) return Fail(reason, unit + "chunk size is 0");
+  if (chunkSize == 0) return FailBecause(reason, unit + "chunk size is 0");
 
   const uint64_t chunkCount = (dataLength + chunkSize - 1) / chunkSize;
   const uint64_t tableSize = 2 * chunkCount;
   if (header.HeaderLength() != UNIT_HEADER_SIZE + tableSize) {
-    return Fail(reason, unit + "header length " + std::to_string(header.HeaderLength()) + " is not 98 + 2 x " +
+    return FailBecause(reason, unit + "header length " + std::to_string(header.HeaderLength()) + " is not 98 + 2 x " +
                             std::to_string(chunkCount) + " chunks");
   }
   const uint64_t tableOffset = start + UNIT_HEADER_SIZE;
-  if (tableOffset + tableSize > size) return Fail(reason, unit + "checksum table runs past the end of the file");
+  if (tableOffset + tableSize > size) return FailBecause(reason, unit + "checksum table runs past the end of the file");
   const uint64_t dataOffset = tableOffset + tableSize;
-  if (dataOffset + dataLength > size) return Fail(reason, unit + "data runs past the end of the file");
+  if (dataOffset + dataLength > size) return FailBecause(reason, unit + "data runs past the end of the file");
 
   if (fromFile) {
     const uint8_t* table = m_Image + tableOffset;
@@ -199,9 +171,9 @@ bool UpgradePackage::ParseUnit(uint32_t& offset, std::string* reason) {
     for (uint64_t i = 0; i < chunkCount; ++i) {
       const uint64_t from = i * chunkSize;
       const uint32_t length = static_cast<uint32_t>(std::min(chunkSize, dataLength - from));
-      const uint16_t stated = static_cast<uint16_t>(table[2 * i] | (table[2 * i + 1] << 8));
+      const uint16_t stated = ReadLe16(table + 2 * i);
       if (Crc16(data + from, length) != stated) {
-        return Fail(reason, unit + "checksum of chunk " + std::to_string(i + 1) + " does not match");
+        return FailBecause(reason, unit + "checksum of chunk " + std::to_string(i + 1) + " does not match");
       }
     }
   }
@@ -221,7 +193,7 @@ bool UpgradePackage::RouterKindValue(uint32_t* value) const {
   if (m_Extents.empty()) return false;
   const uint64_t at = static_cast<uint64_t>(m_Extents[0].m_Offset) + 12;
   if (!m_Image || at + 4 > m_Size) return false;
-  *value = ReadU32(m_Image + at);
+  *value = ReadLe32(m_Image + at);
   return true;
 }
 
@@ -259,7 +231,7 @@ uint32_t UpgradePackage::TotalDataLength() const {
 
 uint32_t UpgradePackage::ImageType() const {
   if (!m_Image || m_Size < 4) return 0;
-  return ReadU32(m_Image);
+  return ReadLe32(m_Image);
 }
 
 std::string UpgradePackage::VersionText() const {

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "app/ModuleKind.h"
+#include "net/ByteOrder.h"
 
 constexpr uint32_t UNIT_TAG_ROUTER = 0x30524448;    // "HDR0" in file order
 constexpr uint32_t UNIT_TAG_WIRELESS = 0xA55AAA55;  // 55 AA 5A A5 in file order
@@ -42,13 +43,17 @@ struct UnitHeader {
   const uint8_t* Unlock() const { return m_Bytes + UNIT_UNLOCK; }  // 8 bytes
   uint32_t LoadAddress() const { return U32(UNIT_LOAD_ADDRESS); }
   uint32_t DataLength() const { return U32(UNIT_DATA_LENGTH); }
-  uint16_t HeaderCrc() const { return static_cast<uint16_t>(m_Bytes[UNIT_HEADER_CRC] | (m_Bytes[UNIT_HEADER_CRC + 1] << 8)); }
+  uint16_t HeaderCrc() const { return ReadLe16(m_Bytes + UNIT_HEADER_CRC); }
   uint32_t ChunkSize() const { return U32(UNIT_CHUNK_SIZE); }
-  uint32_t U32(uint32_t offset) const {
-    return static_cast<uint32_t>(m_Bytes[offset]) | (static_cast<uint32_t>(m_Bytes[offset + 1]) << 8) |
-           (static_cast<uint32_t>(m_Bytes[offset + 2]) << 16) | (static_cast<uint32_t>(m_Bytes[offset + 3]) << 24);
-  }
+  uint32_t U32(uint32_t offset) const { return ReadLe32(m_Bytes + offset); }
 };
+
+// Stores why in *reason (when not null) and returns false: how the package
+// checks name the first rule a file or a plan broke.
+inline bool FailBecause(std::string* reason, const std::string& why) {
+  if (reason) *reason = why;
+  return false;
+}
 
 // Where a unit's data lies in the package, and how long it is.
 struct UnitExtent {
@@ -69,7 +74,8 @@ class UpgradePackage {
   // Load, telling in *reason (when not null) the first rule the file broke.
   // The scan uses the silent Load; `qel package info` uses this.
   bool LoadWithReason(std::string* reason);
-  // Loads from the program's own embedded package of that id (144 to 148).
+  // Loads from the program's own embedded package of that id (one of
+  // PACKAGE_RESOURCE_IDS), which also names its kind.
   bool LoadFromResource(uint32_t resourceId);
   // Empties the units, sets m_Kind to MODULE_NONE and unmaps a file view.
   // Leaves m_Path, m_ResourceId and m_Loaded alone.
@@ -112,6 +118,20 @@ class UpgradePackage {
   uint32_t m_Size = 0;      // bytes at m_Image
   size_t m_MapLength = 0;   // length of the file mapping, 0 when none
 };
+
+// Ids of the program's own embedded data: a package slot per module kind
+// ("BINARY") and the window title ("STRING").
+enum ResourceId : uint32_t {
+  IDR_PACKAGE_APP = 144,
+  IDR_PACKAGE_DASHBOARD = 145,
+  IDR_PACKAGE_FIRMWARE = 146,
+  IDR_PACKAGE_CUSTOMIZATION = 147,
+  IDR_PACKAGE_BOOT = 148,
+  IDR_TITLE = 150,
+};
+// The package slot of each module kind, by kind.
+constexpr ResourceId PACKAGE_RESOURCE_IDS[MODULE_COUNT] = {
+    IDR_PACKAGE_BOOT, IDR_PACKAGE_APP, IDR_PACKAGE_CUSTOMIZATION, IDR_PACKAGE_FIRMWARE, IDR_PACKAGE_DASHBOARD};
 
 // The program's own embedded data by numeric id and type ("BINARY", "STRING").
 // Missing data and 0- or 1-byte placeholders yield null.

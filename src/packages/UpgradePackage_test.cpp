@@ -22,7 +22,9 @@ PackagePlan Plan(ModuleKind kind, const std::vector<size_t>& lengths) {
   plan.m_Kind = kind;
   plan.m_Version = "V1.2.3";
   plan.m_ChunkSize = 16;
-  for (size_t i = 0; i < lengths.size(); ++i) plan.m_Units.push_back({0x1000u << i, testsupport::Pattern(lengths[i], i)});
+  for (size_t i = 0; i < lengths.size(); ++i) {
+    plan.m_Units.push_back({0x1000u << i, testsupport::Pattern(lengths[i], static_cast<uint8_t>(i))});
+  }
   return plan;
 }
 
@@ -89,17 +91,16 @@ TEST(UpgradePackageTest, DamagedPackagesAreRejectedWithTheirReason) {
   const Bytes good = Build(Plan(MODULE_FIRMWARE, {100, 61}));
   ASSERT_EQ(good.size(), 472u);
   const size_t u1 = 92, u2 = 304;
-  const struct {
-    std::function<void(Bytes&)> m_Damage;
-    const char* m_Reason;  // "" when the file still loads
-  } cases[] = {
+  // The damage and the reason, "" when the file still loads.
+  const std::pair<std::function<void(Bytes&)>, std::string> cases[] = {
       {[](Bytes& b) { b.resize(189); }, "shorter than 190 bytes"},
       {[](Bytes& b) { b.resize(190); }, "unit 1: checksum table runs past the end of the file"},
       {[&](Bytes& b) { b[u2 + 30] ^= 1; }, "unit 2: header checksum does not match"},
       {[&](Bytes& b) { b[u2 + UNIT_HEADER_CRC] ^= 0x40; }, "unit 2: header checksum does not match"},
       {[&](Bytes& b) { SetField(b, u2, UNIT_CHUNK_SIZE, 0); }, "unit 2: chunk size is 0"},
       {[&](Bytes& b) { SetField(b, u2, UNIT_DATA_LENGTH, 0); }, "unit 2: data length is 0"},
-      {[&](Bytes& b) { SetField(b, u2, UNIT_HEADER_LENGTH, 108); }, "unit 2: header length 108 is not 98 + 2 x 4 chunks"},
+      {[&](Bytes& b) { SetField(b, u2, UNIT_HEADER_LENGTH, 108); },
+       "unit 2: header length 108 is not 98 + 2 x 4 chunks"},
       {[](Bytes& b) { b[410 + 20] ^= 0x10; }, "unit 2: checksum of chunk 2 does not match"},
       {[&](Bytes& b) { b[u2 + 98] ^= 1; }, "unit 2: checksum of chunk 1 does not match"},
       {[](Bytes& b) { b.push_back(0); }, "unit 3: header runs past the end of the file"},
@@ -107,7 +108,8 @@ TEST(UpgradePackageTest, DamagedPackagesAreRejectedWithTheirReason) {
       {[](Bytes& b) { b.resize(460); }, "unit 2: data runs past the end of the file"},
       {[&](Bytes& b) { SetField(b, u2, UNIT_DATA_LENGTH, 77), SetField(b, u2, UNIT_HEADER_LENGTH, 108); },
        "unit 2: data runs past the end of the file"},
-      {[&](Bytes& b) { SetField(b, u1, UNIT_DATA_LENGTH, 1 << 28), SetField(b, u1, UNIT_HEADER_LENGTH, 98 + (1 << 25)); },
+      // 2^24 chunks of 16 bytes: a header and table of 98 + 2 x 2^24 bytes.
+      {[&](Bytes& b) { SetField(b, u1, UNIT_DATA_LENGTH, 1 << 28), SetField(b, u1, UNIT_HEADER_LENGTH, 0x2000062); },
        "unit 1: checksum table runs past the end of the file"},
       // A 32-bit chunk count would wrap to 0 here and leave the data unchecked.
       {[&](Bytes& b) { SetField(b, u1, UNIT_CHUNK_SIZE, 0xFFFFFFF0), SetField(b, u1, UNIT_HEADER_LENGTH, 98); },
@@ -116,14 +118,13 @@ TEST(UpgradePackageTest, DamagedPackagesAreRejectedWithTheirReason) {
        "unit 1: tag 0x12345678 is neither a router nor a wireless module tag"},
       {[](Bytes& b) { b[0] = 4; }, "image type 4 is not 0, 1 or 3"},
   };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.m_Reason);
+  for (const auto& [damage, why] : cases) {
     Bytes bytes = good;
-    c.m_Damage(bytes);
+    damage(bytes);
     UpgradePackage package;
     package.m_ResourceId = 146;  // a file load checks everything whatever this says
-    EXPECT_EQ(LoadBytes(dir, bytes, &package), c.m_Reason);
-    EXPECT_EQ(package.m_Kind, *c.m_Reason ? MODULE_NONE : MODULE_FIRMWARE);
+    EXPECT_EQ(LoadBytes(dir, bytes, &package), why);
+    EXPECT_EQ(package.m_Kind, why.empty() ? MODULE_FIRMWARE : MODULE_NONE) << why;
   }
 }
 
@@ -166,14 +167,16 @@ TEST(UpgradePackageTest, KindComesFromTheRouterKindValueOrTheImageTypeAndPath) {
       {.m_KindValue = 4, .m_Kind = MODULE_CUSTOMIZATION},
       {.m_KindValue = 3, .m_Kind = MODULE_BOOT},
       {.m_KindValue = 0xFFFFFFF9, .m_Kind = MODULE_APP},
-      {.m_KindValue = 0x87654326, .m_Kind = MODULE_NONE, .m_Reason = "router kind value 0x87654326 has bits 1-2 set to 3"},
+      {.m_KindValue = 0x87654326, .m_Kind = MODULE_NONE,
+       .m_Reason = "router kind value 0x87654326 has bits 1-2 set to 3"},
       {.m_Plan = MODULE_FIRMWARE, .m_Tag = UNIT_TAG_ROUTER, .m_Length = 8, .m_Kind = MODULE_NONE,
        .m_Reason = "unit 1: data ends before its kind value"},
       {.m_Plan = MODULE_CUSTOMIZATION, .m_Kind = MODULE_CUSTOMIZATION},
       {.m_Plan = MODULE_FIRMWARE, .m_Units = 2, .m_Name = "ZEMT.bin", .m_Kind = MODULE_FIRMWARE},
       {.m_Plan = MODULE_DASHBOARD, .m_Kind = MODULE_DASHBOARD},
       {.m_Plan = MODULE_FIRMWARE, .m_ImageType = 0, .m_Units = 2, .m_Name = "a_ZEMT_1.bin", .m_Kind = MODULE_DASHBOARD},
-      {.m_Plan = MODULE_FIRMWARE, .m_ImageType = 0, .m_Units = 2, .m_Name = "inZEMTdir/p.bin", .m_Kind = MODULE_DASHBOARD},
+      {.m_Plan = MODULE_FIRMWARE, .m_ImageType = 0, .m_Units = 2, .m_Name = "inZEMTdir/a.bin",
+       .m_Kind = MODULE_DASHBOARD},  // the directory counts too
       {.m_Plan = MODULE_FIRMWARE, .m_ImageType = 0, .m_Units = 2, .m_Name = "a_zemt_1.bin", .m_Kind = MODULE_FIRMWARE},
       {.m_Plan = MODULE_FIRMWARE, .m_ImageType = 0, .m_Units = 3, .m_Name = "b_ZEMT_1.bin", .m_Kind = MODULE_FIRMWARE},
       {.m_Plan = MODULE_FIRMWARE, .m_ImageType = 0, .m_Units = 1, .m_Name = "c_ZEMT_1.bin", .m_Kind = MODULE_FIRMWARE},
@@ -246,7 +249,8 @@ TEST(UpgradePackageTest, EmbeddedPackagesTakeTheirKindFromTheIdAndSkipChecksums)
 
   Bytes bytes = Build(Plan(MODULE_FIRMWARE, {100, 30}));
   bytes[92 + 98 + 14 + 5] ^= 0xFF;  // a chunk checksum no longer matches
-  const ModuleKind kinds[] = {MODULE_APP, MODULE_DASHBOARD, MODULE_FIRMWARE, MODULE_CUSTOMIZATION, MODULE_BOOT, MODULE_NONE};
+  const ModuleKind kinds[] = {MODULE_APP,  MODULE_DASHBOARD, MODULE_FIRMWARE, MODULE_CUSTOMIZATION,
+                              MODULE_BOOT, MODULE_NONE};
   for (uint32_t id = 144; id <= 149; ++id) {
     SetResourceData(id, "BINARY", bytes.data(), static_cast<uint32_t>(bytes.size()));
     UpgradePackage package;
@@ -267,10 +271,8 @@ TEST(UpgradePackageTest, EmbeddedPackagesTakeTheirKindFromTheIdAndSkipChecksums)
 }
 
 TEST(PackageBuilderTest, RefusesPlansThatMakeNoValidPackage) {
-  const struct {
-    std::function<void(PackagePlan&)> m_Change;
-    const char* m_Reason;  // "" when the plan is good
-  } cases[] = {
+  // The change to a good plan and the reason, "" when the plan stays good.
+  const std::pair<std::function<void(PackagePlan&)>, std::string> cases[] = {
       {[](PackagePlan& p) { p.m_Kind = MODULE_NONE; }, "no such kind"},
       {[](PackagePlan& p) { p.m_Version = std::string(84, 'v'); }, "version text longer than 83 bytes"},
       {[](PackagePlan& p) { p.m_Version = std::string("a\0b", 3); }, "version text holds a NUL byte"},
@@ -280,16 +282,17 @@ TEST(PackageBuilderTest, RefusesPlansThatMakeNoValidPackage) {
       {[](PackagePlan& p) { p.m_Tag = int64_t{1} << 32; }, "tag out of range"},
       {[](PackagePlan& p) { p.m_Units.clear(); }, "a package needs at least one unit"},
       {[](PackagePlan& p) { p.m_Units[1].m_Data.clear(); }, "unit 2 has no data"},
-      {[](PackagePlan& p) { p.m_Units[0].m_Data.resize(15); }, "the first unit of a router package needs at least 16 bytes of data"},
+      {[](PackagePlan& p) { p.m_Units[0].m_Data.resize(15); },
+       "the first unit of a router package needs at least 16 bytes of data"},
       {[](PackagePlan& p) { p.m_Version.resize(83, 'v'), p.m_ImageType = p.m_KindValue = p.m_Tag = 0xFFFFFFFF; }, ""},
   };
-  for (const auto& c : cases) {
+  for (const auto& [change, why] : cases) {
     PackagePlan plan = Plan(MODULE_APP, {16, 40});
-    c.m_Change(plan);
+    change(plan);
     Bytes bytes;
     std::string reason;
-    EXPECT_EQ(BuildPackage(plan, &bytes, &reason), !*c.m_Reason) << c.m_Reason;
-    EXPECT_EQ(reason, c.m_Reason);
+    EXPECT_EQ(BuildPackage(plan, &bytes, &reason), why.empty()) << why;
+    EXPECT_EQ(reason, why);
   }
   std::string reason;
   EXPECT_FALSE(WritePackageFile(Plan(MODULE_FIRMWARE, {8}), "/nonexistent/x.bin", &reason));

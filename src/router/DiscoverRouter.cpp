@@ -1,13 +1,8 @@
 #include "router/DiscoverRouter.h"
 
 #include "net/Clock.h"
+#include "net/ProtocolTimes.h"
 #include "router/RouterUdpClient.h"
-
-namespace {
-
-constexpr uint32_t RETRY_PAUSE_MS = 100;
-
-}  // namespace
 
 bool DiscoverRouter(const std::string& broadcast, int port, uint8_t mac[6], uint8_t ip[4],
                     std::string* version) {
@@ -17,7 +12,7 @@ bool DiscoverRouter(const std::string& broadcast, int port, uint8_t mac[6], uint
     // A new client per try, so every try sends from a new local port.
     RouterUdpClient client(target, port);
     if (client.Discover(mac, ip, version)) return true;
-    Clock::Sleep(RETRY_PAUSE_MS);  // before the client closes its port
+    Clock::Sleep(DISCOVERY_RETRY_PAUSE_MS);  // before the client closes its port
   }
   return false;
 }

@@ -6,8 +6,6 @@
 #include <cstdint>
 #include <string>
 
-constexpr int DISCOVERY_TRIES = 3;
-
 // broadcast: the discovery target as dotted IPv4 text (normally
 // "255.255.255.255"); port: the router's UDP port (normally 1280).
 // Fills mac, ip and *version (version may be null) only when a router

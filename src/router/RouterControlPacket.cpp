@@ -2,14 +2,7 @@
 
 #include <cstring>
 
-namespace {
-
-uint32_t ReadLe32(const uint8_t* bytes) {
-  return static_cast<uint32_t>(bytes[0]) | static_cast<uint32_t>(bytes[1]) << 8 |
-         static_cast<uint32_t>(bytes[2]) << 16 | static_cast<uint32_t>(bytes[3]) << 24;
-}
-
-}  // namespace
+#include "net/ByteOrder.h"
 
 void RouterControlPacket::Set(const char* magic, uint32_t value) {
   memset(m_Bytes, 0, sizeof m_Bytes);
@@ -18,7 +11,7 @@ void RouterControlPacket::Set(const char* magic, uint32_t value) {
     const size_t length = strnlen(magic, ROUTER_MAGIC_SIZE);
     memcpy(m_Bytes + 1, magic, length);
   }
-  for (int i = 0; i < 4; ++i) m_Bytes[ROUTER_VALUE_OFFSET + i] = static_cast<uint8_t>(value >> (8 * i));
+  WriteLe32(m_Bytes + ROUTER_VALUE_OFFSET, value);
 }
 
 uint32_t RouterControlPacket::Value() const { return ReadLe32(m_Bytes + ROUTER_VALUE_OFFSET); }

@@ -1,16 +1,13 @@
 #include "router/RouterUdpClient.h"
 
-#include <arpa/inet.h>
-
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
 
 #include "diag/Hdlc.h"
 #include "log/Notice.h"
 #include "log/Utf8.h"
-#include "net/PeerAddress.h"
 #include "net/PortFactory.h"
+#include "net/ProtocolTimes.h"
 
 const uint8_t BROADCAST_IP[4] = {0xFF, 0xFF, 0xFF, 0xFF};
 const uint8_t ZERO_MAC[6] = {};
@@ -20,38 +17,11 @@ namespace {
 
 constexpr uint32_t FRAME_BUFFER_SIZE = 512;
 constexpr uint32_t DISCOVERY_REPLY_SIZE = 1024;
-constexpr uint32_t SEND_TIMEOUT_MS = 2000;
-constexpr uint32_t DISCOVERY_REPLY_TIMEOUT_MS = 3000;
 constexpr uint32_t REPLY_IP_OFFSET = 1;
 constexpr uint32_t REPLY_MAC_OFFSET = 5;
 constexpr uint32_t REPLY_TEXT_OFFSET = 11;
 
 }  // namespace
-
-std::string FormatIp(const uint8_t ip[4]) {
-  char text[16];
-  snprintf(text, sizeof text, "%d.%d.%d.%d", ip[0], ip[1], ip[2], ip[3]);
-  return text;
-}
-
-std::string FormatMac(const uint8_t mac[6]) {
-  char text[18];
-  snprintf(text, sizeof text, "%02X-%02X-%02X-%02X-%02X-%02X", mac[0], mac[1], mac[2], mac[3],
-           mac[4], mac[5]);
-  return text;
-}
-
-bool ParseIp(const std::string& text, uint8_t ip[4]) {
-  if (text.empty() || text.size() > MAX_ADDRESS_TEXT || text.find('\0') != std::string::npos) {
-    return false;
-  }
-  // inet_aton reads the same forms as the ports' parser and, unlike it,
-  // can return the limited broadcast.
-  in_addr address{};
-  if (inet_aton(text.c_str(), &address) == 0) return false;
-  memcpy(ip, &address.s_addr, 4);
-  return true;
-}
 
 void RouterCommand::Set(uint8_t code, const uint8_t ip[4], const uint8_t mac[6]) {
   memset(m_Bytes, 0, sizeof m_Bytes);
@@ -94,7 +64,7 @@ bool RouterUdpClient::ReceiveFrame(uint8_t* destination, uint32_t capacity, uint
 
 bool RouterUdpClient::Discover(uint8_t mac[6], uint8_t ip[4], std::string* text) {
   m_Request.Set(ROUTER_CMD_DISCOVER, ZERO_IP, ZERO_MAC);
-  if (!SendFrame(m_Request.m_Bytes, ROUTER_COMMAND_SIZE, SEND_TIMEOUT_MS)) return false;
+  if (!SendFrame(m_Request.m_Bytes, ROUTER_COMMAND_SIZE, UDP_SEND_TIMEOUT_MS)) return false;
   uint8_t reply[DISCOVERY_REPLY_SIZE];
   for (;;) {
     uint32_t length = 0;
@@ -114,7 +84,7 @@ bool RouterUdpClient::Discover(uint8_t mac[6], uint8_t ip[4], std::string* text)
 }
 
 bool RouterUdpClient::Exchange(uint32_t timeoutMs) {
-  if (!SendFrame(m_Request.m_Bytes, ROUTER_COMMAND_SIZE, SEND_TIMEOUT_MS)) return false;
+  if (!SendFrame(m_Request.m_Bytes, ROUTER_COMMAND_SIZE, UDP_SEND_TIMEOUT_MS)) return false;
   uint8_t answer[FRAME_BUFFER_SIZE];
   uint32_t length = 0;
   if (!ReceiveFrame(answer, sizeof answer, &length, timeoutMs)) return false;

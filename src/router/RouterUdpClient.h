@@ -5,10 +5,10 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
-#include <memory>
-
+#include "net/AddressText.h"
 #include "net/INetPort.h"
 
 constexpr int ROUTER_UDP_PORT = 1280;
@@ -26,12 +26,6 @@ enum RouterCommandCode : uint8_t {
 extern const uint8_t BROADCAST_IP[4];  // 255.255.255.255
 extern const uint8_t ZERO_MAC[6];
 extern const uint8_t ZERO_IP[4];
-
-// "%d.%d.%d.%d" and "%02X-%02X-%02X-%02X-%02X-%02X".
-std::string FormatIp(const uint8_t ip[4]);
-std::string FormatMac(const uint8_t mac[6]);
-// Parses dotted IPv4 text (at most 24 characters) into four bytes.
-bool ParseIp(const std::string& text, uint8_t ip[4]);
 
 // The 32-byte UDP record: code, router IPv4 (4), router MAC (6), 21 zero
 // bytes (a discovery reply carries the version text from offset 11).

@@ -8,16 +8,13 @@
 #include "engine/UpgradeEngine.h"
 #include "log/SystemErrorText.h"
 #include "net/Clock.h"
+#include "net/ProtocolTimes.h"
 #include "router/RouterControlPacket.h"
 #include "router/RouterUdpClient.h"
 
 namespace {
 
 constexpr uint32_t ROUTER_BLOCK_SIZE = 7300;
-constexpr uint32_t SEND_TIMEOUT_MS = 3000;
-constexpr uint32_t RESULT_POLL_MS = 8000;
-constexpr uint32_t RESULT_LIMIT_APP_MS = 240000;
-constexpr uint32_t RESULT_LIMIT_OTHER_MS = 120000;
 constexpr uint32_t RESULT_BUFFER_SIZE = 512;
 
 // One command record to the router, acknowledged by its echo.
@@ -43,12 +40,6 @@ const char* BeginMagic(int type) {
     case BEGIN_FWT_FORCE: return "Zyphex FWT Force Download Pkt";
     default: return nullptr;
   }
-}
-
-// Share of done in total, in whole percent; 64-bit so that large images
-// cannot wrap the product.
-int Percent(uint64_t done, uint64_t total) {
-  return total == 0 ? 100 : static_cast<int>(done * 100 / total);
 }
 
 }  // namespace
@@ -80,7 +71,7 @@ bool UpgradeEngine::UpgradeRouterImage(const UpgradePackage& package) {
       return false;
     }
     sent += n;
-    ShowRowProgress(Percent(sent, total));
+    ShowRowProgress(sent, total);
   }
 
   m_Channel.StartReceiveThread();
@@ -92,14 +83,13 @@ bool UpgradeEngine::SendBeginPacket(int type, uint32_t value) {
   RouterControlPacket packet;
   packet.Set(BeginMagic(type), value);
 
-  for (int attempt = 1; attempt <= 3; ++attempt) {
+  for (int attempt = 1; attempt <= BEGIN_PACKET_TRIES; ++attempt) {
     if (m_Channel.SendFrame(packet.m_Bytes, sizeof packet.m_Bytes, 1, SEND_TIMEOUT_MS)) {
-      // The router needs this long to get ready for what follows.
-      Clock::Sleep(2500);
+      Clock::Sleep(BEGIN_READY_PAUSE_MS);
       if (type == BEGIN_FWT_FORCE) m_ForceLoad = 1;
       return true;
     }
-    Clock::Sleep(100);
+    Clock::Sleep(BEGIN_RETRY_PAUSE_MS);
   }
   m_ResultTextId = IDS_BEGIN_FAILED;
   return false;
@@ -127,7 +117,7 @@ bool UpgradeEngine::TCP_GetRouterResult(ModuleKind kind) {
       m_ResultTextId = IDS_ROUTER_RESULT_TIMEOUT;
       return false;
     }
-    ShowRowProgress(Percent(elapsed, limit));
+    ShowRowProgress(elapsed, limit);
   }
 
   const int elapsed = static_cast<int>(Clock::TickCount() - start);
@@ -145,10 +135,10 @@ bool UpgradeEngine::TCP_GetRouterResult(ModuleKind kind) {
 bool UpgradeEngine::EraseRouterNvram() {
   m_Row = MODULE_NONE;
   ShowRowStatusId(IDS_ERASING_NVRAM, COLOUR_BLACK);
-  for (int attempt = 1; attempt <= 3; ++attempt) {
+  for (int attempt = 1; attempt <= ERASE_TRIES; ++attempt) {
     RouterUdpClient client(m_RouterIp, m_RouterPort);
-    if (RouterExchange(client, ROUTER_CMD_ERASE_NVRAM, m_RouterIp, m_RouterMac, 4000)) return true;
-    Clock::Sleep(1000);
+    if (RouterExchange(client, ROUTER_CMD_ERASE_NVRAM, m_RouterIp, m_RouterMac, ERASE_REPLY_TIMEOUT_MS)) return true;
+    Clock::Sleep(ERASE_RETRY_PAUSE_MS);
   }
   return false;
 }
@@ -157,8 +147,8 @@ bool UpgradeEngine::WaitForRouter(uint32_t timeoutMs) {
   const uint64_t start = Clock::TickCount();
   RouterUdpClient client(m_RouterIp, m_RouterPort);
   for (;;) {
-    Clock::Sleep(2000);
-    if (RouterExchange(client, ROUTER_CMD_PING, m_RouterIp, m_RouterMac, 2000)) return true;
+    Clock::Sleep(PING_PAUSE_MS);
+    if (RouterExchange(client, ROUTER_CMD_PING, m_RouterIp, m_RouterMac, COMMAND_REPLY_TIMEOUT_MS)) return true;
     if (Clock::TickCount() - start > timeoutMs) return false;
   }
 }
@@ -166,8 +156,10 @@ bool UpgradeEngine::WaitForRouter(uint32_t timeoutMs) {
 bool UpgradeEngine::EnterForceLoad() {
   ShowRowStatus("Enter Forcing Download Mode ...", COLOUR_BLACK);
   RouterUdpClient client(m_RouterIp, m_RouterPort);
-  if (!RouterExchange(client, ROUTER_CMD_ENTER_FORCE_LOAD, m_RouterIp, m_RouterMac, 2000)) return false;
-  Clock::Sleep(2000);
+  if (!RouterExchange(client, ROUTER_CMD_ENTER_FORCE_LOAD, m_RouterIp, m_RouterMac, COMMAND_REPLY_TIMEOUT_MS)) {
+    return false;
+  }
+  Clock::Sleep(FORCE_LOAD_PAUSE_MS);
   m_ForceLoad = 1;
   return true;
 }
@@ -175,5 +167,5 @@ bool UpgradeEngine::EnterForceLoad() {
 bool UpgradeEngine::LeaveForceLoad() {
   LogPrintf(&m_Log, "Leave Forcing Download Mode ...");
   RouterUdpClient client(m_RouterIp, m_RouterPort);
-  return RouterExchange(client, ROUTER_CMD_LEAVE_FORCE_LOAD, m_RouterIp, m_RouterMac, 2000);
+  return RouterExchange(client, ROUTER_CMD_LEAVE_FORCE_LOAD, m_RouterIp, m_RouterMac, COMMAND_REPLY_TIMEOUT_MS);
 }

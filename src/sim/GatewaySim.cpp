@@ -15,6 +15,7 @@
 #include <mutex>
 #include <thread>
 
+#include "log/FileDescriptor.h"
 #include "packages/PackageBuilder.h"
 #include "sim/RouterState.h"
 #include "sim/RouterTcpService.h"
@@ -49,7 +50,7 @@ class GatewaySim::Impl {
   void Run();
   void Serve(const pollfd* fds, SimTime now);
 
-  int m_StopFd = -1;
+  CFileDescriptor m_StopFd;
   std::thread m_Thread;
 };
 
@@ -74,8 +75,8 @@ bool GatewaySim::Impl::Start() {
     m_Tcp.reset();
     return false;
   }
-  m_StopFd = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-  if (m_StopFd < 0) {
+  m_StopFd.Reset(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK));
+  if (!m_StopFd.IsOpen()) {
     std::fprintf(stderr, "qel-gateway-sim: eventfd failed\n");
     return false;
   }
@@ -86,10 +87,10 @@ bool GatewaySim::Impl::Start() {
 void GatewaySim::Impl::Stop() {
   if (m_Thread.joinable()) {
     const uint64_t one = 1;
-    if (write(m_StopFd, &one, sizeof one) != sizeof one) std::perror("qel-gateway-sim: stop");
+    if (write(m_StopFd.Get(), &one, sizeof one) != sizeof one) std::perror("qel-gateway-sim: stop");
     m_Thread.join();
   }
-  CloseFd(&m_StopFd);
+  m_StopFd.Close();
   std::lock_guard<std::mutex> hold(m_Lock);
   if (m_Udp) m_Udp->Close();
   if (m_Tcp) m_Tcp->Close();
@@ -104,7 +105,7 @@ void GatewaySim::Impl::Run() {
       std::lock_guard<std::mutex> hold(m_Lock);
       const SimTime deadline = std::min(m_Module.Deadline(), m_Tcp->Deadline());
       timeout = PollTimeoutMs(SimClock::now(), deadline);
-      fds[0] = {m_StopFd, POLLIN, 0};
+      fds[0] = {m_StopFd.Get(), POLLIN, 0};
       fds[1] = {m_Udp->Fd(), POLLIN, 0};
       fds[2] = {m_Tcp->ListenFd(), POLLIN, 0};
       fds[3] = {m_Tcp->ConnectionFd(), POLLIN, 0};  // -1 is skipped by poll

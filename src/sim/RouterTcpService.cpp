@@ -1,12 +1,13 @@
 #include "sim/RouterTcpService.h"
 
 #include <sys/socket.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
 
+#include "net/ByteOrder.h"
+#include "net/ProtocolTimes.h"
 #include "sim/SimRecorder.h"
 #include "sim/SimSocket.h"
 #include "sim/WirelessModule.h"
@@ -20,14 +21,9 @@ constexpr size_t VALUE_OFFSET = 30;
 const char MAGIC_RUT_BEGIN[] = "Zyphex RUT Begin Download Pkt";
 const char MAGIC_FWT_BEGIN[] = "Zyphex FWT Begin Download Pkt";
 const char MAGIC_FWT_FORCE[] = "Zyphex FWT Force Download Pkt";
-constexpr int SEND_TIMEOUT_MS = 3000;
 
 bool HasMagic(const std::vector<uint8_t>& packet, const char* magic) {
   return std::memcmp(&packet[1], magic, MAGIC_LENGTH) == 0;
-}
-
-uint32_t LittleEndian32(const uint8_t* p) {
-  return p[0] | (uint32_t{p[1]} << 8) | (uint32_t{p[2]} << 16) | (uint32_t{p[3]} << 24);
 }
 
 }  // namespace
@@ -43,21 +39,21 @@ RouterTcpService::~RouterTcpService() { Close(); }
 
 void RouterTcpService::Close() {
   Drop(false, "the simulator stops");
-  CloseFd(&m_Listener);
+  m_Listener.Close();
 }
 
 bool RouterTcpService::Open(std::string* error) {
   m_Listener = OpenTcpListener(m_Ip, m_Options.m_Port, error);
-  return m_Listener >= 0;
+  return m_Listener.IsOpen();
 }
 
 void RouterTcpService::OnAcceptable(SimTime now) {
   (void)now;
   for (;;) {
-    const int fd = AcceptConnection(m_Listener);
-    if (fd < 0) return;
-    if (m_Connection >= 0) Drop(false, "replaced by a new connection");
-    m_Connection = fd;
+    CFileDescriptor connection = AcceptConnection(m_Listener.Get());
+    if (!connection.IsOpen()) return;
+    if (m_Connection.IsOpen()) Drop(false, "replaced by a new connection");
+    m_Connection = std::move(connection);
     ++m_ConnectionCount;
     m_Recorder->Note("tcp connection " + std::to_string(m_ConnectionCount) + " accepted");
   }
@@ -65,8 +61,8 @@ void RouterTcpService::OnAcceptable(SimTime now) {
 
 void RouterTcpService::OnReadable(SimTime now) {
   uint8_t buffer[65536];
-  while (m_Connection >= 0) {
-    const ssize_t n = recv(m_Connection, buffer, sizeof buffer, 0);
+  while (m_Connection.IsOpen()) {
+    const ssize_t n = recv(m_Connection.Get(), buffer, sizeof buffer, 0);
     if (n > 0) {
       Consume(buffer, static_cast<size_t>(n), now);
       continue;
@@ -79,7 +75,7 @@ void RouterTcpService::OnReadable(SimTime now) {
 
 void RouterTcpService::Consume(const uint8_t* data, size_t length, SimTime now) {
   size_t i = 0;
-  while (i < length && m_Connection >= 0) {
+  while (i < length && m_Connection.IsOpen()) {
     if (m_Raw) {
       const size_t wanted = m_RawAnnounced - m_Image.size();
       const size_t n = std::min(wanted, length - i);
@@ -103,7 +99,7 @@ void RouterTcpService::Consume(const uint8_t* data, size_t length, SimTime now) 
 
 void RouterTcpService::OnFrame(const std::vector<uint8_t>& payload, SimTime now) {
   if (payload.size() == CONTROL_PACKET && payload[0] == CONTROL_MARKER) {
-    const uint32_t value = LittleEndian32(&payload[VALUE_OFFSET]);
+    const uint32_t value = ReadLe32(&payload[VALUE_OFFSET]);
     if (HasMagic(payload, MAGIC_RUT_BEGIN)) {
       m_Recorder->Request("tcp", "rut-begin", "size=" + std::to_string(value));
       if (m_Options.m_Faults.m_FailEveryTenthPass) BeginPass();
@@ -161,19 +157,19 @@ void RouterTcpService::SendResult() {
   const uint32_t code = fails ? 1u : static_cast<uint32_t>(m_Options.m_Faults.m_RouterResultCode);
   std::vector<uint8_t> packet(CONTROL_PACKET, 0);
   packet[0] = CONTROL_MARKER;
-  for (int b = 0; b < 4; ++b) packet[VALUE_OFFSET + b] = static_cast<uint8_t>(code >> (8 * b));
+  WriteLe32(&packet[VALUE_OFFSET], code);
   m_Recorder->Answer(m_ImageEvent, "result code=" + std::to_string(code));
   Send(packet);
 }
 
 void RouterTcpService::OnTimer(SimTime now) {
-  if (m_Connection < 0) return;
+  if (!m_Connection.IsOpen()) return;
   if (m_Raw && !m_Image.empty() && now - m_LastImageByte >= IdleLimit()) FinishImage(now);
   if (now >= m_ResultDue) SendResult();
 }
 
 SimTime RouterTcpService::Deadline() const {
-  if (m_Connection < 0) return SIM_NEVER;
+  if (!m_Connection.IsOpen()) return SIM_NEVER;
   if (m_Raw) return m_Image.empty() ? SIM_NEVER : m_LastImageByte + IdleLimit();
   return m_ResultDue;
 }
@@ -185,22 +181,21 @@ SimClock::duration RouterTcpService::IdleLimit() const {
 
 void RouterTcpService::Send(const std::vector<uint8_t>& payload) {
   const std::vector<uint8_t> frame = EncodeFrame(payload, true);
-  if (!SendAll(m_Connection, frame.data(), frame.size(), SEND_TIMEOUT_MS))
+  if (!SendAll(m_Connection.Get(), frame.data(), frame.size(), static_cast<int>(SEND_TIMEOUT_MS)))
     Drop(false, "the answer could not be sent");
 }
 
 void RouterTcpService::Drop(bool reset, const std::string& why) {
-  if (m_Connection < 0) return;
+  if (!m_Connection.IsOpen()) return;
   if (m_Raw && !m_Image.empty()) {
     m_Raw = false;
     m_Recorder->RouterImage(m_Image);
     m_Recorder->Note("tcp: image cut short at " + std::to_string(m_Image.size()) + " bytes");
   }
   if (reset)
-    CloseWithReset(m_Connection);
+    CloseWithReset(&m_Connection);
   else
-    close(m_Connection);
-  m_Connection = -1;
+    m_Connection.Close();
   m_Router->m_Passes.End();
   m_Raw = false;
   m_Image.clear();

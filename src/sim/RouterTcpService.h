@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "log/FileDescriptor.h"
 #include "sim/GatewaySim.h"
 #include "sim/RouterState.h"
 #include "sim/SimFrame.h"
@@ -39,8 +40,8 @@ class RouterTcpService {
   bool Open(std::string* error);
   // Ends the connection and stops listening.
   void Close();
-  int ListenFd() const { return m_Listener; }
-  int ConnectionFd() const { return m_Connection; }
+  int ListenFd() const { return m_Listener.Get(); }
+  int ConnectionFd() const { return m_Connection.Get(); }
   int ConnectionCount() const { return m_ConnectionCount; }
 
   void OnAcceptable(SimTime now);
@@ -65,8 +66,8 @@ class RouterTcpService {
   RouterState* m_Router;
   WirelessModule* m_Module;
   SimRecorder* m_Recorder;
-  int m_Listener = -1;
-  int m_Connection = -1;
+  CFileDescriptor m_Listener;
+  CFileDescriptor m_Connection;
   int m_ConnectionCount = 0;
   FrameCutter m_Cutter;
 

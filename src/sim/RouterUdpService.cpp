@@ -6,6 +6,7 @@
 
 #include <cstring>
 
+#include "net/AddressText.h"
 #include "sim/SimFrame.h"
 #include "sim/SimRecorder.h"
 #include "sim/SimSocket.h"
@@ -37,7 +38,7 @@ std::string CommandName(uint8_t code) {
 
 std::string RecordDetail(const std::vector<uint8_t>& request) {
   if (request.size() < TEXT_OFFSET) return "(" + std::to_string(request.size()) + " bytes)";
-  return "ip=" + Ipv4Text(&request[1]) + " mac=" + MacText(&request[5]);
+  return "ip=" + FormatIp(&request[1]) + " mac=" + FormatMac(&request[5]);
 }
 
 }  // namespace
@@ -51,12 +52,12 @@ RouterUdpService::RouterUdpService(const SimOptions& options, const uint8_t repo
 
 RouterUdpService::~RouterUdpService() { Close(); }
 
-void RouterUdpService::Close() { CloseFd(&m_Fd); }
+void RouterUdpService::Close() { m_Fd.Close(); }
 
 bool RouterUdpService::Open(std::string* error) {
   const std::string device = m_Options.m_Interface.empty() ? "lo" : m_Options.m_Interface;
   m_Fd = OpenUdpSocket(device, m_Options.m_Port, error);
-  return m_Fd >= 0;
+  return m_Fd.IsOpen();
 }
 
 void RouterUdpService::OnReadable(SimTime now) {
@@ -64,7 +65,7 @@ void RouterUdpService::OnReadable(SimTime now) {
   for (;;) {
     sockaddr_in sender{};
     socklen_t senderLength = sizeof sender;
-    const ssize_t n = recvfrom(m_Fd, datagram, sizeof datagram, 0,
+    const ssize_t n = recvfrom(m_Fd.Get(), datagram, sizeof datagram, 0,
                                reinterpret_cast<sockaddr*>(&sender), &senderLength);
     if (n < 0) return;  // nothing more waiting
     std::vector<uint8_t> request;
@@ -75,7 +76,7 @@ void RouterUdpService::OnReadable(SimTime now) {
     }
     const std::vector<uint8_t> answer = Answer(request, now);
     if (answer.empty()) continue;
-    sendto(m_Fd, answer.data(), answer.size(), 0, reinterpret_cast<sockaddr*>(&sender),
+    sendto(m_Fd.Get(), answer.data(), answer.size(), 0, reinterpret_cast<sockaddr*>(&sender),
            senderLength);
   }
 }
@@ -128,7 +129,7 @@ std::vector<uint8_t> RouterUdpService::DiscoveryReply(size_t event) {
   std::memcpy(&reply[1], m_ReportedIp, 4);
   if (!faults.m_ZeroMac) std::memcpy(&reply[5], m_Options.m_Mac, 6);
   std::memcpy(&reply[TEXT_OFFSET], text.data(), text.size());
-  m_Recorder->Answer(event, "ip=" + Ipv4Text(&reply[1]) + " mac=" + MacText(&reply[5]) +
+  m_Recorder->Answer(event, "ip=" + FormatIp(&reply[1]) + " mac=" + FormatMac(&reply[5]) +
                                 " version=" + text + (faults.m_CorruptFcs ? " (bad FCS)" : ""));
   return EncodeFrame(reply.data(), reply.size(), true, faults.m_CorruptFcs);
 }

@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "log/FileDescriptor.h"
 #include "sim/GatewaySim.h"
 #include "sim/RouterState.h"
 #include "sim/SimTime.h"
@@ -31,7 +32,7 @@ class RouterUdpService {
   // is named).
   bool Open(std::string* error);
   void Close();
-  int Fd() const { return m_Fd; }
+  int Fd() const { return m_Fd.Get(); }
   // Reads and answers every datagram waiting.
   void OnReadable(SimTime now);
 
@@ -45,5 +46,5 @@ class RouterUdpService {
   RouterState* m_Router;
   WirelessModule* m_Module;
   SimRecorder* m_Recorder;
-  int m_Fd = -1;
+  CFileDescriptor m_Fd;
 };

@@ -23,58 +23,55 @@ bool ParsePair(const std::string& text, char separator, long low, long high, lon
   return ParseInt(text.substr(0, at), low, high, a) && ParseInt(text.substr(at + 1), low, high, b);
 }
 
+using ApplyFunction = std::function<bool(const std::string&, SimFaults*)>;
+
+// A fault whose value is a whole number within [low, high], put into field.
+template <typename T>
+ApplyFunction Number(T SimFaults::*field, long low, long high) {
+  return [field, low, high](const std::string& value, SimFaults* faults) {
+    long n;
+    if (!ParseInt(value, low, high, &n)) return false;
+    faults->*field = static_cast<T>(n);
+    return true;
+  };
+}
+
+// A fault without value that sets field.
+ApplyFunction Switch(bool SimFaults::*field) {
+  return [field](const std::string&, SimFaults* faults) { return faults->*field = true; };
+}
+
 struct FaultKind {
   const char* m_Name;
   const char* m_Value;  // "" for a switch
   const char* m_Help;
-  std::function<bool(const std::string&, SimFaults*)> m_Apply;
+  ApplyFunction m_Apply;
 };
 
 const std::vector<FaultKind>& Kinds() {
   static const std::vector<FaultKind> kinds = {
       {"no-discovery", "", "discovery requests get no answer",
-       [](const std::string&, SimFaults* f) { return f->m_NoDiscoveryAnswer = true; }},
+       Switch(&SimFaults::m_NoDiscoveryAnswer)},
       {"zero-mac", "", "discovery answers with MAC 00-00-00-00-00-00",
-       [](const std::string&, SimFaults* f) { return f->m_ZeroMac = true; }},
+       Switch(&SimFaults::m_ZeroMac)},
       {"bad-fcs", "", "discovery answers with a corrupted check value",
-       [](const std::string&, SimFaults* f) { return f->m_CorruptFcs = true; }},
+       Switch(&SimFaults::m_CorruptFcs)},
       {"result-code", "N", "router result packets carry code N instead of 4",
-       [](const std::string& v, SimFaults* f) {
-         long n;
-         if (!ParseInt(v, 0, 0xFFFFFFFFL, &n)) return false;
-         f->m_RouterResultCode = static_cast<int>(n);
-         return true;
-       }},
+       Number(&SimFaults::m_RouterResultCode, 0, 0xFFFFFFFFL)},
       {"no-result", "", "router images get no result packet",
-       [](const std::string&, SimFaults* f) { return f->m_NoRouterResult = true; }},
+       Switch(&SimFaults::m_NoRouterResult)},
       {"result-delay", "MS", "the result packet comes MS later",
-       [](const std::string& v, SimFaults* f) {
-         long n;
-         if (!ParseInt(v, 0, 100000000L, &n)) return false;
-         f->m_ResultDelayMs = static_cast<uint32_t>(n);
-         return true;
-       }},
+       Number(&SimFaults::m_ResultDelayMs, 0, 100000000L)},
       {"handshake-silent", "N", "the first N handshakes get no answer",
-       [](const std::string& v, SimFaults* f) {
-         long n;
-         if (!ParseInt(v, 0, 1000000L, &n)) return false;
-         f->m_HandshakeSilent = static_cast<int>(n);
-         return true;
-       }},
+       Number(&SimFaults::m_HandshakeSilent, 0, 1000000L)},
       {"start-in-downloader", "", "the wireless module starts in its downloader",
-       [](const std::string&, SimFaults* f) { return f->m_StartInDownloader = true; }},
+       Switch(&SimFaults::m_StartInDownloader)},
       {"offline", "", "the normal-mode handshake reports the offline flag",
-       [](const std::string&, SimFaults* f) { return f->m_Offline = true; }},
-      {"fail-every-tenth-pass", "",
-       "upgrade passes 10, 20, 30... fail, each at the next step of a list",
-       [](const std::string&, SimFaults* f) { return f->m_FailEveryTenthPass = true; }},
+       Switch(&SimFaults::m_Offline)},
+      {"fail-every-tenth-pass", "", "upgrade passes 10, 20, 30... fail, each at the next step of a list",
+       Switch(&SimFaults::m_FailEveryTenthPass)},
       {"nv-backup-reason", "N", "NV backup refused with reason N (1 to 4)",
-       [](const std::string& v, SimFaults* f) {
-         long n;
-         if (!ParseInt(v, 1, 255, &n)) return false;
-         f->m_NvBackupReason = static_cast<int>(n);
-         return true;
-       }},
+       Number(&SimFaults::m_NvBackupReason, 1, 255)},
       {"restore-status", "B5,B6", "restore status replies carry bytes 5 and 6 as given",
        [](const std::string& v, SimFaults* f) {
          long b5, b6;
@@ -85,19 +82,9 @@ const std::vector<FaultKind>& Kinds() {
          return true;
        }},
       {"restore-refused", "N", "the first N NV restore requests are refused (reason 4)",
-       [](const std::string& v, SimFaults* f) {
-         long n;
-         if (!ParseInt(v, 0, 1000000L, &n)) return false;
-         f->m_RestoreRefused = static_cast<int>(n);
-         return true;
-       }},
+       Number(&SimFaults::m_RestoreRefused, 0, 1000000L)},
       {"unlock-refused", "N", "the first N unlocks are refused with a 03 reply",
-       [](const std::string& v, SimFaults* f) {
-         long n;
-         if (!ParseInt(v, 0, 1000000L, &n)) return false;
-         f->m_UnlockRefused = static_cast<int>(n);
-         return true;
-       }},
+       Number(&SimFaults::m_UnlockRefused, 0, 1000000L)},
       {"block-refused", "N:TRIES",
        "block write N (from 1, over the run) is refused with a 03 reply TRIES times",
        [](const std::string& v, SimFaults* f) {
@@ -108,27 +95,17 @@ const std::vector<FaultKind>& Kinds() {
          return true;
        }},
       {"reset-refused", "", "the downloader refuses every reset with a 03 reply",
-       [](const std::string&, SimFaults* f) { return f->m_ResetRefused = true; }},
+       Switch(&SimFaults::m_ResetRefused)},
       {"stays-in-downloader", "", "the module comes back in its downloader after every restart",
-       [](const std::string&, SimFaults* f) { return f->m_StaysInDownloader = true; }},
+       Switch(&SimFaults::m_StaysInDownloader)},
       {"ping-silent", "MS", "the router ignores pings for MS after each module restart begins",
-       [](const std::string& v, SimFaults* f) {
-         long n;
-         if (!ParseInt(v, 0, 100000000L, &n)) return false;
-         f->m_PingSilentMs = static_cast<uint32_t>(n);
-         return true;
-       }},
+       Number(&SimFaults::m_PingSilentMs, 0, 100000000L)},
       {"reset-at-block", "N", "the TCP connection is reset when block write N arrives (once)",
-       [](const std::string& v, SimFaults* f) {
-         long n;
-         if (!ParseInt(v, 1, 1000000L, &n)) return false;
-         f->m_ConnectionResetAtBlock = static_cast<int>(n);
-         return true;
-       }},
+       Number(&SimFaults::m_ConnectionResetAtBlock, 1, 1000000L)},
       {"erase-silent", "", "erase-NVRAM requests get no answer",
-       [](const std::string&, SimFaults* f) { return f->m_EraseNotAnswered = true; }},
+       Switch(&SimFaults::m_EraseNotAnswered)},
       {"force-refused", "", "requests to enter the forcing download mode get no answer and change nothing",
-       [](const std::string&, SimFaults* f) { return f->m_ForceLoadRefused = true; }},
+       Switch(&SimFaults::m_ForceLoadRefused)},
   };
   return kinds;
 }

@@ -4,6 +4,7 @@
 
 #include "diag/Crc16.h"
 #include "diag/Hdlc.h"
+#include "net/ByteOrder.h"
 
 std::vector<uint8_t> EncodeFrame(const uint8_t* payload, size_t length, bool leadingFlag,
                                  bool corruptFcs) {
@@ -14,7 +15,8 @@ std::vector<uint8_t> EncodeFrame(const uint8_t* payload, size_t length, bool lea
   HdlcAppendEscaped(out.data(), &position, payload, static_cast<uint32_t>(length), &crc);
   uint16_t fcs = static_cast<uint16_t>(crc ^ 0xFFFF);
   if (corruptFcs) fcs ^= 0x0101;
-  const uint8_t fcsBytes[2] = {static_cast<uint8_t>(fcs & 0xFF), static_cast<uint8_t>(fcs >> 8)};
+  uint8_t fcsBytes[2];
+  WriteLe16(fcsBytes, fcs);
   uint16_t scratch = 0;
   HdlcAppendEscaped(out.data(), &position, fcsBytes, 2, &scratch);
   out[position++] = HDLC_FLAG;

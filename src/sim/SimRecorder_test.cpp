@@ -1,4 +1,5 @@
-// Recording in memory; the record directory is seen through the program.
+// What the simulator records: the written memory (its pieces merged only
+// when read) and the record directory.
 #include "sim/SimRecorder.h"
 
 #include <random>
@@ -7,31 +8,20 @@
 
 namespace simtest {
 
-TEST(SimRecorderTest, MemoryRunsMergeWhenTheyTouchOrOverlap) {
-  SimRecorder recorder("", true);
-  const uint8_t a[4] = {1, 2, 3, 4}, b[2] = {9, 9};
-  recorder.WriteMemory(0x1004, a, 4);
-  recorder.WriteMemory(0x2000, a, 2);
-  recorder.WriteMemory(0x1000, a, 4);  // touches the run at 0x1004
-  recorder.WriteMemory(0x1006, b, 2);  // overwrites inside it
-  recorder.WriteMemory(0xFFFFFFFE, b, 2);
-  EXPECT_EQ(recorder.Memory(), (std::map<uint32_t, Bytes>{
-                                   {0x1000, {1, 2, 3, 4, 1, 2, 9, 9}}, {0x2000, {1, 2}}, {0xFFFFFFFE, {9, 9}}}));
-}
-
-// Writes over and between earlier ones, checked after each against a byte
-// model: every byte reads as its last write, runs split where nothing was.
+// Writes over, beside and between earlier ones, checked after each against a
+// byte model: every byte reads as its last write; runs merge where they touch
+// and split where nothing was written. A run may end at the top of memory.
 TEST(SimRecorderTest, MemoryReadsAsTheLastWriteOfEveryByte) {
   SimRecorder recorder("", true);
   std::mt19937 random(5);
   std::vector<int> model(1100, -1);  // -1: never written
+  std::map<uint32_t, Bytes> expected;
   for (int write = 0; write < 300; ++write) {
     const uint32_t address = random() % 1060, length = 1 + random() % 40;
-    std::vector<uint8_t> data(length);
-    for (uint8_t& b : data) b = static_cast<uint8_t>(random());
+    const Bytes data = Pattern(length, static_cast<uint8_t>(random()));
     recorder.WriteMemory(address, data.data(), length);
     std::copy(data.begin(), data.end(), model.begin() + address);
-    std::map<uint32_t, std::vector<uint8_t>> expected;
+    expected.clear();
     for (uint32_t a = 0; a < model.size(); ++a) {
       if (model[a] < 0) continue;
       if (a == 0 || model[a - 1] < 0) expected[a];
@@ -39,17 +29,26 @@ TEST(SimRecorderTest, MemoryReadsAsTheLastWriteOfEveryByte) {
     }
     ASSERT_EQ(recorder.Memory(), expected) << "after write " << write;
   }
+  for (const uint8_t b : {9, 7}) recorder.WriteMemory(0xFFFFFFFE, Bytes{b, b}.data(), 2);
+  expected[0xFFFFFFFE] = {7, 7};
+  EXPECT_EQ(recorder.Memory(), expected);
 }
 
-TEST(SimRecorderTest, TranscriptFollowsRequestsAndAnswers) {
-  SimRecorder recorder("", true);
-  recorder.Answer(recorder.Request("udp", "ping", "ip=127.0.0.1"), "echo");
-  recorder.Silent(recorder.Request("tcp", "handshake", ""), "module restarting");
-  EXPECT_TRUE(recorder.Events()[0].m_Answered);
-  EXPECT_FALSE(recorder.Events()[1].m_Answered);
-  EXPECT_EQ(recorder.Transcript(),
-            std::vector<std::string>({"udp <- ping ip=127.0.0.1", "udp -> ping echo", "tcp <- handshake",
-                                      "tcp -- handshake not answered (module restarting)"}));
+// Once stopped, the simulator leaves the router images and the transcript in
+// its record directory (the written memory: see the end-to-end tests).
+TEST_F(SimTest, RecordDirectoryHoldsImagesAndTranscript) {
+  TempDir dir;
+  Launch({"erase-silent"}, [&](SimOptions& o) { o.m_RecordDir = dir.File("rec"); });
+  Run({{'U', RouterRecord(6), ""}, {'U', RouterRecord(1), "01 *"}, {'L', ControlPacket(RUT_BEGIN, 300), ""},
+       {'R', Bytes(300, 0x7E), ""}, {'T', BOARD_VERSION, "4B *"}});
+  EXPECT_EQ(m_Tool->ReceiveFrame(), ControlPacket("", 4));
+  m_Sim.reset();
+  EXPECT_EQ(ReadFile(dir.File("rec/router-image-1.bin")), Bytes(300, 0x7E));
+  const std::string transcript = ReadText(dir.File("rec/transcript.txt"));
+  for (const char* line : {"udp -> discover ip=127.0.0.1 mac=02-51-E1-00-00-01", "udp -- erase-nvram not answered",
+                           "tcp <- rut-begin size=300", "tcp -> rut-image result code=4",
+                           "tcp -> board-version version=2.1.0.7"})
+    EXPECT_NE(transcript.find(line), std::string::npos) << line;
 }
 
 }  // namespace simtest

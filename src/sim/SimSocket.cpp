@@ -2,16 +2,16 @@
 
 #include <arpa/inet.h>
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
 #include <ifaddrs.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/socket.h>
-#include <unistd.h>
 
 #include <chrono>
+
+#include "net/AddressText.h"
 
 namespace {
 
@@ -22,48 +22,45 @@ bool Fail(std::string* error, const std::string& what) {
 
 }  // namespace
 
-int OpenUdpSocket(const std::string& device, int port, std::string* error) {
-  int fd = socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-  if (fd < 0) {
+CFileDescriptor OpenUdpSocket(const std::string& device, int port, std::string* error) {
+  CFileDescriptor fd(socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
+  if (!fd.IsOpen()) {
     Fail(error, "UDP socket");
-    return -1;
+    return fd;
   }
   const int one = 1;
-  setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
-  if (setsockopt(fd, SOL_SOCKET, SO_BINDTODEVICE, device.c_str(),
+  setsockopt(fd.Get(), SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+  if (setsockopt(fd.Get(), SOL_SOCKET, SO_BINDTODEVICE, device.c_str(),
                  static_cast<socklen_t>(device.size() + 1)) != 0) {
     Fail(error, "UDP socket: cannot bind to device " + device);
-    close(fd);
-    return -1;
+    return CFileDescriptor();
   }
   sockaddr_in address{};
   address.sin_family = AF_INET;
   address.sin_addr.s_addr = htonl(INADDR_ANY);
   address.sin_port = htons(static_cast<uint16_t>(port));
-  if (bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+  if (bind(fd.Get(), reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
     Fail(error, "UDP socket: cannot bind port " + std::to_string(port));
-    close(fd);
-    return -1;
+    return CFileDescriptor();
   }
   return fd;
 }
 
-int OpenTcpListener(const uint8_t ip[4], int port, std::string* error) {
-  int fd = socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-  if (fd < 0) {
+CFileDescriptor OpenTcpListener(const uint8_t ip[4], int port, std::string* error) {
+  CFileDescriptor fd(socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
+  if (!fd.IsOpen()) {
     Fail(error, "TCP socket");
-    return -1;
+    return fd;
   }
   const int one = 1;
-  setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+  setsockopt(fd.Get(), SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
   sockaddr_in address{};
   address.sin_family = AF_INET;
   std::memcpy(&address.sin_addr.s_addr, ip, 4);
   address.sin_port = htons(static_cast<uint16_t>(port));
-  if (bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || listen(fd, 8) != 0) {
-    Fail(error, "TCP socket: cannot listen on " + Ipv4Text(ip) + ":" + std::to_string(port));
-    close(fd);
-    return -1;
+  if (bind(fd.Get(), reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || listen(fd.Get(), 8) != 0) {
+    Fail(error, "TCP socket: cannot listen on " + FormatIp(ip) + ":" + std::to_string(port));
+    return CFileDescriptor();
   }
   return fd;
 }
@@ -83,11 +80,11 @@ bool InterfaceIpv4(const std::string& name, uint8_t ip[4], std::string* error) {
   return found;
 }
 
-int AcceptConnection(int listener) {
-  int fd = accept4(listener, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
-  if (fd < 0) return -1;
+CFileDescriptor AcceptConnection(int listener) {
+  CFileDescriptor fd(accept4(listener, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC));
+  if (!fd.IsOpen()) return fd;
   const int one = 1;
-  setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+  setsockopt(fd.Get(), IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
   return fd;
 }
 
@@ -111,26 +108,8 @@ bool SendAll(int fd, const uint8_t* data, size_t length, int timeoutMs) {
   return true;
 }
 
-void CloseWithReset(int fd) {
+void CloseWithReset(CFileDescriptor* connection) {
   linger hard{1, 0};
-  setsockopt(fd, SOL_SOCKET, SO_LINGER, &hard, sizeof hard);
-  close(fd);
-}
-
-void CloseFd(int* fd) {
-  if (*fd >= 0) close(*fd);
-  *fd = -1;
-}
-
-std::string Ipv4Text(const uint8_t ip[4]) {
-  char text[16];
-  std::snprintf(text, sizeof text, "%d.%d.%d.%d", ip[0], ip[1], ip[2], ip[3]);
-  return text;
-}
-
-std::string MacText(const uint8_t mac[6]) {
-  char text[18];
-  std::snprintf(text, sizeof text, "%02X-%02X-%02X-%02X-%02X-%02X", mac[0], mac[1], mac[2], mac[3],
-                mac[4], mac[5]);
-  return text;
+  setsockopt(connection->Get(), SOL_SOCKET, SO_LINGER, &hard, sizeof hard);
+  connection->Close();
 }

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "net/ByteOrder.h"
 #include "sim/SimFrame.h"
 #include "sim/SimRecorder.h"
 
@@ -30,10 +31,6 @@ bool StartsWith(const uint8_t* data, size_t length, const uint8_t* head, size_t 
   return length >= headLength && std::memcmp(data, head, headLength) == 0;
 }
 
-uint32_t BigEndian32(const uint8_t* p) {
-  return (uint32_t{p[0]} << 24) | (uint32_t{p[1]} << 16) | (uint32_t{p[2]} << 8) | p[3];
-}
-
 // Names every request the module knows, whatever mode it is in.
 std::string RequestName(const uint8_t* r, size_t n) {
   if (n == 1 && r[0] == 0x26) return "flag";
@@ -54,8 +51,7 @@ std::string RequestName(const uint8_t* r, size_t n) {
 std::string RequestDetail(const std::string& name, const uint8_t* r, size_t n) {
   char text[64];
   if (name == "write") {
-    std::snprintf(text, sizeof text, "addr=0x%08X len=%u", BigEndian32(r + 1),
-                  (unsigned{r[5]} << 8) | r[6]);
+    std::snprintf(text, sizeof text, "addr=0x%08X len=%u", ReadBe32(r + 1), unsigned{ReadBe16(r + 5)});
     return text;
   }
   if (name == "unlock") return "code=" + HexBytes(r + 1, 8);
@@ -166,8 +162,8 @@ std::vector<uint8_t> WirelessModule::HandleDownloader(const uint8_t* r, size_t n
 }
 
 std::vector<uint8_t> WirelessModule::Write(const uint8_t* r, size_t n, bool* resetConnection) {
-  const uint32_t address = BigEndian32(r + 1);
-  const size_t length = (size_t{r[5]} << 8) | r[6];
+  const uint32_t address = ReadBe32(r + 1);
+  const size_t length = ReadBe16(r + 5);
   const int number = m_BlocksWritten + 1;
   if (m_Faults.m_ConnectionResetAtBlock == number && !m_ConnectionResetDone) {
     m_ConnectionResetDone = true;

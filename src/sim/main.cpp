@@ -6,10 +6,10 @@
 #include <string>
 #include <vector>
 
+#include "net/AddressText.h"
 #include "sim/GatewaySim.h"
 #include "sim/SimFaultParser.h"
 #include "sim/SimOptionText.h"
-#include "sim/SimSocket.h"
 
 namespace {
 
@@ -109,7 +109,7 @@ int main(int argc, char** argv) {
   if (!sim.Start()) return 1;
   std::printf("qel-gateway-sim: serving %s, UDP and TCP port %d, router MAC %s\n",
               options.m_Interface.empty() ? "loopback" : options.m_Interface.c_str(),
-              options.m_Port, MacText(options.m_Mac).c_str());
+              options.m_Port, FormatMac(options.m_Mac).c_str());
   std::fflush(stdout);
   int signal = 0;
   sigwait(&stopSignals, &signal);

@@ -1,6 +1,7 @@
 #include "support/Packages.h"
 
 #include "packages/PackageBuilder.h"
+#include "packages/UpgradePackage.h"
 
 namespace testsupport {
 
@@ -14,18 +15,22 @@ std::string MakePackage(const std::string& dir, ModuleKind kind, const std::stri
   PackagePlan plan;
   plan.m_Kind = kind;
   plan.m_Version = version;
-  plan.m_Units = {PackageUnit{0x00100000, Pattern(length, static_cast<uint8_t>(kind * 40 + 3))}};
+  plan.m_Units = {{kind == MODULE_DASHBOARD ? 0x00800000u : 0x00100000u, Pattern(length, kind * 40 + 3)}};
   const std::string path = dir + "/pkg" + std::to_string(kind) + ".bin";
-  std::string reason;
-  return WritePackageFile(plan, path, &reason) ? path : "";
+  return WritePackageFile(plan, path, nullptr) ? path : "";
 }
 
-void MakeFittingPackages(const std::string& dir) {
-  MakePackage(dir, MODULE_BOOT, "1.2.3.10");
-  MakePackage(dir, MODULE_APP, "1.2.3.11");
-  MakePackage(dir, MODULE_CUSTOMIZATION, "1.2.3.12");
-  MakePackage(dir, MODULE_FIRMWARE, "2.1.5.0", 20000);
-  MakePackage(dir, MODULE_DASHBOARD, "3.0.1.9", 12000);
+std::vector<std::vector<uint8_t>> MakeFittingPackages(const std::string& dir) {
+  const char* versions[] = {"1.2.3.10", "1.2.3.11", "1.2.3.12", "2.1.5.0", "3.0.1.9"};
+  const size_t lengths[] = {9000, 9000, 9000, 20000, 12000};
+  std::vector<std::vector<uint8_t>> data;
+  for (int kind = 0; kind < MODULE_COUNT; ++kind) {
+    UpgradePackage package;
+    package.m_Path = MakePackage(dir, ModuleKind(kind), versions[kind], lengths[kind]);
+    package.Load();
+    data.emplace_back(package.UnitData(0), package.UnitData(0) + package.Extent(0).m_Length);
+  }
+  return data;
 }
 
 }  // namespace testsupport

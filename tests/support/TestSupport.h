@@ -3,12 +3,13 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
 namespace testsupport {
 
-// A fresh directory under the build's temporary area, removed with its
+// A fresh directory under the system's temporary folder, removed with its
 // contents when the object goes.
 class TempDir {
  public:
@@ -29,11 +30,12 @@ class ScopedEnv {
   ~ScopedEnv();
 
  private:
-  std::string m_Name, m_Old;
-  bool m_HadOld;
+  std::string m_Name;
+  std::optional<std::string> m_Old;
 };
 
-// A TCP and UDP port number on 127.0.0.1 that was free a moment ago.
+// A port number free a moment ago for both UDP and TCP (the simulator
+// serves both on one number).
 int FreePort();
 
 std::vector<uint8_t> ReadFile(const std::string& path);
@@ -50,7 +52,8 @@ bool WaitUntil(const std::function<bool()>& condition, int realMs);
 // Directory of the built programs (qel, qel-gateway-sim, qel-upgrade).
 std::string BinDir();
 
-// Runs a shell command; returns its exit status and fills output (stdout).
+// Runs a shell command; returns its exit status and, when output is given,
+// fills it with the command's stdout.
 int RunCommand(const std::string& command, std::string* output);
 
 }  // namespace testsupport

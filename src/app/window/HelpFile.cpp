@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QUrl>
 
+#include "app/StringIds.h"
 #include "log/Notice.h"
 
 CHelpFile::CHelpFile(const QString& directory)
@@ -27,7 +28,7 @@ bool CHelpFile::Extract(const QString& resource) const {
 
 bool CHelpFile::Open(const std::function<bool(const QString&)>& opener) const {
   if (!Extract()) {
-    ShowWarning(HELP_MISSING_TEXT);
+    ShowWarning(LoadStringId(IDS_HELP_MISSING));
     return false;
   }
   if (opener) return opener(m_Path);

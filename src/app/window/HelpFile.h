@@ -8,7 +8,6 @@
 
 constexpr const char* HELP_FILE_NAME = "QelUpgradeHelp.html";
 constexpr const char* HELP_RESOURCE = ":/help/QelUpgradeHelp.html";
-constexpr const char* HELP_MISSING_TEXT = "Help.chm is not exist in the current directory!";
 
 class CHelpFile {
  public:
@@ -19,7 +18,7 @@ class CHelpFile {
   // Writes the guide when no file is at Path(). False when the guide is
   // missing from the program or cannot be written completely.
   bool Extract(const QString& resource = HELP_RESOURCE) const;
-  // Extract, then open. On failure shows HELP_MISSING_TEXT as a warning and
+  // Extract, then open. On failure shows IDS_HELP_MISSING as a warning and
   // opens nothing. opener defaults to the desktop's handler.
   bool Open(const std::function<bool(const QString&)>& opener = {}) const;
 

@@ -97,7 +97,7 @@ TEST_F(LoopTestSoak, CyclesOnWithEveryTenthPassFailingAndStaysFlat) {
   };
   std::vector<Usage> usage;
   std::set<QString> failures;
-  Press(dialog.CheckButton());
+  dialog.CheckButton().click();
   for (int cycle = 1; cycle <= CYCLES; ++cycle) {
     // Measured once the pass has ended and its thread is joined (Check enabled again).
     ASSERT_TRUE(until([&] { return dialog.UpgradeInProcess(); })) << cycle << responder.m_Boxes.join(";").toStdString();

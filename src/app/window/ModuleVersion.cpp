@@ -16,7 +16,7 @@ std::string WindowTitle() {
   // The product name is one of the program's own strings.
   std::string title;
   uint32_t size = 0;
-  if (const uint8_t* data = LoadResourceData(150, "STRING", &size)) {
+  if (const uint8_t* data = LoadResourceData(IDR_TITLE, "STRING", &size)) {
     title.assign(reinterpret_cast<const char*>(data), size);
     while (!title.empty() && title.back() == '\0') title.pop_back();
   }

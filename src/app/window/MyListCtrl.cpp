@@ -30,7 +30,7 @@ void CMyListCtrl::InsertColumns() {
   setUpdatesEnabled(false);
   setColumnCount(LIST_COLUMN_COUNT);
   for (int column = 0; column < LIST_COLUMN_COUNT; ++column) {
-    auto* header = new QTableWidgetItem(LIST_COLUMNS[column].m_Header);
+    auto* header = new QTableWidgetItem(LoadStringId(LIST_COLUMNS[column].m_HeaderId));
     header->setTextAlignment(LIST_COLUMNS[column].m_Alignment | Qt::AlignVCenter);
     setHorizontalHeaderItem(column, header);
   }

@@ -15,20 +15,19 @@
 #include "app/ModuleList.h"
 
 struct ListColumnInfo {
-  const char* m_Header;
+  StringId m_HeaderId;
   int m_WidthBasis;  // characters
   Qt::Alignment m_Alignment;
 };
 
 // The first column is shown left-aligned, as report views do.
 inline const ListColumnInfo LIST_COLUMNS[] = {
-    {"Type", 16, Qt::AlignLeft},
-    {"Current Version", 15, Qt::AlignHCenter},
-    {"Upgrade Version", 15, Qt::AlignHCenter},
-    {"%", 4, Qt::AlignHCenter},
-    {"Status", 20, Qt::AlignLeft},
+    {IDS_HEADER_TYPE, 16, Qt::AlignLeft},
+    {IDS_HEADER_CURRENT_VERSION, 15, Qt::AlignHCenter},
+    {IDS_HEADER_UPGRADE_VERSION, 15, Qt::AlignHCenter},
+    {IDS_HEADER_PERCENT, 4, Qt::AlignHCenter},
+    {IDS_HEADER_STATUS, 20, Qt::AlignLeft},
 };
-constexpr int LIST_COLUMN_COUNT = 5;
 
 const QColor EVEN_ROW_BACKGROUND(240, 247, 249);
 const QColor ODD_ROW_BACKGROUND(229, 232, 239);

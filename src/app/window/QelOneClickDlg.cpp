@@ -21,7 +21,6 @@
 #include "app/window/WindowPlacement.h"
 #include "app/window/WindowResources.h"
 #include "net/Clock.h"
-#include "packages/PackageDirectory.h"
 
 namespace {
 
@@ -29,9 +28,6 @@ namespace {
 constexpr int INITIAL_WIDTH = 800;
 constexpr int INITIAL_HEIGHT = 282;
 constexpr int WORKER_POLL_MS = 5;
-
-// Resource ids of packages the program may carry, by module kind.
-constexpr uint32_t EMBEDDED_PACKAGE_IDS[MODULE_COUNT] = {148, 144, 147, 146, 145};
 
 }  // namespace
 
@@ -67,12 +63,12 @@ void CQelOneClickDlg::InitDialog() {
   RestoreWindowPlacement(*this);
   setWindowTitle(QString::fromStdString(WindowTitle()));
 
-  m_CheckButton.setText("&Check");
+  m_CheckButton.setText(LoadStringId(IDS_CHECK_BUTTON));
   m_CheckButton.SetIcon(QIcon(":/icons/check133.png"));
   m_CheckButton.SetColor(BTNST_COLOR_FG_IN, QColor(255, 0, 0));
   m_CheckButton.setAutoDefault(false);
   m_CheckButton.setDefault(true);
-  m_UpgradeButton.setText("&Upgrade");
+  m_UpgradeButton.setText(LoadStringId(IDS_UPGRADE_BUTTON));
   m_UpgradeButton.SetIcon(QIcon(":/icons/upgrade134.png"));
   m_UpgradeButton.SetColor(BTNST_COLOR_FG_IN, QColor(255, 0, 0));
   m_UpgradeButton.setAutoDefault(false);
@@ -106,7 +102,7 @@ void CQelOneClickDlg::InitDialog() {
 void CQelOneClickDlg::LoadEmbeddedPackages() {
   ModuleTable& table = TheModuleTable();
   for (int kind = 0; kind < MODULE_COUNT; ++kind) {
-    if (table[kind].m_Package.LoadFromResource(EMBEDDED_PACKAGE_IDS[kind])) m_PackagesEmbedded = true;
+    if (table[kind].m_Package.LoadFromResource(PACKAGE_RESOURCE_IDS[kind])) m_PackagesEmbedded = true;
   }
 }
 
@@ -176,9 +172,7 @@ void CQelOneClickDlg::OnCheck() {
 }
 
 void CQelOneClickDlg::RunCheckThread() {
-  CheckOptions options;
-  options.m_PackageDir = PackageDirectory(m_Options.m_Dir);
-  options.m_Broadcast = m_Options.m_Broadcast;
+  CheckOptions options = MakeCheckOptions(m_Options);
   options.m_PackagesEmbedded = m_PackagesEmbedded;
   const bool success = RunCheck(m_Engine, m_List, options);
   RunOnGuiThread(this, [this, success] { OnCheckThreadEnd(success); });
@@ -223,11 +217,11 @@ void CQelOneClickDlg::StartDelay(unsigned programMs, int code) {
 
 void CQelOneClickDlg::reject() {
   if (UpgradeInProcess()) {
-    QMessageBox busy(QMessageBox::Warning, WARNING_CAPTION, BUSY_CLOSE_TEXT, QMessageBox::Ok, this);
+    QMessageBox busy(QMessageBox::Warning, WARNING_CAPTION, LoadStringId(IDS_UPGRADE_IN_PROCESS), QMessageBox::Ok, this);
     busy.exec();
     return;
   }
-  QMessageBox confirm(QMessageBox::Information, WARNING_CAPTION, CONFIRM_CLOSE_TEXT,
+  QMessageBox confirm(QMessageBox::Information, WARNING_CAPTION, LoadStringId(IDS_CONFIRM_CLOSE),
                       QMessageBox::Yes | QMessageBox::No, this);
   confirm.setDefaultButton(QMessageBox::No);
   if (confirm.exec() != QMessageBox::Yes) return;

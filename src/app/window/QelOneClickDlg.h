@@ -16,9 +16,6 @@
 #include "app/window/XPStyleButtonST.h"
 #include "engine/UpgradeEngine.h"
 
-constexpr const char* CONFIRM_CLOSE_TEXT = "Are you sure?";
-constexpr const char* BUSY_CLOSE_TEXT = "The upgrade is in process. Please wait!";
-
 class CQelOneClickDlg : public QDialog {
   Q_OBJECT
 

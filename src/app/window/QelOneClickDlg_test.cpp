@@ -1,71 +1,107 @@
-// The window: closing, help, the loop-test cycle and the layout. Checks and
-// an Upgrade are in WindowScreenshot_test.cpp.
+// The window against the simulator: its layout, buttons, rows, message boxes
+// and help through Checks and an Upgrade, saved as pictures (check.png,
+// upgrade.png; real ones when run again under Xvfb); the loop-test cycle.
 #include <QFile>
 
-#include "app/window/DialogLayout.h"
 #include "app/window/HelpFile.h"
-#include "support/Recorders.h"
 #include "support/window/WindowTestSupport.h"
 
 namespace windowtest {
 
-class DialogTest : public WindowFixture {};
+class ScreenshotTest : public WindowFixture {};
 
-// Closing asks first (No keeps the window); closing during a Check that
-// waits for a router ends the window without waiting for its rows.
-TEST_F(DialogTest, WithoutRouterWarnsAndCloseDuringCheckDoesNotHang) {
+// The window opens laid out for its size ((W - 400) / 3 between the buttons)
+// with Check in focus; F1 writes the guide once and opens it. Without a
+// router a Check warns and fills no rows; Escape asks first and No keeps
+// the window. A missing and a conflicting package keep Upgrade disabled;
+// once they are fixed a new Check allows the Upgrade, during which closing
+// is refused. Closing during a Check that waits for a router ends the window
+// without waiting for its rows.
+TEST_F(ScreenshotTest, ChecksAndUpgradeDriveTheButtonsAndRows) {
   MakeFittingPackages(m_Packages.Path());
-  m_SimOptions.m_Faults.m_NoDiscoveryAnswer = true;
-  StartSim();
   CQelOneClickDlg& dialog = OpenDialog();
+  dialog.resize(900, 300);
+  dialog.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&dialog));
+  EXPECT_EQ(QList<QRect>({dialog.CheckButton().geometry(), dialog.UpgradeButton().geometry(), dialog.List().geometry()}),
+            QList<QRect>({{166, 6, 200, 50}, {532, 6, 200, 50}, {10, 62, 880, 232}}));
+  EXPECT_EQ(Buttons(), "Cu>C");
+  const QString help = QDir(QDir::tempPath()).filePath(HELP_FILE_NAME);
+  QTest::keyClick(&dialog, Qt::Key_F1);
+  EXPECT_NE(ReadText(help.toStdString()).find("QEL Upgrade"), std::string::npos);
+  WriteFile(help.toStdString(), {'x'});
+  QTest::keyClick(&dialog, Qt::Key_F1);
+  EXPECT_EQ(m_Opened, QStringList({help, help}));
+  EXPECT_EQ(ReadText(help.toStdString()), "x");
+
   ModalResponder responder(QMessageBox::No);
-  Press(dialog.CheckButton());
+  QTest::keyClick(&dialog, Qt::Key_Return);  // Check is the default button
   ASSERT_TRUE(WaitIdle());
   EXPECT_EQ(dialog.List().rowCount(), 0);
   EXPECT_EQ(Buttons(), "Cu>C");
   QTest::keyClick(&dialog, Qt::Key_Escape);
   EXPECT_TRUE(dialog.isVisible());
-  responder.SetAnswer(QMessageBox::Yes);
-  Press(dialog.CheckButton());
+
+  MakePackage(m_Packages.Path(), MODULE_APP, "1.3.0.0");
+  QFile::remove(QString::fromStdString(m_Packages.File("pkg0.bin")));
+  m_SimOptions.m_NewFirmwareVersion = "2.1.5.0";
+  m_Sim = StartSim(m_SimOptions);
+  QTest::mouseClick(&dialog.CheckButton(), Qt::LeftButton);
+  ASSERT_TRUE(WaitIdle());
+  EXPECT_EQ(Buttons(), "Cu>C");
+  EXPECT_EQ(Column(COL_STATUS), QStringList({"Not found", "Version does not match", "Waiting for the upgrade",
+                                             "Waiting for the upgrade", "Waiting for the upgrade"}));
+  const QString grey = dialog.List().palette().color(QPalette::Disabled, QPalette::Text).name();
+  EXPECT_EQ(Column(STATUS_COLOURS), QStringList({grey, "#ff0000", "#0000ff", "#0000ff", "#0000ff"}));
+  const QFontMetrics metrics(dialog.List().font());  // columns at least their width basis and their contents
+  EXPECT_GE(dialog.List().columnWidth(COL_PERCENT), metrics.horizontalAdvance("111111"));
+  EXPECT_GE(dialog.List().columnWidth(COL_TYPE), metrics.horizontalAdvance("Customization of router module"));
+  const QString shots = qEnvironmentVariable("QEL_SHOT_DIR", m_Packages.Path().c_str());
+  EXPECT_TRUE(dialog.grab().save(shots + "/check.png"));
+
+  MakeFittingPackages(m_Packages.Path());
+  QTest::mouseClick(&dialog.CheckButton(), Qt::LeftButton);
+  EXPECT_EQ(Buttons().left(2), "cu");
+  ASSERT_TRUE(WaitIdle());
+  EXPECT_EQ(Buttons(), "CU>U");
+  EXPECT_EQ(Column(COL_CURRENT), QStringList({"1.2.3.4", "1.2.3.4", "1.2.3.4", "2.1.0.7", "3.0.1.2"}));
+  EXPECT_EQ(Column(COL_UPGRADE), QStringList({"1.2.3.10", "1.2.3.11", "1.2.3.12", "2.1.5.0", "3.0.1.9"}));
+  EXPECT_EQ(Column(COL_STATUS), QStringList(5, "Waiting for the upgrade"));
+  EXPECT_EQ(Column(STATUS_COLOURS), QStringList(5, "#0000ff"));
+
+  QTest::mouseClick(&dialog.UpgradeButton(), Qt::LeftButton);
+  dialog.close();
+  EXPECT_TRUE(dialog.isVisible());
+  ASSERT_TRUE(WaitIdle(60000));
+  EXPECT_EQ(Buttons(), "Cu>C");
+  EXPECT_EQ(Column(COL_STATUS).filter(QRegularExpression("^Download successfully \\(00:\\d\\d\\)$")), Column(COL_STATUS));
+  EXPECT_EQ(Column(STATUS_COLOURS), QStringList(5, "#0000ff"));
+  EXPECT_EQ(Column(COL_PERCENT).value(MODULE_FIRMWARE), "100%");
+  EXPECT_EQ(m_Sim->RouterImages().size(), 3u);
+  EXPECT_TRUE(dialog.grab().save(shots + "/upgrade.png"));
+
+  m_Sim.reset();
+  responder.m_Answer = QMessageBox::Yes;
+  QTest::mouseClick(&dialog.CheckButton(), Qt::LeftButton);
   dialog.close();
   EXPECT_FALSE(dialog.isVisible());
   EXPECT_TRUE(dialog.CheckRunning());
   m_Dialog.reset();
   const QString confirm = "i Warning: Are you sure? [No]";
-  EXPECT_EQ(responder.m_Boxes, QStringList({"! Warning: No router is detected", confirm, confirm}));
-}
-
-// The guide is written once: a file already there is opened as it is.
-TEST_F(DialogTest, HelpIsExtractedOnceAndOpened) {
-  CQelOneClickDlg& dialog = OpenDialog();
-  dialog.activateWindow();
-  ASSERT_TRUE(QTest::qWaitForWindowActive(&dialog));
-  const std::string path = QDir(QDir::tempPath()).filePath(HELP_FILE_NAME).toStdString();
-  QFile::remove(QString::fromStdString(path));
-  QTest::keyClick(&dialog, Qt::Key_F1);
-  EXPECT_NE(ReadText(path).find("QEL Upgrade"), std::string::npos);
-  WriteFile(path, {'x'});
-  QTest::keyClick(&dialog, Qt::Key_F1);
-  EXPECT_EQ(m_Opened, QStringList({QString::fromStdString(path), QString::fromStdString(path)}));
-  EXPECT_EQ(ReadText(path), "x");
-  RecordingNotices notices;
-  SetNoticeSink(&notices);
-  EXPECT_FALSE(CHelpFile(QString::fromStdString(path)).Open([](const QString&) { return true; }));  // no such dir
-  EXPECT_FALSE(CHelpFile(QString::fromStdString(m_Packages.Path())).Extract(":/help/missing.html"));
-  EXPECT_EQ(notices.Texts(), std::vector<std::string>{HELP_MISSING_TEXT});
-  SetNoticeSink(nullptr);
+  EXPECT_EQ(responder.m_Boxes, QStringList({"! Warning: No router is detected", confirm,
+                                            "! Warning: The upgrade is in process. Please wait!", confirm}));
 }
 
 // The marker is looked at once, when the window opens. Then an Upgrade
 // follows a successful Check after 2000 ms, a Check an Upgrade after 35000.
-TEST_F(DialogTest, LoopTestRepeatsCheckAndUpgradeOnItsOwn) {
+TEST_F(WindowFixture, LoopTestRepeatsCheckAndUpgradeOnItsOwn) {
   MakeFittingPackages(m_Packages.Path());
-  StartSim();
+  m_Sim = StartSim(m_SimOptions);
   WriteFile(m_Options.m_LoopTestMarker, {});
   CQelOneClickDlg& dialog = OpenDialog();
   QFile::remove(QString::fromStdString(m_Options.m_LoopTestMarker));
   ModalResponder responder;
-  Press(dialog.CheckButton());
+  dialog.CheckButton().click();
   ASSERT_TRUE(WaitFor([&] { return !dialog.CheckRunning(); }, 10000));
   const uint64_t checked = Clock::TickCount();
   ASSERT_TRUE(WaitFor([&] { return dialog.UpgradeInProcess(); }, 10000));
@@ -77,37 +113,6 @@ TEST_F(DialogTest, LoopTestRepeatsCheckAndUpgradeOnItsOwn) {
   ASSERT_TRUE(WaitIdle());
   EXPECT_EQ(m_Sim->RouterImages().size(), 3u);
   EXPECT_TRUE(responder.m_Boxes.empty());
-}
-
-// Buttons and list for the client size, raised to at least the minimum
-// track size; columns at least their width basis and their contents.
-TEST_F(DialogTest, LayoutFollowsTheWindowSize) {
-  CQelOneClickDlg& dialog = OpenDialog();
-  const QSize minimum = MinimumTrackSize();
-  EXPECT_EQ(LayoutSize(QSize(0, 0), minimum), minimum);  // minimised
-  const QSize small(std::max(433, minimum.width()), std::max(80, minimum.height()));
-  const struct {
-    QSize m_Client, m_Layout;
-    int m_Gap;
-  } cases[] = {{{1000, 500}, {1000, 500}, 200},
-               {{801, 300}, {801, 300}, 133},  // (W - 400) / 3 truncates
-               {{433, 80}, small, (small.width() - 400) / 3}};
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.m_Client.width());
-    dialog.resize(c.m_Client);
-    QCoreApplication::processEvents();
-    EXPECT_EQ(dialog.StoredLayoutSize(), c.m_Layout);
-    EXPECT_EQ(dialog.CheckButton().geometry(), QRect(c.m_Gap, 6, 200, 50));
-    EXPECT_EQ(dialog.UpgradeButton().geometry(), QRect(2 * c.m_Gap + 200, 6, 200, 50));
-    EXPECT_EQ(dialog.List().geometry(), QRect(10, 62, c.m_Layout.width() - 20, c.m_Layout.height() - 68));
-  }
-  const QFontMetrics metrics(dialog.List().font());
-  for (int column = 0; column < LIST_COLUMN_COUNT; ++column)
-    EXPECT_GE(dialog.List().columnWidth(column),
-              metrics.horizontalAdvance(QString(LIST_COLUMNS[column].m_WidthBasis + 2, '1'))) << column;
-  dialog.List().InsertRow(0, std::string(60, 'W'));
-  dialog.LayoutControls();
-  EXPECT_GE(dialog.List().columnWidth(COL_TYPE), metrics.horizontalAdvance(QString(60, 'W')));
 }
 
 }  // namespace windowtest

@@ -6,20 +6,21 @@
 #include <QWidget>
 #include <memory>
 
+#include "net/ByteOrder.h"
+
 namespace {
 
 const char* const SETTINGS_GROUP = "Settings";
 const char* const PLACEMENT_KEY = "Window Position";
 
 void PutInt(QByteArray& out, int32_t value) {
-  const uint32_t v = static_cast<uint32_t>(value);
-  for (int shift = 0; shift < 32; shift += 8) out.append(static_cast<char>((v >> shift) & 0xFF));
+  uint8_t bytes[4];
+  WriteLe32(bytes, static_cast<uint32_t>(value));
+  out.append(reinterpret_cast<const char*>(bytes), sizeof bytes);
 }
 
 int32_t GetInt(const QByteArray& in, int index) {
-  uint32_t v = 0;
-  for (int i = 3; i >= 0; --i) v = (v << 8) | static_cast<uint8_t>(in[index * 4 + i]);
-  return static_cast<int32_t>(v);
+  return static_cast<int32_t>(ReadLe32(reinterpret_cast<const uint8_t*>(in.constData()) + index * 4));
 }
 
 }  // namespace

@@ -8,14 +8,13 @@
 #include "app/window/QelOneClickDlg.h"
 #include "app/window/SingleInstance.h"
 #include "app/window/WindowOptions.h"
-#include "net/Clock.h"
 #include "packages/PackageDirectory.h"
 
 int main(int argc, char** argv) {
   WindowOptions options;
   const int exitCode = ParseWindowOptions(argc, argv, &options);
   if (exitCode >= 0) return exitCode;
-  Clock::SetScale(options.m_TimeScale);
+  ApplyGatewayOptions(options);
 
   QApplication app(argc, argv);
   CSingleInstance instance;

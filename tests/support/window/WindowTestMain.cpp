@@ -3,17 +3,11 @@
 #include <stdlib.h>
 #include <sys/stat.h>
 
-#include <QSettings>
-
 #include "app/window/WindowResources.h"
 #include "support/window/WindowTestSupport.h"
 
-std::string g_ShotDir;  // --shots=DIR: where the screenshot test saves its pictures
-
 int main(int argc, char** argv) {
   ::testing::InitGoogleTest(&argc, argv);
-  for (int i = 1; i < argc; ++i)
-    if (std::string(argv[i]).rfind("--shots=", 0) == 0) g_ShotDir = argv[i] + 8;
   testsupport::TempDir home;
   const std::string config = home.File("config"), runtime = home.File("runtime");
   setenv("QT_QPA_PLATFORM", "offscreen", 0);
@@ -23,6 +17,5 @@ int main(int argc, char** argv) {
   mkdir(runtime.c_str(), 0700);
   QApplication app(argc, argv);
   InitWindowResources();
-  QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, QString::fromStdString(config));
   return RUN_ALL_TESTS();
 }

@@ -7,14 +7,11 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
-#include <QEventLoop>
+#include <QDeadlineTimer>
 #include <QMessageBox>
-#include <QPushButton>
 #include <QTest>
+#include <QThread>
 #include <QTimer>
-#include <functional>
-#include <memory>
-#include <ostream>
 
 #include "app/ModuleTable.h"
 #include "app/window/QelOneClickDlg.h"
@@ -28,45 +25,32 @@ namespace windowtest {
 
 using namespace testsupport;
 
-// Answers every modal message box with the given button and records it as
-// "<icon> <caption>: <text>" (icon "!" warning, "i" information), followed
-// by " [No]" when No is the default button.
-class ModalResponder {
- public:
+// Answers every modal message box with m_Answer (else its first button) and
+// records it as "<icon> <caption>: <text>" (icon "!" warning, "i"
+// information), followed by " [No]" when No is the default button.
+struct ModalResponder {
   explicit ModalResponder(QMessageBox::StandardButton answer = QMessageBox::Ok) : m_Answer(answer) {
     QObject::connect(&m_Timer, &QTimer::timeout, [this] {
       auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
       if (!box || !box->isVisible()) return;
-      const QMessageBox::Icon icon = box->icon();
       const QAbstractButton* no = box->button(QMessageBox::No);
-      m_Boxes << QString("%1 %2: %3%4").arg(icon == QMessageBox::Warning ? "!" : icon == QMessageBox::Information ? "i" : "?",
-                                            box->windowTitle(), box->text(), no && box->defaultButton() == no ? " [No]" : "");
-      QAbstractButton* button = box->button(m_Answer);
-      (button ? button : box->buttons().value(0))->click();
+      m_Boxes << QString("%1 %2: %3%4").arg(box->icon() == QMessageBox::Warning ? "!" : "i", box->windowTitle(),
+                                            box->text(), no && box->defaultButton() == no ? " [No]" : "");
+      (box->button(m_Answer) ? box->button(m_Answer) : box->buttons().value(0))->click();
     });
     m_Timer.start(2);
   }
-  void SetAnswer(QMessageBox::StandardButton answer) { m_Answer = answer; }
-  QStringList m_Boxes;
-
- private:
-  QTimer m_Timer;
   QMessageBox::StandardButton m_Answer;
+  QStringList m_Boxes;
+  QTimer m_Timer;
 };
 
-// Serves events without pausing until condition holds or realMs have passed.
-// (QTest::qWaitFor sleeps between rounds, which would slow every row update
-// of a worker waiting for the window's thread.)
+// Serves events until condition holds or realMs have passed (without the
+// 10 ms pauses of QTest::qWaitFor, which would slow every row update of a
+// worker waiting for the window's thread).
 inline bool WaitFor(const std::function<bool()>& condition, int realMs) {
-  QEventLoop loop;
-  QTimer poll, limit;
-  QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
-    if (condition()) loop.quit();
-  });
-  QObject::connect(&limit, &QTimer::timeout, &loop, &QEventLoop::quit);
-  poll.start(1);
-  limit.start(realMs);
-  if (!condition()) loop.exec();
+  for (QDeadlineTimer limit(realMs); !condition() && !limit.hasExpired(); QThread::usleep(200))
+    QCoreApplication::processEvents();
   return condition();
 }
 
@@ -82,25 +66,18 @@ class WindowFixture : public ::testing::Test {
     m_Options.m_Port = m_SimOptions.m_Port;
     m_Options.m_LoopTestMarker = m_Packages.File("no-loop-test.ini");
   }
-  void StartSim() { m_Sim = testsupport::StartSim(m_SimOptions); }
   // Opens a new window in place of the last; F1 adds to m_Opened.
   CQelOneClickDlg& OpenDialog() {
     m_Dialog = std::make_unique<CQelOneClickDlg>(m_Options);
-    m_Dialog->m_HelpOpener = [this](const QString& path) {
-      m_Opened << path;
-      return true;
-    };
+    m_Dialog->m_HelpOpener = [this](const QString& path) { return m_Opened << path, true; };
     m_Dialog->show();
     return *m_Dialog;
   }
-  // Presses a button the way a user does, with the mouse.
-  static void Press(QPushButton& button) { QTest::mouseClick(&button, Qt::LeftButton); }
   // Serves events until the window's workers are idle and the last posted
   // control code was handled.
   bool WaitIdle(int realMs = 20000) {
     const bool idle = WaitFor([this] { return !m_Dialog->CheckRunning() && !m_Dialog->UpgradeInProcess(); }, realMs);
-    QCoreApplication::processEvents();
-    QCoreApplication::processEvents();
+    for (int round = 0; round < 2; ++round) QCoreApplication::processEvents();
     return idle;
   }
   // The texts of a column, row by row; for STATUS_COLOURS the colours the

@@ -1,0 +1,128 @@
+// The built `qel check` and `qel upgrade` as a user runs them: against the
+// simulator in this process on loopback, both at the same accelerated clock,
+// and one whole pass with the defaults (limited broadcast, port 1280) in
+// private network namespaces.
+#include <gtest/gtest.h>
+
+#include <nlohmann/json.hpp>
+#include <regex>
+
+#include "app/StringIds.h"
+#include "log/UpgradeLog.h"
+#include "support/NetNamespaces.h"
+#include "support/Packages.h"
+#include "support/SimFixture.h"
+
+namespace {
+
+using namespace testsupport;
+using Json = nlohmann::json;
+
+size_t CountOf(const std::string& text, const std::string& part) {
+  size_t count = 0;
+  for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++count;
+  return count;
+}
+
+// One folder holds the packages, the log (TMPDIR) and err.txt (stderr).
+class QelTest : public ::testing::Test {
+ protected:
+  std::string Qel(const std::string& command, int port) const {
+    return "TMPDIR=" + dir.Path() + " " + BinDir() + "/qel " + command + " --broadcast 127.255.255.255 --port " +
+           std::to_string(port) + " --time-scale 50 --dir " + dir.Path() + " 2>" + dir.File("err.txt");
+  }
+  int Run(const std::string& command, int port = 0) { return RunCommand(Qel(command, port ? port : options.m_Port), &out); }
+  std::string Err() const { return ReadText(dir.File("err.txt")); }
+  std::string Log() const { return ReadText(dir.File(UpgradeLog::FILE_NAME)); }  // written when qel ends
+
+  TempDir dir;
+  SimOptions options = TestSimOptions(50);
+  std::string out;
+};
+
+TEST_F(QelTest, CheckPrintsTheRowsOrWhyNot) {
+  const auto sim = StartSim(options);
+  EXPECT_EQ(Run("check"), 1);
+  EXPECT_EQ(Err(), "No valid .bin file is found in the current directory\n");
+  EXPECT_EQ(CountOf(Log(), " RunCheck: no valid .bin file in " + dir.Path() + "\r\n"), 1u);
+
+  for (auto [kind, version] : {std::pair{MODULE_BOOT, "1.2.3.5"}, {MODULE_FIRMWARE, "2.1.0.9"}, {MODULE_DASHBOARD, "4.0.0.0"}})
+    MakePackage(dir.Path(), kind, version);
+  EXPECT_EQ(Run("check"), 0) << Err();
+  // No colours when not on a terminal; columns apart by two blanks or more.
+  EXPECT_EQ(std::regex_replace(out, std::regex("  +"), "|"),
+            "Type|Current Version|Upgrade Version|%|Status\nBOOT of router module|1.2.3.4|1.2.3.5|Waiting for the upgrade\n"
+            "APP of router module|Not found\nCustomization of router module|Not found\n"
+            "Firmware of wireless module|2.1.0.7|2.1.0.9|Waiting for the upgrade\n"
+            "Dashboard of wireless module|3.0.1.2|4.0.0.0|Waiting for the upgrade\n");
+
+  MakePackage(dir.Path(), MODULE_FIRMWARE, "2.2.0.7");
+  EXPECT_EQ(Run("check --json"), 1);
+  const Json report = Json::parse(out);
+  EXPECT_EQ(report["router"], (Json{{"mac", "02-51-E1-00-00-01"}, {"address", "127.0.0.1"}}));
+  EXPECT_EQ(report["rows"][3], (Json{{"row", 3}, {"type", "Firmware of wireless module"}, {"currentVersion", "2.1.0.7"},
+                                     {"upgradeVersion", "2.2.0.7"}, {"percent", ""}, {"status", "Version does not match"},
+                                     {"colour", "red"}}));
+
+  EXPECT_EQ(Run("upgrade --json", FreePort()), 1);  // nobody answers there
+  EXPECT_NE(out.find("\"checkSucceeded\":false,\"upgradeRan\":false"), std::string::npos) << out;
+}
+
+// A failing row, and version texts as whatever the gateway sends: control
+// bytes and bytes that are not UTF-8 still give one valid JSON object.
+TEST_F(QelTest, FailingRowExitsOneAndAnyVersionBytesGiveValidJson) {
+  options.m_Faults.m_RouterResultCode = 3;
+  options.m_RouterVersion = std::string("1.2\x01\x7f\"\\", 7);
+  options.m_FirmwareVersion = "2.1\xff\xfe\xc3(";
+  options.m_DashboardVersion = "3.0\x01\t\"\r\n\x1b[31m";
+  MakeFittingPackages(dir.Path());
+  const auto sim = StartSim(options);
+  EXPECT_EQ(Run("upgrade --json"), 1) << out;
+  const Json report = Json::parse(out);
+  EXPECT_EQ(report["rows"][3]["currentVersion"], "2.1") << out;
+  EXPECT_EQ(report["rows"][4]["currentVersion"], "3.0\x01\t\"") << out;
+  EXPECT_EQ(report["rows"][0]["status"].get<std::string>().find(LoadStringId(IDS_ROUTER_RESULT_FAIL) + std::string(" (")), 0u);
+  EXPECT_EQ(CountOf(out, "\"result\":\"failed\""), 5u) << "BOOT failed, the rest never ran";
+  EXPECT_EQ(CountOf(out, "\"colour\":\"red\""), 1u);
+  EXPECT_EQ(sim->RouterImages().size(), 1u);
+}
+
+// One whole pass as in the field, in private network namespaces made for
+// the test, so the broadcast never leaves them: the simulator program (at
+// most a minute) serves a veth interface; once it says so, `qel upgrade` runs
+// with its defaults (limited broadcast, port 1280). Once the Check's table is
+// out the pass follows: then Ctrl-C, and a TERM after the refusal; neither
+// may end it. Ctrl-C then ends the simulator, which must exit cleanly. Needs
+// root; fails, not skips, without.
+TEST_F(QelTest, WholePassWithTheDefaultsWhileSignalsAreHeld) {
+  NetNamespaces namespaces("up");
+  ASSERT_TRUE(namespaces.Ok()) << "this test needs to create network namespaces (run as root with ip(8) available): "
+                               << namespaces.Failure();
+  const auto data = MakeFittingPackages(dir.Path());
+  EXPECT_EQ(RunCommand("cd " + dir.Path() + "; w() { for i in $(seq 3000); do grep -q \"$2\" $1 && break; sleep 0.02; done; }; "
+                           "timeout -k 5 60 ip netns exec " + namespaces.Gateway() + " " + BinDir() + "/qel-gateway-sim "
+                           "--interface " + NetNamespaces::GATEWAY_DEVICE + " --record record --time-scale 50 --quiet "
+                           ">sim.txt 2>&1 & sim=$!; w sim.txt serving; ip netns exec " + namespaces.Tool() + " env TMPDIR=$PWD " +
+                           BinDir() + "/qel upgrade --dir . --time-scale 50 >out.txt 2>err.txt & q=$!; w out.txt Type; "
+                           "kill -INT $q; w err.txt .; kill -TERM $q; wait $q; tool=$?; kill -INT $sim; "
+                           "wait $sim || echo simulator failed; exit $tool",
+                       &out),
+            0)
+      << out << Err() << ReadText(dir.File("sim.txt"));
+  EXPECT_EQ(CountOf(Err(), LoadStringId(IDS_UPGRADE_IN_PROCESS)), 2u) << Err();
+  // Live lines with a bar while the rows run, each row's last one with its
+  // result, and the same results in the table at the end.
+  const std::string shown = ReadText(dir.File("out.txt"));
+  EXPECT_NE(shown.find("[##########----------]  50%  " + std::string(LoadStringId(IDS_PREPARING_WIRELESS))), std::string::npos);
+  EXPECT_EQ(CountOf(shown, "Download successfully ("), 10u) << shown;
+  // Byte for byte what the packages hold.
+  std::vector<std::vector<uint8_t>> recorded;
+  for (const char* file : {"router-image-1", "router-image-2", "router-image-3", "wireless-00100000", "wireless-00800000"})
+    recorded.push_back(ReadFile(dir.File("record/") + file + ".bin"));
+  EXPECT_EQ(recorded, data);
+  const std::vector<std::string> log = LogMessages(Log());
+  EXPECT_EQ(std::count(log.begin(), log.end(), "02-51-E1-00-00-01"), 1);
+  EXPECT_EQ(log.back(), std::string(50, '+'));
+}
+
+}  // namespace
