@@ -28,17 +28,14 @@ constexpr int CYCLES = 200, WARM_UP = 10, SAMPLE = 10;
 constexpr double SCALE = 400;
 constexpr auto REAL_LIMIT = std::chrono::seconds(170);
 
-struct Usage {
-  long m_RssKb, m_Fds, m_Threads;
-};
-
-long Entries(const char* dir) {
-  return std::distance(std::filesystem::directory_iterator(dir), std::filesystem::directory_iterator());
-}
+struct Usage { long m_RssKb, m_Fds, m_Threads; };
 
 Usage Measure() {
+  const auto entries = [](const char* dir) {
+    return std::distance(std::filesystem::directory_iterator(dir), std::filesystem::directory_iterator());
+  };
   const std::string status = ReadText("/proc/self/status");
-  return {std::atol(status.c_str() + status.find("VmRSS:") + 6), Entries("/proc/self/fd"), Entries("/proc/self/task")};
+  return {std::atol(status.c_str() + status.find("VmRSS:") + 6), entries("/proc/self/fd"), entries("/proc/self/task")};
 }
 
 // The largest figures of cycles [from, from + SAMPLE), printed.
@@ -71,8 +68,9 @@ class LoopTestSoak : public WindowFixture {
     posix_spawn_file_actions_t output;
     posix_spawn_file_actions_init(&output);
     posix_spawn_file_actions_addopen(&output, 1, out.c_str(), O_WRONLY | O_CREAT, 0600);
-    ASSERT_EQ(posix_spawn(&m_SimPid, argv[0], &output, nullptr, argv.data(), environ), 0);
+    const int spawned = posix_spawn(&m_SimPid, argv[0], &output, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&output);
+    ASSERT_EQ(spawned, 0);
     ASSERT_TRUE(WaitUntil([&] { return ReadText(out).find("serving") != std::string::npos; }, 10000));
   }
   pid_t m_SimPid = -1;
@@ -99,7 +97,7 @@ TEST_F(LoopTestSoak, CyclesOnWithEveryTenthPassFailingAndStaysFlat) {
   };
   std::vector<Usage> usage;
   std::set<QString> failures;
-  Press(dialog.CheckButton());
+  dialog.CheckButton().click();
   for (int cycle = 1; cycle <= CYCLES; ++cycle) {
     // Measured once the pass has ended and its thread is joined (Check enabled again).
     ASSERT_TRUE(until([&] { return dialog.UpgradeInProcess(); })) << cycle << responder.m_Boxes.join(";").toStdString();
@@ -118,7 +116,6 @@ TEST_F(LoopTestSoak, CyclesOnWithEveryTenthPassFailingAndStaysFlat) {
               realTime ? ", real-time priority" : "");
   for (const QString& failure : failures) std::printf("failed: %s\n", failure.toStdString().c_str());
   EXPECT_EQ(failures.size(), size_t{PASS_FAULT_STEP_COUNT}) << "each step fails its own way";
-  Peak(usage, 0);
   const Usage first = Peak(usage, WARM_UP), last = Peak(usage, CYCLES - SAMPLE);
   EXPECT_LE(last.m_RssKb, first.m_RssKb + 1024);
   EXPECT_LE(last.m_Fds, first.m_Fds);
