@@ -39,6 +39,19 @@ TEST(TerminalModuleListTest, TableColumnsFitTheWidestCellWideCharactersCountingT
             "路由器                                                      Not found\n");
 }
 
+TEST(TerminalModuleListTest, EastAsianWideCharactersTakeTwoColumns) {
+  // Each character five times: the Type column is as wide as that.
+  const std::pair<const char*, size_t> cases[] = {
+      {"a", 5},       {"\u00E9", 5},  {"\u1100", 10}, {"\u115F", 10}, {"\u1160", 5},  {"\u2E7F", 5},
+      {"\u2E80", 10}, {"\uA4CF", 10}, {"\uA4D0", 5},  {"\uAC00", 10}, {"\uD7A3", 10}, {"\uD7A4", 5},
+      {"\uF900", 10}, {"\uFAFF", 10}, {"\uFF00", 10}, {"\uFF60", 10}, {"\uFF61", 5},  {"\U0001F600", 5}};
+  for (const auto& [character, width] : cases) {
+    std::vector<TerminalRow> rows(1);
+    for (int i = 0; i < 5; ++i) rows[0].m_Cells[COL_TYPE] += character;
+    EXPECT_EQ(TerminalModuleList::FormatTable(rows, false).find("Current Version"), width + 2) << character;
+  }
+}
+
 TEST(TerminalModuleListTest, StatusCellsInTheirRowColour) {
   const std::pair<uint32_t, std::string> colours[] = {
       {COLOUR_BLUE, "\033[34mS\033[0m\n"}, {COLOUR_RED, "\033[31mS\033[0m\n"},
@@ -65,6 +78,8 @@ TEST(TerminalModuleListTest, RowsAndColumnsThatDoNotExistAreIgnored) {
   EXPECT_EQ(list.Rows()[0].m_Cells[COL_STATUS], "");
   EXPECT_EQ(list.Rows()[0].m_Colour, COLOUR_BLACK);
   EXPECT_EQ(out.Text(), "");
+  list.InsertRow(9, "B");  // past the end: appended
+  EXPECT_EQ(list.Rows().back().m_Cells[COL_TYPE], "B");
   list.DeleteAllRows();
   EXPECT_TRUE(list.Rows().empty());
 }
