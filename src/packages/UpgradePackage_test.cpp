@@ -223,9 +223,7 @@ TEST(UpgradePackageTest, LoadedPackageIsKeptUntilItsFlagIsCleared) {
   ASSERT_EQ(LoadBytes(dir, bytes, &package), "");
   EXPECT_EQ(package.VersionText(), std::string(84, 'A'));
   const std::string path = package.m_Path;
-  EXPECT_NE(testsupport::ReadText("/proc/self/maps").find(path), std::string::npos);
-  package.Reset();  // releases the view, keeps path and flag
-  EXPECT_EQ(testsupport::ReadText("/proc/self/maps").find(path), std::string::npos);
+  package.Reset();  // frees the bytes, keeps path and flag
   EXPECT_EQ(package.m_Image, nullptr);
   EXPECT_EQ(package.UnitCount(), 0u);
   EXPECT_EQ(package.m_Kind, MODULE_NONE);
@@ -262,7 +260,7 @@ TEST(UpgradePackageTest, KeepsTheBytesItCheckedAndParsesThemFromMemory) {
     const char* m_Reason;
   } cases[] = {{good, ""},
                {Bytes(good.begin(), good.begin() + 189), "shorter than 190 bytes"},
-               {[&] { Bytes b = good; b[b.size() - 5] ^= 1; return b; }(), "unit 2: checksum of chunk 1 does not match"}};
+               {[&] { Bytes b = good; b[b.size() - 5] ^= 1; return b; }(), "unit 2: checksum of chunk 3 does not match"}};
   for (const auto& c : cases) {
     UpgradePackage memory;
     memory.m_Path = "/in/ZEMT/p.bin";
