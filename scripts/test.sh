@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Builds and runs the whole test suite: the normal build, the build with
-# AddressSanitizer + UndefinedBehaviorSanitizer, and the ThreadSanitizer
-# build of the transport, the diagnostic exchange and the engine.
+# Builds and runs the whole test suite: the normal build, the clang build
+# with AddressSanitizer + UndefinedBehaviorSanitizer (with the fuzz harnesses,
+# each run briefly), and the ThreadSanitizer build of the transport, the
+# diagnostic exchange and the engine.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
@@ -26,7 +27,9 @@ run_suite() {
 # The normal build installs under /usr like the Debian package, so that its
 # install test can pack it.
 run_suite normal "" -DCMAKE_INSTALL_PREFIX=/usr
-run_suite asan "" -DQEL_SANITIZE=ON -DQEL_BUILD_WINDOW=OFF -DQEL_BUILD_BENCHMARKS=OFF
+run_suite asan "" -DCMAKE_CXX_COMPILER=clang++ -DQEL_FUZZ=ON -DQEL_BUILD_WINDOW=OFF -DQEL_BUILD_BENCHMARKS=OFF
+# A harness that no longer builds, or crashes at once, fails the suite.
+scripts/fuzz.sh 20
 # The threads meet in the transport (ports, channel, queue), the diagnostic
 # exchange over it, and the engine.
 TSAN_OPTIONS="halt_on_error=1" run_suite tsan "net_tests diag_tests engine_tests" \

@@ -28,8 +28,11 @@ uint64_t Clock::TickCount() {
 }
 
 void Clock::Sleep(uint32_t ms) {
-  if (ms == 0) return;
-  std::this_thread::sleep_for(std::chrono::duration<double, std::milli>(ms / Scale()));
+  const double realMs = ms / Scale();
+  // Under a microsecond (only at extreme scales) the system call would
+  // last longer than the pause, and give the processor away besides.
+  if (realMs < 0.001) return;
+  std::this_thread::sleep_for(std::chrono::duration<double, std::milli>(realMs));
 }
 
 int Clock::RealTimeoutMs(uint32_t ms) {

@@ -1,13 +1,14 @@
 #include "packages/UpgradePackage.h"
 
 #include <fcntl.h>
-#include <sys/mman.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <new>
 
 #include "diag/Crc16.h"
 #include "log/FileDescriptor.h"
@@ -28,6 +29,28 @@ std::string Hex32(uint32_t value) {
   return buffer;
 }
 
+// Reads exactly the size the file had when opened. A file that ends sooner
+// or goes on longer is being rewritten, and the bytes read may mix both.
+bool ReadExactly(int fd, size_t size, std::vector<uint8_t>* bytes, std::string* reason) {
+  try {
+    bytes->resize(size);
+  } catch (const std::bad_alloc&) {
+    return FailBecause(reason, "cannot read: " + ErrnoText(ENOMEM));
+  }
+  size_t done = 0;
+  uint8_t beyond = 0;
+  while (done <= size) {
+    // Once the size is reached, one more byte tells whether the file grew.
+    const ssize_t n = done < size ? read(fd, bytes->data() + done, size - done) : read(fd, &beyond, 1);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return FailBecause(reason, "cannot read: " + ErrnoText(errno));
+    if (n == 0) break;
+    done += static_cast<size_t>(n);
+  }
+  if (done != size) return FailBecause(reason, "changed size while being read");
+  return true;
+}
+
 }  // namespace
 
 UpgradePackage::~UpgradePackage() { Reset(); }
@@ -37,13 +60,27 @@ bool UpgradePackage::Load() { return LoadWithReason(nullptr); }
 bool UpgradePackage::LoadWithReason(std::string* reason) {
   if (m_Loaded) return true;
   Reset();
-  // A file load always verifies every checksum, whatever a caller left here.
   m_ResourceId = 0;
   if (!IsPathUsable()) {
     return FailBecause(reason, m_Path.rfind("//", 0) == 0 ? "network paths are refused"
                                                    : "path is empty, unreadable or 7 characters or shorter");
   }
-  if (!MapFile(reason) || !ParseUnits(reason)) return false;
+  std::vector<uint8_t> bytes;
+  if (!ReadFile(&bytes, reason)) return false;
+  return LoadFromBytes(std::move(bytes), reason);
+}
+
+bool UpgradePackage::LoadFromBytes(std::vector<uint8_t> bytes, std::string* reason) {
+  m_Loaded = false;
+  Reset();
+  // Bytes of a file: every checksum is verified, whatever a caller left here.
+  m_ResourceId = 0;
+  if (bytes.size() >= MAX_PACKAGE_FILE_SIZE) return FailBecause(reason, "4 GiB or larger");
+  if (bytes.size() < MIN_PACKAGE_SIZE) return FailBecause(reason, "shorter than 190 bytes");
+  m_FileBytes = std::move(bytes);
+  m_Image = m_FileBytes.data();
+  m_Size = static_cast<uint32_t>(m_FileBytes.size());
+  if (!ParseUnits(reason)) return false;
   m_Kind = DetectKind(m_Units[0].Tag(), ImageType());
   if (m_Kind == MODULE_NONE) {
     const uint32_t tag = m_Units[0].Tag();
@@ -57,9 +94,8 @@ bool UpgradePackage::LoadWithReason(std::string* reason) {
   return true;
 }
 
-bool UpgradePackage::MapFile(std::string* reason) {
+bool UpgradePackage::ReadFile(std::vector<uint8_t>* bytes, std::string* reason) const {
   // Non-blocking, so that a FIFO named *.bin cannot hang the scan.
-  // The descriptor closes on return; the view stays valid without it.
   const CFileDescriptor fd(open(m_Path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
   if (!fd.IsOpen()) return FailBecause(reason, "cannot open: " + ErrnoText(errno));
   struct stat info;
@@ -68,13 +104,7 @@ bool UpgradePackage::MapFile(std::string* reason) {
   const uint64_t size = static_cast<uint64_t>(info.st_size);
   if (size >= MAX_PACKAGE_FILE_SIZE) return FailBecause(reason, "4 GiB or larger");
   if (size < MIN_PACKAGE_SIZE) return FailBecause(reason, "shorter than 190 bytes");
-  void* view = mmap(nullptr, size, PROT_READ, MAP_PRIVATE, fd.Get(), 0);
-  const int code = errno;
-  if (view == MAP_FAILED) return FailBecause(reason, "cannot map: " + ErrnoText(code));
-  m_Image = static_cast<const uint8_t*>(view);
-  m_Size = static_cast<uint32_t>(size);
-  m_MapLength = size;
-  return true;
+  return ReadExactly(fd.Get(), static_cast<size_t>(size), bytes, reason);
 }
 
 bool UpgradePackage::ParseUnits(std::string* reason) {
@@ -109,15 +139,9 @@ void UpgradePackage::Reset() {
   m_Units.clear();
   m_Extents.clear();
   m_Kind = MODULE_NONE;
-  Unmap();
+  std::vector<uint8_t>().swap(m_FileBytes);  // a file's bytes can be large: give them back
   m_Image = nullptr;  // resource data is the program's; only forget it
   m_Size = 0;
-}
-
-void UpgradePackage::Unmap() {
-  if (m_MapLength == 0) return;
-  munmap(const_cast<uint8_t*>(m_Image), m_MapLength);
-  m_MapLength = 0;
 }
 
 bool UpgradePackage::IsPathUsable() const {

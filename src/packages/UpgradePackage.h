@@ -1,5 +1,8 @@
-// A verified upgrade package: the file mapped read-only, its units walked and
-// checked (header CRC, chunk CRCs, lengths, bounds), its kind decided.
+// A verified upgrade package: the file's bytes read once into memory the
+// package owns, its units walked and checked on exactly those bytes (header
+// CRC, chunk CRCs, lengths, bounds), its kind decided. Every later step sends
+// from the same bytes, so a file rewritten on disk during a pass changes
+// nothing that was verified.
 //
 // File layout (little-endian): image type (4), 4 bytes, version text (84,
 // NUL-terminated), then units from offset 92, each 4-byte aligned:
@@ -68,16 +71,19 @@ class UpgradePackage {
   UpgradePackage(const UpgradePackage&) = delete;
   UpgradePackage& operator=(const UpgradePackage&) = delete;
 
-  // Maps and checks the file at m_Path. Returns true at once, reading
+  // Reads and checks the file at m_Path. Returns true at once, reading
   // nothing, when already loaded; clear m_Loaded first for a fresh load.
   bool Load();
   // Load, telling in *reason (when not null) the first rule the file broke.
   // The scan uses the silent Load; `qel package info` uses this.
   bool LoadWithReason(std::string* reason);
+  // Takes bytes as the package's own and checks them as a file's contents
+  // (every checksum; m_Path only for the kind rule). Always a fresh load.
+  bool LoadFromBytes(std::vector<uint8_t> bytes, std::string* reason);
   // Loads from the program's own embedded package of that id (one of
   // PACKAGE_RESOURCE_IDS), which also names its kind.
   bool LoadFromResource(uint32_t resourceId);
-  // Empties the units, sets m_Kind to MODULE_NONE and unmaps a file view.
+  // Empties the units, sets m_Kind to MODULE_NONE and frees the bytes.
   // Leaves m_Path, m_ResourceId and m_Loaded alone.
   void Reset();
   // m_Path is longer than 7 characters and is no network path.
@@ -106,17 +112,16 @@ class UpgradePackage {
   std::string m_Path;
   uint32_t m_ResourceId = 0;
   bool m_Loaded = false;
-  const uint8_t* m_Image = nullptr;
+  const uint8_t* m_Image = nullptr;  // m_FileBytes, or a resource's data
   ModuleKind m_Kind = MODULE_NONE;
 
  private:
-  void Unmap();
-  bool MapFile(std::string* reason);
+  bool ReadFile(std::vector<uint8_t>* bytes, std::string* reason) const;
   bool ParseUnits(std::string* reason);
   // The 32-bit value at offset 12 of the first unit's data, when inside the image.
   bool RouterKindValue(uint32_t* value) const;
-  uint32_t m_Size = 0;      // bytes at m_Image
-  size_t m_MapLength = 0;   // length of the file mapping, 0 when none
+  uint32_t m_Size = 0;               // bytes at m_Image
+  std::vector<uint8_t> m_FileBytes;  // the package's own copy of a file
 };
 
 // Ids of the program's own embedded data: a package slot per module kind

@@ -30,6 +30,21 @@ void RouterCommand::Set(uint8_t code, const uint8_t ip[4], const uint8_t mac[6])
   memcpy(m_Bytes + REPLY_MAC_OFFSET, mac, 6);
 }
 
+bool ParseDiscoveryReply(const uint8_t* reply, uint32_t length, uint8_t mac[6], uint8_t ip[4],
+                         std::string* text) {
+  // A reply too short to hold address and MAC is ignored like a foreign one.
+  if (length < REPLY_TEXT_OFFSET || reply[0] != ROUTER_CMD_DISCOVER) return false;
+  if (memcmp(reply + REPLY_MAC_OFFSET, ZERO_MAC, 6) == 0) return false;
+  memcpy(mac, reply + REPLY_MAC_OFFSET, 6);
+  memcpy(ip, reply + REPLY_IP_OFFSET, 4);
+  if (text) {
+    // The text ends at its NUL, or at the end of the reply when it has none.
+    const char* start = reinterpret_cast<const char*>(reply + REPLY_TEXT_OFFSET);
+    *text = SanitizeUtf8(start, strnlen(start, length - REPLY_TEXT_OFFSET));
+  }
+  return true;
+}
+
 RouterUdpClient::RouterUdpClient(const uint8_t ip[4], int port) : m_UdpPort(MakePort(PORT_UDP)) {
   if (!m_UdpPort->SetConfig(FormatIp(ip), port)) {
     ShowNotice(program_invocation_short_name, "m_UdpPort.SetConfig() failed");
@@ -69,17 +84,8 @@ bool RouterUdpClient::Discover(uint8_t mac[6], uint8_t ip[4], std::string* text)
   for (;;) {
     uint32_t length = 0;
     if (!ReceiveFrame(reply, sizeof reply, &length, DISCOVERY_REPLY_TIMEOUT_MS)) return false;
-    // A reply too short to hold address and MAC is ignored like a foreign one.
-    if (length < REPLY_TEXT_OFFSET || reply[0] != ROUTER_CMD_DISCOVER) continue;
-    if (memcmp(reply + REPLY_MAC_OFFSET, ZERO_MAC, 6) == 0) continue;
-    memcpy(mac, reply + REPLY_MAC_OFFSET, 6);
-    memcpy(ip, reply + REPLY_IP_OFFSET, 4);
-    if (text) {
-      // The text ends at its NUL, or at the end of the reply when it has none.
-      const char* start = reinterpret_cast<const char*>(reply + REPLY_TEXT_OFFSET);
-      *text = SanitizeUtf8(start, strnlen(start, length - REPLY_TEXT_OFFSET));
-    }
-    return true;
+    // Anything else on the port is ignored, and the wait goes on.
+    if (ParseDiscoveryReply(reply, length, mac, ip, text)) return true;
   }
 }
 

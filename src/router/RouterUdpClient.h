@@ -35,6 +35,12 @@ struct RouterCommand {
   void Set(uint8_t code, const uint8_t ip[4], const uint8_t mac[6]);
 };
 
+// One decoded discovery reply: code 1, the router's IPv4 at 1, its MAC at 5
+// (not all zero), the version text from 11 to its NUL or the reply's end.
+// Fills the outputs only when it is one; text may be null.
+bool ParseDiscoveryReply(const uint8_t* reply, uint32_t length, uint8_t mac[6], uint8_t ip[4],
+                         std::string* text);
+
 class RouterUdpClient {
  public:
   // Configures and opens the port for ip:port; shows a notice when that fails.

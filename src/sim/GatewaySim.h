@@ -39,6 +39,7 @@ struct SimFaults {
   int m_HandshakeSilent = 0;           // first N handshakes get no answer
   bool m_StartInDownloader = false;
   bool m_Offline = false;              // offline flag in the handshake reply
+  bool m_FailEveryTenthPass = false;   // every tenth upgrade pass fails at a step (sim/PassFaults.h)
   int m_NvBackupReason = 0;            // 1..4: NV backup refused with this reason
   // Restore status reply bytes 5 and 6. Left at 1,0 (and not forced) the
   // module reports its own state: byte 5 = 1 when a backup exists, else 0.

@@ -2,9 +2,12 @@
 // TCP services and looked at by the wireless module when it restarts.
 #pragma once
 
+#include "sim/PassFaults.h"
 #include "sim/SimTime.h"
 
 struct RouterState {
+  // The tool's upgrade passes, for the fail-every-tenth-pass fault.
+  PassFaults m_Passes;
   // The forcing download mode: a module that restarts while it is set comes
   // back in its downloader.
   bool m_ForceLoad = false;

@@ -52,11 +52,15 @@ void RouterTcpService::OnAcceptable(SimTime now) {
   for (;;) {
     CFileDescriptor connection = AcceptConnection(m_Listener.Get());
     if (!connection.IsOpen()) return;
-    if (m_Connection.IsOpen()) Drop(false, "replaced by a new connection");
-    m_Connection = std::move(connection);
-    ++m_ConnectionCount;
-    m_Recorder->Note("tcp connection " + std::to_string(m_ConnectionCount) + " accepted");
+    Adopt(std::move(connection));
   }
+}
+
+void RouterTcpService::Adopt(CFileDescriptor connection) {
+  if (m_Connection.IsOpen()) Drop(false, "replaced by a new connection");
+  m_Connection = std::move(connection);
+  ++m_ConnectionCount;
+  m_Recorder->Note("tcp connection " + std::to_string(m_ConnectionCount) + " accepted");
 }
 
 void RouterTcpService::OnReadable(SimTime now) {
@@ -102,6 +106,7 @@ void RouterTcpService::OnFrame(const std::vector<uint8_t>& payload, SimTime now)
     const uint32_t value = ReadLe32(&payload[VALUE_OFFSET]);
     if (HasMagic(payload, MAGIC_RUT_BEGIN)) {
       m_Recorder->Request("tcp", "rut-begin", "size=" + std::to_string(value));
+      if (m_Options.m_Faults.m_FailEveryTenthPass) BeginPass();
       m_Raw = true;
       m_RawAnnounced = value;
       m_Image.clear();
@@ -128,6 +133,13 @@ void RouterTcpService::OnFrame(const std::vector<uint8_t>& payload, SimTime now)
   if (!reply.empty()) Send(reply);
 }
 
+void RouterTcpService::BeginPass() {
+  const int pass = m_Router->m_Passes.Begin();
+  if (pass == 0) return;
+  const std::string& step = m_Router->m_Passes.FailingStep();
+  m_Recorder->Note("upgrade pass " + std::to_string(pass) + (step.empty() ? "" : ", failing at " + step));
+}
+
 void RouterTcpService::FinishImage(SimTime now) {
   m_Raw = false;
   m_Recorder->RouterImage(m_Image);
@@ -145,7 +157,8 @@ void RouterTcpService::FinishImage(SimTime now) {
 
 void RouterTcpService::SendResult() {
   m_ResultDue = SIM_NEVER;
-  const uint32_t code = static_cast<uint32_t>(m_Options.m_Faults.m_RouterResultCode);
+  const bool fails = m_Router->m_Passes.Fails("rut-image");
+  const uint32_t code = fails ? 1u : static_cast<uint32_t>(m_Options.m_Faults.m_RouterResultCode);
   std::vector<uint8_t> packet(CONTROL_PACKET, 0);
   packet[0] = CONTROL_MARKER;
   WriteLe32(&packet[VALUE_OFFSET], code);
@@ -187,6 +200,7 @@ void RouterTcpService::Drop(bool reset, const std::string& why) {
     CloseWithReset(&m_Connection);
   else
     m_Connection.Close();
+  m_Router->m_Passes.End();
   m_Raw = false;
   m_Image.clear();
   m_ResultDue = SIM_NEVER;

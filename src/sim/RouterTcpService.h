@@ -45,6 +45,9 @@ class RouterTcpService {
   int ConnectionCount() const { return m_ConnectionCount; }
 
   void OnAcceptable(SimTime now);
+  // Serves a connected, non-blocking socket (one accepted, or one end of a
+  // socket pair), replacing the connection there was.
+  void Adopt(CFileDescriptor connection);
   void OnReadable(SimTime now);
   // Ends an idle image and sends a due result.
   void OnTimer(SimTime now);
@@ -53,6 +56,8 @@ class RouterTcpService {
  private:
   void Consume(const uint8_t* data, size_t length, SimTime now);
   void OnFrame(const std::vector<uint8_t>& payload, SimTime now);
+  // The fail-every-tenth-pass fault counts a pass at its first image.
+  void BeginPass();
   void FinishImage(SimTime now);
   void SendResult();
   void Send(const std::vector<uint8_t>& payload);

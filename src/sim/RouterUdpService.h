@@ -35,8 +35,9 @@ class RouterUdpService {
   int Fd() const { return m_Fd.Get(); }
   // Reads and answers every datagram waiting.
   void OnReadable(SimTime now);
-  // The answer (one frame) to one decoded request; empty for none. Also
-  // serves a peer that carries the datagrams itself, without the socket.
+  // The answer (a whole frame) to one decoded request of at least one byte;
+  // empty for none. Also serves a peer that carries the datagrams itself,
+  // without the socket.
   std::vector<uint8_t> Answer(const std::vector<uint8_t>& request, SimTime now);
 
  private:

@@ -68,6 +68,8 @@ const std::vector<FaultKind>& Kinds() {
        Switch(&SimFaults::m_StartInDownloader)},
       {"offline", "", "the normal-mode handshake reports the offline flag",
        Switch(&SimFaults::m_Offline)},
+      {"fail-every-tenth-pass", "", "upgrade passes 10, 20, 30... fail, each at the next step of a list",
+       Switch(&SimFaults::m_FailEveryTenthPass)},
       {"nv-backup-reason", "N", "NV backup refused with reason N (1 to 4)",
        Number(&SimFaults::m_NvBackupReason, 1, 255)},
       {"restore-status", "B5,B6", "restore status replies carry bytes 5 and 6 as given",

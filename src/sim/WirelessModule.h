@@ -58,6 +58,8 @@ class WirelessModule {
   std::vector<uint8_t> NoReply(const std::string& why);
   std::vector<uint8_t> Refuse(uint8_t command, const std::string& why);  // 3-byte 03 reply
   std::vector<uint8_t> Unknown(const uint8_t* request, size_t length);
+  // The wrong answer of the fail-every-tenth-pass fault to the request name.
+  std::vector<uint8_t> FailForPass(const std::string& name, const uint8_t* request);
   bool HandshakeSilenced();
   std::vector<uint8_t> Handshake(bool inDownloader, bool offline);
   std::vector<uint8_t> NvBackupRestore(const uint8_t* request);

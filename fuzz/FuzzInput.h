@@ -1,0 +1,52 @@
+// A fuzzer's input read as a few leading bytes and then records
+// [kind][length, 16-bit little-endian][bytes], so that seeds can be built
+// from real messages and mutations keep their shape.
+#pragma once
+
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+using Bytes = std::vector<uint8_t>;
+
+struct FuzzRecord {
+  uint8_t m_Kind = 0;
+  Bytes m_Bytes;
+};
+
+class FuzzInput {
+ public:
+  FuzzInput(const uint8_t* data, size_t size) : m_Data(data), m_Size(size) {}
+
+  bool Empty() const { return m_At >= m_Size; }
+  // The next byte; 0 past the end.
+  uint8_t Byte() { return m_At < m_Size ? m_Data[m_At++] : 0; }
+  // Up to n bytes.
+  Bytes Take(size_t n) {
+    n = std::min(n, m_Size - m_At);
+    Bytes out(m_Data + m_At, m_Data + m_At + n);
+    m_At += n;
+    return out;
+  }
+  Bytes Rest() { return Take(m_Size - m_At); }
+  FuzzRecord Record() {
+    FuzzRecord record;
+    record.m_Kind = Byte();
+    const size_t length = Byte() | (size_t{Byte()} << 8);
+    record.m_Bytes = Take(length);
+    return record;
+  }
+
+ private:
+  const uint8_t* m_Data;
+  size_t m_Size;
+  size_t m_At = 0;
+};
+
+inline void AppendRecord(Bytes* out, uint8_t kind, const Bytes& bytes) {
+  out->push_back(kind);
+  out->push_back(static_cast<uint8_t>(bytes.size()));
+  out->push_back(static_cast<uint8_t>(bytes.size() >> 8));
+  out->insert(out->end(), bytes.begin(), bytes.end());
+}

@@ -1,0 +1,105 @@
+// The simulator's request parsing: the wireless module, the router's UDP
+// service and its TCP stream, one gateway per input. Two leading bytes turn
+// faults on; then each record goes, by kind & 3, to the module as a request,
+// to the UDP service as a datagram, or into the TCP stream as a frame of its
+// bytes or as raw bytes. kind >> 2 advances the gateway's time in 0.5 s
+// steps first, so restarts, idle image ends and results come due.
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+#include "FuzzInput.h"
+#include "sim/RouterTcpService.h"
+#include "sim/RouterUdpService.h"
+#include "sim/SimFrame.h"
+#include "sim/SimRecorder.h"
+#include "sim/WirelessModule.h"
+
+namespace {
+
+// The TCP service's end of a socket pair, and ours.
+struct Stream {
+  int m_Peer = -1;
+  ~Stream() { Close(); }
+  void Close() {
+    if (m_Peer >= 0) close(m_Peer);
+    m_Peer = -1;
+  }
+  void Feed(RouterTcpService& service, const Bytes& bytes, SimTime now) {
+    // Small pieces, drained after each, so that answers never fill the pair.
+    for (size_t at = 0; at < bytes.size(); at += 1024) {
+      if (service.ConnectionFd() < 0) {
+        Close();
+        int fds[2];
+        if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0, fds) != 0) return;
+        service.Adopt(CFileDescriptor(fds[0]));
+        m_Peer = fds[1];
+      }
+      const size_t n = std::min<size_t>(1024, bytes.size() - at);
+      if (send(m_Peer, bytes.data() + at, n, MSG_NOSIGNAL) != static_cast<ssize_t>(n)) return;
+      service.OnReadable(now);
+      Drain();
+    }
+  }
+  void Drain() {
+    uint8_t buffer[65536];
+    while (m_Peer >= 0 && recv(m_Peer, buffer, sizeof buffer, 0) > 0) {
+    }
+  }
+};
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  FuzzInput in(data, size);
+  SimOptions options;
+  const uint8_t f1 = in.Byte(), f2 = in.Byte();
+  SimFaults& faults = options.m_Faults;
+  faults.m_StartInDownloader = f1 & 1;
+  faults.m_Offline = f1 & 2;
+  faults.m_ResetRefused = f1 & 4;
+  faults.m_StaysInDownloader = f1 & 8;
+  faults.m_NoRouterResult = f1 & 16;
+  faults.m_CorruptFcs = f1 & 32;
+  faults.m_ZeroMac = f1 & 64;
+  faults.m_RestoreStatusForced = f1 & 128;
+  faults.m_HandshakeSilent = f2 & 3;
+  faults.m_UnlockRefused = (f2 >> 2) & 3;
+  faults.m_NvBackupReason = (f2 >> 4) & 7;
+  faults.m_ConnectionResetAtBlock = f2 >> 7;
+  faults.m_BlockRefusedAt = faults.m_BlockRefusedTries = (f2 >> 6) & 1;
+  faults.m_RestoreRefused = f2 & 1;
+
+  SimRecorder recorder("", true);
+  RouterState router;
+  WirelessModule module(options, &router, &recorder);
+  RouterUdpService udp(options, options.m_Ip, &router, &module, &recorder);
+  RouterTcpService tcp(options, options.m_Ip, &router, &module, &recorder);
+  Stream stream;
+  SimTime now{};
+  while (!in.Empty()) {
+    const FuzzRecord record = in.Record();
+    now += std::chrono::milliseconds(500) * (record.m_Kind >> 2);
+    module.Tick(now);
+    tcp.OnTimer(now);  // may send a result
+    stream.Drain();
+    switch (record.m_Kind & 3) {
+      case 0: {
+        bool reset = false;
+        module.Handle(record.m_Bytes.data(), record.m_Bytes.size(), now, &reset);
+        break;
+      }
+      case 1: {
+        Bytes request;
+        if (record.m_Bytes.size() <= 2048 && DecodeFrame(record.m_Bytes.data(), record.m_Bytes.size(), &request)) {
+          udp.Answer(request, now);
+        }
+        break;
+      }
+      case 2: stream.Feed(tcp, EncodeFrame(record.m_Bytes, record.m_Kind & 4), now); break;
+      default: stream.Feed(tcp, record.m_Bytes, now); break;
+    }
+  }
+  return 0;
+}

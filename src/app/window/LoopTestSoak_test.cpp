@@ -1,0 +1,126 @@
+// A soak of the loop-test mode: the window checks and upgrades on its own for
+// 200 cycles against the simulator program (its recordings then stay out of
+// this process's figures), which fails every tenth pass at another step.
+// Exactly those cycles show a red row, every other one five successes, and
+// resident memory, descriptors and threads stay flat after the first cycles.
+// Built as its own program: ctest runs it (label soak) beside the others.
+#include <fcntl.h>
+#include <pthread.h>
+#include <sched.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <set>
+
+#include "sim/PassFaults.h"
+#include "support/window/WindowTestSupport.h"
+
+extern char** environ;
+
+namespace windowtest {
+namespace {
+
+constexpr int CYCLES = 200, WARM_UP = 10, SAMPLE = 10;
+constexpr double SCALE = 400;
+constexpr auto REAL_LIMIT = std::chrono::seconds(170);
+
+struct Usage { long m_RssKb, m_Fds, m_Threads; };
+
+Usage Measure() {
+  const auto entries = [](const char* dir) {
+    return std::distance(std::filesystem::directory_iterator(dir), std::filesystem::directory_iterator());
+  };
+  const std::string status = ReadText("/proc/self/status");
+  return {std::atol(status.c_str() + status.find("VmRSS:") + 6), entries("/proc/self/fd"), entries("/proc/self/task")};
+}
+
+// The largest figures of cycles [from, from + SAMPLE), printed.
+Usage Peak(const std::vector<Usage>& usage, size_t from) {
+  Usage peak{};
+  for (size_t i = from; i < from + SAMPLE; ++i)
+    peak = {std::max(peak.m_RssKb, usage[i].m_RssKb), std::max(peak.m_Fds, usage[i].m_Fds),
+            std::max(peak.m_Threads, usage[i].m_Threads)};
+  std::printf("cycles %zu-%zu: VmRSS %ld kB, %ld fds, %ld threads\n", from + 1, from + SAMPLE, peak.m_RssKb,
+              peak.m_Fds, peak.m_Threads);
+  return peak;
+}
+
+class LoopTestSoak : public WindowFixture {
+ protected:
+  ~LoopTestSoak() override {
+    m_Dialog.reset();
+    if (m_SimPid <= 0) return;
+    kill(m_SimPid, SIGTERM);
+    waitpid(m_SimPid, nullptr, 0);
+  }
+  void StartSimProgram() {
+    std::vector<std::string> arguments = {BinDir() + "/qel-gateway-sim", "--port", std::to_string(m_Options.m_Port),
+                                          "--time-scale", std::to_string(SCALE), "--install-ms", "12000",
+                                          "--restart-ms", "2000", "--quiet", "--fault", "fail-every-tenth-pass"};
+    std::vector<char*> argv;
+    for (std::string& argument : arguments) argv.push_back(argument.data());
+    argv.push_back(nullptr);
+    const std::string out = m_Packages.File("sim.txt");
+    posix_spawn_file_actions_t output;
+    posix_spawn_file_actions_init(&output);
+    posix_spawn_file_actions_addopen(&output, 1, out.c_str(), O_WRONLY | O_CREAT, 0600);
+    const int spawned = posix_spawn(&m_SimPid, argv[0], &output, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&output);
+    ASSERT_EQ(spawned, 0);
+    ASSERT_TRUE(WaitUntil([&] { return ReadText(out).find("serving") != std::string::npos; }, 10000));
+  }
+  pid_t m_SimPid = -1;
+};
+
+TEST_F(LoopTestSoak, CyclesOnWithEveryTenthPassFailingAndStaysFlat) {
+  // At this scale the protocol's time-outs last a few real milliseconds, less
+  // than a busy machine may keep a thread waiting: the soak's threads and the
+  // simulator (which inherit it) run at real-time priority when allowed.
+  const sched_param priority{1};
+  const bool realTime = pthread_setschedparam(pthread_self(), SCHED_RR, &priority) == 0;
+  Clock::SetScale(SCALE);
+  MakeFittingPackages(m_Packages.Path());
+  StartSimProgram();
+  WriteFile(m_Options.m_LoopTestMarker, {});
+  CQelOneClickDlg& dialog = OpenDialog();
+  ModalResponder responder;
+  const auto deadline = std::chrono::steady_clock::now() + REAL_LIMIT;
+  // Serves the window until condition holds; false at a message box or the deadline.
+  const auto until = [&](const std::function<bool()>& condition) {
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+    return WaitFor([&] { return condition() || !responder.m_Boxes.empty(); }, static_cast<int>(left.count())) &&
+           responder.m_Boxes.empty();
+  };
+  std::vector<Usage> usage;
+  std::set<QString> failures;
+  dialog.CheckButton().click();
+  for (int cycle = 1; cycle <= CYCLES; ++cycle) {
+    // Measured once the pass has ended and its thread is joined (Check enabled again).
+    ASSERT_TRUE(until([&] { return dialog.UpgradeInProcess(); })) << cycle << responder.m_Boxes.join(";").toStdString();
+    ASSERT_TRUE(until([&] { return !dialog.UpgradeInProcess() && dialog.CheckButton().isEnabled(); })) << cycle;
+    usage.push_back(Measure());
+    const QStringList status = Column(COL_STATUS);
+    const int red = Column(STATUS_COLOURS).indexOf("#ff0000");
+    const bool fails = cycle % PASS_FAULT_PERIOD == 0;
+    SCOPED_TRACE("cycle " + std::to_string(cycle) + ": " + status.join(" | ").toStdString());
+    EXPECT_EQ(red >= 0, fails);
+    EXPECT_EQ(status.filter(QRegularExpression("^Download successfully \\(\\d\\d:\\d\\d\\)$")).size(), fails ? red : 5);
+    if (red >= 0) failures.insert(Column(COL_TYPE)[red] + ": " + status[red].section(" (", 0, 0));
+  }
+  const auto seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - (deadline - REAL_LIMIT));
+  std::printf("%d cycles in %.1f s real at scale %g%s\n", CYCLES, seconds.count(), SCALE,
+              realTime ? ", real-time priority" : "");
+  for (const QString& failure : failures) std::printf("failed: %s\n", failure.toStdString().c_str());
+  EXPECT_EQ(failures.size(), size_t{PASS_FAULT_STEP_COUNT}) << "each step fails its own way";
+  const Usage first = Peak(usage, WARM_UP), last = Peak(usage, CYCLES - SAMPLE);
+  EXPECT_LE(last.m_RssKb, first.m_RssKb + 1024);
+  EXPECT_LE(last.m_Fds, first.m_Fds);
+  EXPECT_LE(last.m_Threads, first.m_Threads);
+}
+
+}  // namespace
+}  // namespace windowtest
