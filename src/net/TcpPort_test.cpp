@@ -51,6 +51,7 @@ class TcpPortTest : public ::testing::Test {
 TEST_F(TcpPortTest, WritesGoOutWholeOrTimeOutAndALostConnectionCostsAPauseOrAReconnect) {
   EXPECT_EQ(Write({}), 0);  // closed wins over the empty write
   ExpectFailedRead(INFINITE, 100, 0);  // pauses and fails, no wait for data
+  EXPECT_EQ(port.Close() + port.Close(), 2);
   ASSERT_EQ(port.SetConfig("127.0.0.1", testsupport::FreePort()), 1);
   EXPECT_EQ(port.Open(), 0);
   EXPECT_EQ(port.m_LastError, ECONNREFUSED);
