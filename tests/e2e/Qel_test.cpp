@@ -6,6 +6,8 @@
 
 #include <nlohmann/json.hpp>
 #include <regex>
+#include <thread>
+#include <unistd.h>
 
 #include "app/StringIds.h"
 #include "log/UpgradeLog.h"
@@ -85,6 +87,24 @@ TEST_F(QelTest, FailingRowExitsOneAndAnyVersionBytesGiveValidJson) {
   EXPECT_EQ(CountOf(out, "\"result\":\"failed\""), 5u) << "BOOT failed, the rest never ran";
   EXPECT_EQ(CountOf(out, "\"colour\":\"red\""), 1u);
   EXPECT_EQ(sim->RouterImages().size(), 1u);
+}
+
+// The pass sends the bytes the Check verified, whatever happens to the files
+// meanwhile: rewritten in place or cut short once the first image is on its way.
+TEST_F(QelTest, PackagesRewrittenDuringThePassAreSentAsChecked) {
+  const auto data = MakeFittingPackages(dir.Path());
+  const auto sim = StartSim(options);
+  int status = -1;
+  std::thread upgrade([&] { status = RunCommand(Qel("upgrade", options.m_Port), &out); });
+  const bool begun = WaitUntil([&] { return !sim->Events().empty() && sim->Events().back().m_Name == "rut-begin"; }, 60000);
+  WriteFile(dir.File("pkg3.bin"), std::vector<uint8_t>(ReadFile(dir.File("pkg3.bin")).size(), 0x5A));
+  EXPECT_EQ(truncate(dir.File("pkg4.bin").c_str(), 100), 0);
+  upgrade.join();
+  ASSERT_TRUE(begun);
+  EXPECT_EQ(status, 0) << out << Err();
+  const auto memory = sim->WirelessMemory();
+  EXPECT_EQ(memory.at(0x100000), data[3]);
+  EXPECT_EQ(memory.at(0x800000), data[4]);
 }
 
 // One whole pass as in the field, in private network namespaces made for
