@@ -32,9 +32,7 @@ class TcpPortTest : public ::testing::Test {
     EXPECT_EQ(ok == 1, received > 0);
     return Bytes(buffer, buffer + std::min(received, capacity));
   }
-  int Write(const Bytes& data, uint32_t timeoutMs = 3000) {
-    return port.Write(data.data(), static_cast<uint32_t>(data.size()), timeoutMs);
-  }
+  int Write(const Bytes& b, uint32_t timeoutMs = 3000) { return port.Write(b.data(), uint32_t(b.size()), timeoutMs); }
   // A failed Read that took from minMs to minMs + SLACK with the error.
   void ExpectFailedRead(uint32_t timeoutMs, uint64_t minMs, int error) {
     const uint64_t start = Clock::TickCount();

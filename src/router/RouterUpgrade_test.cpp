@@ -203,13 +203,15 @@ TEST_F(RouterTest, BeginPacketsAndCommands) {
   EXPECT_EQ(Log(), (Lines{"Sending FWT Begin Pkt", "Sending FWT Force Pkt", erasing, entering, leaving, leaving, leaving,
                           erasing, entering}));
   EXPECT_EQ(m_List.Statuses(MODULE_FIRMWARE), (Lines{entering, entering}));
-  // A client whose port cannot be set up shows a notice: a TCP port refuses
-  // the limited broadcast, and nobody listens on the free port.
+  // A client whose port cannot be set up shows a notice and sends nothing: a
+  // TCP port refuses the limited broadcast, and nobody listens on the free port.
   testsupport::RecordingNotices notices;
   SetNoticeSink(&notices);
   SetPortMaker([](int) { return std::make_unique<CTcpPort>(); });
   EXPECT_FALSE(RouterUdpClient(BROADCAST_IP, 1280).m_PortReady);
-  EXPECT_FALSE(RouterUdpClient(LOOPBACK, testsupport::FreePort()).m_PortReady);
+  RouterUdpClient unopened(LOOPBACK, testsupport::FreePort());
+  uint8_t mac[6], ip[4];
+  EXPECT_FALSE(unopened.m_PortReady || unopened.Discover(mac, ip, nullptr) || unopened.Exchange(100));
   SetPortMaker({});
   SetNoticeSink(nullptr);
   EXPECT_EQ(notices.Texts(), (Lines{"m_UdpPort.SetConfig() failed", "m_UdpPort.Open() failed"}));
