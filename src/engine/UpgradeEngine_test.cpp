@@ -1,7 +1,8 @@
-// The engine: how it shows its work in the rows, and whole upgrade passes
-// over a scripted gateway (the simulator's module and router UDP service):
-// which rows run and in which order, every path and fault of the wireless
-// stages and their waits, what ends a pass early, and how every pass ends.
+// The engine: how it shows its work in the rows; whole upgrade passes over a
+// scripted gateway that runs the simulator's module and router UDP service
+// (which rows run and in which order, every path and fault of the wireless
+// stages and their waits, what ends a pass early, how every pass ends); and
+// a gateway that misbehaves at each step of the Check and of the stages.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -10,8 +11,10 @@
 #include <memory>
 #include <mutex>
 
+#include "app/CheckProcedure.h"
 #include "diag/Hdlc.h"
 #include "engine/UpgradeEngine.h"
+#include "log/Notice.h"
 #include "packages/PackageBuilder.h"
 #include "router/RouterControlPacket.h"
 #include "sim/RouterUdpService.h"
@@ -80,13 +83,6 @@ TEST(RowDisplayTest, StatusProgressAndResult) {
   }
 }
 
-// The simulator's router UDP service and wireless module behind a small TCP
-// router, answering the program's ports over a ScriptedLink on the program
-// clock, and a fixture with an engine aimed at it. The TCP router takes
-// begin packets and router images and answers an image with its result;
-// every other frame goes to the module. Requests, images and written memory
-// land in Recorder() under the simulator's names. Misbehaviours replace the
-// answers to a request by name. A target that includes this links qelsim.
 // What a misbehaving gateway sends in place of an answer: nothing, garbage,
 // a run of 1500 bytes without a flag, 60 unrequested frames before the
 // answer, the answer with a good check value but its bytes from the fifth on
@@ -104,6 +100,11 @@ struct Misbehaving {
   int m_After = 0;
 };
 
+// The simulator's router UDP service and wireless module behind a small TCP
+// router, answering the program's ports over a ScriptedLink on the program
+// clock. The TCP router takes begin packets and router images and answers an
+// image with its result; every other frame goes to the module. Requests,
+// images and written memory land in Recorder() under the simulator's names.
 class ScriptedGateway {
  public:
   ScriptedGateway(SimOptions options, std::vector<Misbehaving> faults)
@@ -239,6 +240,7 @@ class GatewayTest : public ::testing::Test {
   void AddPackage(ModuleKind kind) {
     PackagePlan plan;
     plan.m_Kind = kind;
+    plan.m_Version = kind == MODULE_FIRMWARE ? "2.1.0.8" : kind == MODULE_DASHBOARD ? "3.0.1.3" : "";
     const auto units = kind == MODULE_FIRMWARE ? std::vector<std::pair<uint32_t, size_t>>{{0x100000, 4097}, {0x300000, 4096}}
                        : kind == MODULE_DASHBOARD ? std::vector<std::pair<uint32_t, size_t>>{{0x800000, 6000}}
                                                   : std::vector<std::pair<uint32_t, size_t>>{{0x100000u * kind, 3000}};
@@ -304,8 +306,6 @@ const Pass kPasses[] = {
      "rut-begin rut-image rut-begin rut-image erase-nvram"},
     {"FailingAppEndsThePass", {APP, CUSTOM, FW}, {.m_RouterResultCode = 3}, {}, {0, 122}, {}, {},
      "rut-begin rut-image leave-force-load"},
-    {"FailingEraseEndsThePass", {APP, FW}, {.m_EraseNotAnswered = true}, {}, {0, 103}, {}, {},
-     "rut-begin rut-image erase-nvram*3 leave-force-load"},
     {"NoRouterAddressTouchesNoRow", {BOOT, FW}, {}, {}, {}, {}, {}, "leave-force-load", {}, 0, NO_ADDRESS},
     {"RefusedConnectionStillLeavesTheForcingMode", {DASH}, {}, {}, {}, {}, {}, "leave-force-load", {}, 0, REFUSED},
     {"FirmwareFromTheDownloaderRetryingABlockAndTheRestore", {FW},
@@ -323,16 +323,8 @@ const Pass kPasses[] = {
      "leave-force-load reset handshake iso-version leave-force-load",
      {"DIAG_HandShake: Write or Read Fail", "Enter Forcing Download Mode ...", "DIAG_HandShake: Write or Read Fail",
       "Have Enter Downloader Mode"}},
-    {"NvBackupRefused", {FW}, {.m_NvBackupReason = 2}, {}, {0, 0, 0, 125}, {107}, {0},
-     "handshake nv-backup leave-force-load", {"Backup NV: 不存在有效的备份"}},
     {"BeginPacketNotSent", {FW}, {}, {{"change-mode", FAIL_WRITES}}, {0, 0, 0, 120}, {107, 105}, {0},
      "handshake nv-backup change-mode leave-force-load", {"Sending FWT Begin Pkt"}},
-    {"SwitchNotAnswered", {FW}, {}, {{"switch-downloader", SILENT, 3}}, {0, 0, 0, 127}, {107, 105, 106},
-     {0}, "handshake nv-backup change-mode fwt-begin switch-downloader*3 leave-force-load",
-     {"DIAG_SwitchToDownloader: Write or Read Fail"}},
-    {"RouterSilentAfterTheSwitch", {FW}, {.m_PingSilentMs = 200000}, {}, {0, 0, 0, 131}, {107, 105, 106, 113}, {0},
-     "handshake nv-backup change-mode fwt-begin switch-downloader leave-force-load", {"Waiting: First Check Fail"},
-     60000},
     {"RouterSilentAtTheSecondCheck", {FW}, {.m_SecondCheckSilent = true}, {}, {0, 0, 0, 131}, {107, 105, 106, 113},
      {0, 30, 50}, "handshake nv-backup change-mode fwt-begin switch-downloader leave-force-load",
      {"Waiting: Second Check Fail"}, 6000 + 60000},
@@ -341,15 +333,6 @@ const Pass kPasses[] = {
      "reset handshake restore-status board-version leave-force-load",
      {"DIAG_HandShake: Write or Read Fail", "DIAG_HandShake: Write or Read Fail", "DIAG_HandShake: (1,1)"},
      2000 + 6000 + 2000},
-    {"RestartWaitWithoutHandshake", {FW}, {}, {{"handshake", SILENT, 9, 1}}, {0, 0, 0, 131},
-     {107, 105, 106, 113}, {0, 30, 50, 70}, "handshake nv-backup change-mode fwt-begin switch-downloader handshake*9 "
-     "leave-force-load", {"Waiting: Handshake failed"}},
-    {"UnlockRefusedTwice", {FW}, {.m_StartInDownloader = true, .m_UnlockRefused = 6}, {}, {0, 0, 0, 128},
-     {110, FORCE}, {0}, "handshake fwt-force flag unlock*3 enter-force-load flag unlock*3 leave-force-load",
-     {"DIAG_Unlock: Write or Read Fail", "Enter Forcing Download Mode ...", "DIAG_Unlock: Write or Read Fail"}},
-    {"BlockRefusedThreeTimes", {FW}, {.m_StartInDownloader = true, .m_BlockRefusedAt = 3, .m_BlockRefusedTries = 3},
-     {}, {0, 0, 0, 129}, {110, 114}, {0, 49, 50}, "handshake fwt-force flag unlock write*5 leave-force-load",
-     {"DIAG_Write#1> Exec Fail", "DIAG_Write#2> Exec Fail", "DIAG_Write#3> Exec Fail", "Unit2 Block1: Download Fail"}},
     {"FailingFirmwareSkipsTheDashboard", {FW, DASH}, {.m_StartInDownloader = true, .m_ResetRefused = true}, {},
      {0, 0, 0, 130}, {110, 114, 102}, {0, 49, 50, 100},
      "handshake fwt-force flag unlock write*3 leave-force-load reset*3 leave-force-load",
@@ -366,10 +349,6 @@ const Pass kPasses[] = {
      {"  Try1: Reading restored status ...", "DIAG_NV_QueryRestoreStatus: Restore Fail",
       "  Try2: Reading restored status ...", "DIAG_NV_QueryRestoreStatus: Restore Fail", "Restore NV: NV操作失败",
       "  Try1: Reading restored status ...", "  Try2: Reading restored status ...", "Restore NV: NV操作失败"}},
-    {"VersionNotReadAfterTheUpgrade", {FW}, {.m_StartInDownloader = true}, {{"board-version", SILENT, 3}},
-     {0, 0, 0, 126}, kDownloader, kFirmware,
-     "handshake fwt-force flag unlock write*3 leave-force-load reset handshake restore-status board-version*3 "
-     "leave-force-load", {"DIAG_QueryBoardVersion: Write or Read Fail"}},
     {"HandshakeWaitBehindARouterRefusingTheForcingMode", {FW}, {.m_HandshakeSilent = 100, .m_ForceLoadRefused = true},
      {}, {0, 0, 0, 128}, {FORCE, 110, FORCE}, {0}, "handshake*3 enter-force-load fwt-force flag unlock*3 "
      "enter-force-load leave-force-load", {"DIAG_HandShake: Write or Read Fail"}},
@@ -464,5 +443,130 @@ TEST_P(PassTest, RunsTheSelectedRows) {
 
 INSTANTIATE_TEST_SUITE_P(Passes, PassTest, ::testing::ValuesIn(kPasses),
                          [](const auto& info) { return std::string(info.param.m_Name); });
+
+// A gateway that misbehaves at one step of the Check or of a stage. The run
+// ends within the time the protocol's time-outs and tries give that step on
+// top of the rest of the run, with the step's text on its row (or in the
+// notice) and its line in the log.
+struct Hostile {
+  const char* m_Name;
+  bool m_Check;                        // the Check (with the packages) rather than the upgrade pass
+  std::vector<ModuleKind> m_Selected;  // the last one's row shows the text
+  std::vector<Misbehaving> m_Faults;
+  const char* m_Text;                  // the start of the row's result, the Check's current version, its notice
+  const char* m_Line;                  // the start of a line of the log
+  uint64_t m_StepMs;                   // program time the step may add to a well-behaved run
+};
+
+// The most a misbehaving step can add: a diagnostic request's three tries
+// (reply time-out and pause, the handshake's 6 s), the three discovery tries,
+// the router's result limit plus one poll, the erase's three tries, a
+// presence wait (its limit plus a ping's pause and time-out), a block's tries.
+constexpr uint64_t kDiag = 3 * (3000 + 200), kHandshake = 3 * (6000 + 200), kDiscovery = 3 * (3000 + 100),
+                   kResult = 120000 + 8000, kErase = 3 * (4000 + 1000), kPresence = 60000 + 2000 + 2000,
+                   kBlock = 3 * 5000;
+const char* const kNoRouter = "No router is detected", * const kOk = "Download successfully";
+const char* const kCheckHandshake = "初次和无线模块握手失败";
+const char* const kTimedOut = "Restarting the wireless module timed out";
+const char* const kVersionFailed = "Failed to check the version after the upgrade.";
+const char* const kLengthError = "CDiagCaller::Execute> Response's Length Error";
+const Hostile kHostile[] = {
+    {"discovery: garbage", true, {FW}, {{"discover", GARBAGE, 3}}, kNoRouter, "没有检测到路由器", kDiscovery},
+    {"discovery: oversized datagrams", true, {FW}, {{"discover", OVERSIZED, 3}}, kNoRouter, "没有检测到路由器", kDiscovery},
+    {"discovery: empty datagrams", true, {FW}, {{"discover", EMPTY, 3}}, kNoRouter, "没有检测到路由器", kDiscovery},
+    {"discovery: never answered", true, {FW}, {{"discover", SILENT, 3}}, kNoRouter, "没有检测到路由器", kDiscovery},
+    {"discovery: 60 foreign first", true, {FW}, {{"discover", BURST}}, "2.1.0.7", "Firmware Version: 2.1.0", 0},
+    {"discovery: reply cut short", true, {FW}, {{"discover", SHORT}}, "2.1.0.7", "Firmware Version: 2.1.0", 0},
+    {"check handshake: garbage", true, {FW}, {{"handshake", GARBAGE, 3}}, "", kCheckHandshake, kHandshake},
+    {"check handshake: run without flag", true, {FW}, {{"handshake", LONG_RUN, 3}}, "", kCheckHandshake, kHandshake},
+    {"check handshake: 60 frames first", true, {FW}, {{"handshake", BURST, 3}}, "", kCheckHandshake, kHandshake},
+    {"check handshake: never answered", true, {FW}, {{"handshake", SILENT, 3}}, "", kCheckHandshake, kHandshake},
+    {"check handshake: too short", true, {FW}, {{"handshake", SHORT}}, "", "DIAG_HandShake: Response Length = 10", 0},
+    {"check handshake: wrong content", true, {FW}, {{"handshake", WRONG}}, "", "DIAG_HandShake: Response's format", 0},
+    {"check handshake: reset", true, {FW}, {{"handshake", RESET}}, "2.1.0.7", "Execute#1> Read Fail", kHandshake},
+    {"check handshake: byte by byte", true, {FW}, {{"handshake", DRIP}}, "2.1.0.7", "DIAG_HandShake: (0,0)", 6000},
+    {"check firmware version: long", true, {FW}, {{"board-version", LONG, 3}}, "Failed to read", kLengthError, kDiag},
+    {"check firmware version: a byte every 100 ms", true, {FW}, {{"board-version", DRIP, 3}}, "Failed to read",
+     "DIAG_QueryBoardVersion: Write or Read Fail", kDiag},
+    {"check dashboard version: short", true, {FW, DASH}, {{"iso-version", SHORT, 3}}, "Failed to read", kLengthError, kDiag},
+    {"router begin: connection reset", false, {CUSTOM}, {{"rut-begin", RESET}}, "Failed to transmit upgrading data",
+     "Router Block1 Transfer Fail: Connection reset by peer", 0},
+    {"router result: garbage", false, {CUSTOM}, {{"rut-image", GARBAGE}}, "Returning the upgrading result",
+     "Waiting for the upgrade of the router module", kResult},
+    {"router result: wrong content", false, {CUSTOM}, {{"rut-image", WRONG}}, "Upgrading result of the router module",
+     "TCP_GetRouterResult's ElapsedTime = ", 0},
+    {"router result: a byte every 100 ms", false, {CUSTOM}, {{"rut-image", DRIP}}, kOk,
+     "TCP_GetRouterResult's ElapsedTime = ", 8000},
+    {"erase: oversized datagrams", false, {APP, FW}, {{"erase-nvram", OVERSIZED, 3}}, "", "Erasing the NVRAM", kErase},
+    {"erase: empty datagrams", false, {APP, FW}, {{"erase-nvram", EMPTY, 3}}, "", "Erasing the NVRAM", kErase},
+    {"erase: 60 foreign first", false, {APP, FW}, {{"erase-nvram", BURST, 3}}, "", "Erasing the NVRAM", kErase},
+    // The router entered the forcing mode all the same, so the module comes back in its downloader.
+    {"handshake, forcing mode: garbage", false, {FW}, {{"handshake", GARBAGE, 3}, {"enter-force-load", GARBAGE}},
+     kOk, "DIAG_HandShake: Write or Read Fail", kHandshake + 2 * kDiag},
+    {"backup: wrong content", false, {FW}, {{"nv-backup", WRONG}}, "Backing up the NV file", "Backing up the NV", 0},
+    {"offline mode: never answered", false, {FW}, {{"change-mode", SILENT, 3}}, kOk,
+     "DIAG_ChangeMode: Write or Read Fail", kDiag},
+    {"switch: garbage", false, {FW}, {{"switch-downloader", GARBAGE, 3}}, "Switching to the downloading mode failed",
+     "DIAG_SwitchToDownloader: Write or Read Fail", kDiag},
+    {"presence waits: garbage", false, {FW}, {{"ping", GARBAGE, 1000}}, kTimedOut, "Waiting: First Check Fail",
+     10000 + 2 * kPresence},
+    {"presence wait: oversized", false, {FW}, {{"ping", OVERSIZED, 1000, 1}}, kTimedOut, "Waiting: First Check Fail",
+     kPresence},
+    {"restart handshakes: no flag", false, {FW}, {{"handshake", LONG_RUN, 9, 1}}, kTimedOut, "Waiting: Handshake failed",
+     3 * kHandshake},
+    {"unlock: run without flag", false, {FW}, {{"unlock", LONG_RUN, 6}}, "Unlocking the wireless module failed",
+     "DIAG_Unlock: Write or Read Fail", 2 * kDiag + 10000 + 8000},
+    {"unlock: a byte every 100 ms", false, {FW}, {{"unlock", DRIP}}, kOk, "Unlocking the wireless", 3000},
+    {"block: 60 frames first", false, {FW}, {{"write", BURST, 3}}, "Download failed", "Unit1 Block1: Download Fail", kBlock},
+    {"block: reply too short", false, {FW}, {{"write", SHORT, 3}}, kOk, "Downloading the firmware", 0},
+    {"block: connection reset", false, {FW}, {{"write", RESET}}, kOk, "DIAG_Write#1> Read Fail", 5000},
+    {"reset: garbage", false, {FW}, {{"reset", GARBAGE, 3}}, "Restarting the wireless module failed",
+     "DIAG_Reset: Write or Read Fail", kDiag},
+    // A restore request that succeeds settles the check.
+    {"restore check: wrong content", false, {FW}, {{"restore-status", WRONG, 100}}, kOk,
+     "DIAG_NV_QueryRestoreStatus: Restore Fail", 2 * kDiag},
+    {"firmware version: too long", false, {FW}, {{"board-version", LONG, 3}}, kVersionFailed, kLengthError, kDiag},
+    {"dashboard version: garbage", false, {DASH}, {{"iso-version", GARBAGE, 3}}, kVersionFailed,
+     "DIAG_QueryISOVersion: Write or Read Fail", kDiag},
+};
+
+void PrintTo(const Hostile& c, std::ostream* out) { *out << c.m_Name; }
+
+class HostileTest : public GatewayTest, public ::testing::WithParamInterface<Hostile> {};
+
+TEST_P(HostileTest, EndsInTimeWithTheStepsTextAndLine) {
+  const Hostile& c = GetParam();
+  for (ModuleKind kind : c.m_Selected) AddPackage(kind);
+  UpgradeEngine& engine = Start(c.m_Faults);
+  RecordingNotices notices;
+  SetNoticeSink(&notices);
+  const uint64_t start = Clock::TickCount();
+  if (c.m_Check) {
+    CheckOptions options;
+    options.m_Broadcast = "127.255.255.255";
+    options.m_PackagesEmbedded = true;
+    RunCheck(engine, m_List, options);
+  } else {
+    engine.RunUpgrade();
+  }
+  SetNoticeSink(nullptr);
+  // The well-behaved runs take 0.2 s (Check), 15 s (router image), 26 s (firmware or dashboard).
+  uint64_t bound = c.m_StepMs + (c.m_Check ? 2000 : 0);
+  for (ModuleKind kind : c.m_Selected) bound += c.m_Check ? 0 : kind == FW || kind == DASH ? 30000 : 20000;
+  EXPECT_LE(Clock::TickCount() - start, bound + bound / 10 + 2000);
+  const ModuleKind row = c.m_Selected.back();
+  const std::string text = !notices.Texts().empty() ? notices.Texts().back() : m_List.Last(row, c.m_Check ? COL_CURRENT : COL_STATUS);
+  EXPECT_EQ(*c.m_Text ? text.substr(0, std::strlen(c.m_Text)) : text, c.m_Text);
+  const Lines log = LogMessages(engine.m_Log.Pending() + ReadText(m_Dir.File("QelUpgradeLog.txt")));
+  EXPECT_TRUE(std::any_of(log.begin(), log.end(), [&](const std::string& line) { return line.rfind(c.m_Line, 0) == 0; }))
+      << c.m_Line;
+}
+
+INSTANTIATE_TEST_SUITE_P(Steps, HostileTest, ::testing::ValuesIn(kHostile),
+                         [](const auto& info) {
+                           std::string name = info.param.m_Name;
+                           std::replace_if(name.begin(), name.end(), [](char ch) { return !isalnum(ch); }, '_');
+                           return name;
+                         });
 
 }  // namespace
