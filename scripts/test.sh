@@ -29,7 +29,7 @@ run_suite() {
 run_suite normal "" -DCMAKE_INSTALL_PREFIX=/usr
 run_suite asan "" -DCMAKE_CXX_COMPILER=clang++ -DQEL_FUZZ=ON -DQEL_BUILD_WINDOW=OFF -DQEL_BUILD_BENCHMARKS=OFF
 # A harness that no longer builds, or crashes at once, fails the suite.
-scripts/fuzz.sh 20
+scripts/fuzz.sh 15
 # The threads meet in the transport (ports, channel, queue), the diagnostic
 # exchange over it, and the engine.
 TSAN_OPTIONS="halt_on_error=1" run_suite tsan "net_tests diag_tests engine_tests" \
