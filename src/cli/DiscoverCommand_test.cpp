@@ -37,7 +37,7 @@ TEST(DiscoverCommandTest, PrintsTheRouterOrWhyNot) {
   // A bad check value ends the first try; the second gets nothing; the third
   // ignores a foreign code, a zero MAC and a reply too short for a MAC, then
   // takes a text that runs past the record without NUL, made valid UTF-8.
-  // Later tries get nothing.
+  // The next three get nothing, later ones an answer.
   UdpPeer router;
   router.Respond([](const Bytes&, int index) {
     Bytes bad = Reply(1, false, "1.0");
@@ -46,7 +46,7 @@ TEST(DiscoverCommandTest, PrintsTheRouterOrWhyNot) {
         {bad, Reply(1, false, "1.0")}, {},
         {Reply(2, false, "x"), Reply(1, true, "0"), testsupport::Frame({1, 127, 0, 0, 1, 0xA0, 0, 0, 0, 0}, true),
          Reply(1, false, "QEL-ROUTER-2.10.300.4000-b\xE9")}};
-    return index < 3 ? tries[index] : std::vector<Bytes>{};
+    return index < 3 ? tries[index] : std::vector<Bytes>(index >= 6, Reply(1, false, "1.0"));
   });
   const std::string qel = testsupport::BinDir() + "/qel discover --time-scale 50 ";
   const std::string target = qel + "--broadcast 127.255.255.255 --port ";
@@ -68,8 +68,11 @@ TEST(DiscoverCommandTest, PrintsTheRouterOrWhyNot) {
   const std::vector<int> ports = router.Senders();
   ASSERT_EQ(ports.size(), 6u);
   EXPECT_EQ(std::set<int>(ports.begin(), ports.begin() + 3).size(), 3u) << "a new client each try";
-  uint8_t mac[6], ip[4];
-  EXPECT_FALSE(DiscoverRouter("gateway", router.Port(), mac, ip, nullptr));
+  struct { uint8_t mac[6], after, ip[4], end; } got{};  // the bytes after the MAC and the address stay 0
+  EXPECT_FALSE(DiscoverRouter("gateway", router.Port(), got.mac, got.ip, nullptr));
+  ASSERT_TRUE(DiscoverRouter("127.255.255.255", router.Port(), got.mac, got.ip, nullptr));
+  const uint8_t* bytes = reinterpret_cast<const uint8_t*>(&got);
+  EXPECT_EQ(Bytes(bytes, bytes + sizeof got), (Bytes{0xA0, 0x0B, 0xC1, 0x0D, 0xE2, 0x0F, 0, 127, 0, 0, 1, 0}));
 }
 
 }  // namespace
