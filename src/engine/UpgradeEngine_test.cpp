@@ -518,6 +518,10 @@ const Hostile kHostile[] = {
     // A restore request that succeeds settles the check.
     {"restore check: wrong content", false, {FW}, {{"restore-status", WRONG, 100}}, kOk,
      "DIAG_NV_QueryRestoreStatus: Restore Fail", 2 * kDiag},
+    // The dashboard taken for one in its downloader succeeds, its handshake's failure left behind.
+    {"dashboard handshake: never answered", false, {DASH}, {{"handshake", SILENT, 6}}, kOk, "DIAG_HandShake: Write or Read",
+     2 * kHandshake + 14000},
+    {"dashboard block: 60 frames first", false, {DASH}, {{"write", BURST, 3}}, "Download failed", "Unit1 Block1: Download", kBlock},
     {"firmware version: too long", false, {FW}, {{"board-version", LONG, 3}}, kVersionFailed, kLengthError, kDiag},
     {"dashboard version: garbage", false, {DASH}, {{"iso-version", GARBAGE, 3}}, kVersionFailed,
      "DIAG_QueryISOVersion: Write or Read Fail", kDiag},
