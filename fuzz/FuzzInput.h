@@ -10,10 +10,7 @@
 
 using Bytes = std::vector<uint8_t>;
 
-struct FuzzRecord {
-  uint8_t m_Kind = 0;
-  Bytes m_Bytes;
-};
+struct FuzzRecord { uint8_t m_Kind = 0; Bytes m_Bytes; };
 
 class FuzzInput {
  public:
@@ -43,10 +40,3 @@ class FuzzInput {
   size_t m_Size;
   size_t m_At = 0;
 };
-
-inline void AppendRecord(Bytes* out, uint8_t kind, const Bytes& bytes) {
-  out->push_back(kind);
-  out->push_back(static_cast<uint8_t>(bytes.size()));
-  out->push_back(static_cast<uint8_t>(bytes.size() >> 8));
-  out->insert(out->end(), bytes.begin(), bytes.end());
-}

@@ -5,7 +5,6 @@
 //   fuzz_make_seeds <fuzz/corpus>
 #include <sys/stat.h>
 
-#include <cstdio>
 #include <fstream>
 #include <string>
 
@@ -23,9 +22,9 @@ namespace {
 std::string g_Root;
 
 void Seed(const std::string& harness, const std::string& name, const Bytes& bytes) {
-  const std::string dir = g_Root + "/" + harness;
-  mkdir(dir.c_str(), 0755);
-  std::ofstream(dir + "/" + name, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+  mkdir((g_Root + "/" + harness).c_str(), 0755);
+  std::ofstream(g_Root + "/" + harness + "/" + name, std::ios::binary)
+      .write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
 }
 
 Bytes Pattern(size_t length, uint8_t seed) {
@@ -38,6 +37,24 @@ Bytes Cat(std::initializer_list<Bytes> parts) {
   Bytes out;
   for (const Bytes& part : parts) out.insert(out.end(), part.begin(), part.end());
   return out;
+}
+
+Bytes Text(const std::string& text) { return Bytes(text.begin(), text.end()); }
+
+// head, then the records as FuzzInput reads them: [kind][length, 16-bit little-endian][bytes].
+Bytes Records(Bytes head, std::initializer_list<std::pair<uint8_t, Bytes>> records) {
+  for (const auto& [kind, bytes] : records)
+    head = Cat({head, {kind, static_cast<uint8_t>(bytes.size()), static_cast<uint8_t>(bytes.size() >> 8)}, bytes});
+  return head;
+}
+
+// A 32-byte router request (discovery 1, force 7, ping 10).
+Bytes UdpRequest(uint8_t command) { return Cat({{command}, Bytes(31, 0)}); }
+
+Bytes ControlPacket(const char* magic, uint32_t value) {
+  RouterControlPacket packet;
+  packet.Set(magic, value);
+  return Bytes(packet.m_Bytes, packet.m_Bytes + sizeof packet.m_Bytes);
 }
 
 // The requests the diagnostic commands send.
@@ -70,7 +87,7 @@ Bytes ModuleReply(const Bytes& request, bool downloader) {
   return module.Handle(request.data(), request.size(), SimTime{}, &reset);
 }
 
-void PackageSeeds() {
+void PackageAndRouterSeeds() {
   const char* names[] = {"boot", "app", "customization", "firmware", "dashboard"};
   for (int kind = MODULE_BOOT; kind <= MODULE_DASHBOARD; ++kind) {
     PackagePlan plan;
@@ -81,21 +98,33 @@ void PackageSeeds() {
     Bytes bytes;
     BuildPackage(plan, &bytes, nullptr);
     Seed("package", names[kind], bytes);
-    if (kind == MODULE_DASHBOARD) {
-      plan.m_ImageType = 0;  // a two-unit image of unstated type: the path decides
-      BuildPackage(plan, &bytes, nullptr);
-      Seed("package", "type0", bytes);
-    }
+    if (kind != MODULE_DASHBOARD) continue;
+    plan.m_ImageType = 0;  // a two-unit image of unstated type: the path decides
+    BuildPackage(plan, &bytes, nullptr);
+    Seed("package", "type0", bytes);
   }
+
+  SimOptions options;
+  SimRecorder recorder("", true);
+  RouterState router;
+  WirelessModule module(options, &router, &recorder);
+  for (const auto& [name, version] : {std::pair{"reply", "1.2.3.4 build \xC3\xA9t\xC3\xA9"}, {"long-text", ""}}) {
+    options.m_RouterVersion = *version ? version : std::string(200, '9');
+    RouterUdpService udp(options, options.m_Ip, &router, &module, &recorder);
+    Seed("discovery", name, udp.Answer(UdpRequest(1), SimTime{}));
+  }
+  Seed("router_result", "result", ControlPacket(nullptr, 4));
+  Seed("router_result", "begin", ControlPacket("Zyphex RUT Begin Download Pkt", 65536));
+  Seed("version", "newer", Cat({{7}, Text("1.2.3.4"), Text("1.2.3.5")}));
+  Seed("version", "third-zero", Cat({{7}, Text("2.1.0.7"), Text("2.1.8.0")}));
+  Seed("version", "unreadable", Cat({{3}, Text("1.."), Text("No ver")}));
 }
 
 void FrameSeeds() {
   Seed("hdlc", "handshake", EncodeFrame(kHandshake, true));
-  Seed("hdlc", "write", [] {
-    Bytes frame(WRITE_FRAME_BUFFER_SIZE);
-    frame.resize(BuildWriteFrame(frame.data(), 0x100000, 96, Pattern(96, 0x7D).data()));
-    return frame;
-  }());
+  Bytes write(WRITE_FRAME_BUFFER_SIZE);
+  write.resize(BuildWriteFrame(write.data(), 0x100000, 96, Pattern(96, 0x7D).data()));
+  Seed("hdlc", "write", write);
   Seed("hdlc", "escapes", {0x00, 0x10, 0x00, 0x00, 0x7E, 0x7D, 0x5E, 0x5D, 0x7E, 0x7E, 0x7D, 0x20});
 
   // Receive: pattern length, pattern, capacity, then the stream.
@@ -104,113 +133,49 @@ void FrameSeeds() {
                                     EncodeFrame(ModuleReply(kBoardVersion, false), false), {0x11, 0x22},
                                     EncodeFrame(handshakeReply, true), EncodeFrame(handshakeReply, false)}));
   Seed("receive", "error-reply", Cat({{4}, kBoardVersion, {0xFF}, EncodeFrame(Cat({{0x13}, kBoardVersion}), true)}));
-  const Bytes write = WritePayload(0x100000, Pattern(64, 1));
-  Seed("receive", "block-ack", Cat({{1, 0x02}, {0x02}, EncodeFrame(ModuleReply(write, true), true),
-                                    EncodeFrame({0x03, 0x0F, 0x01}, true)}));
+  const Bytes blockAck = ModuleReply(WritePayload(0x100000, Pattern(64, 1)), true);
+  Seed("receive", "block-ack", Cat({{1, 0x02}, {0x02}, EncodeFrame(blockAck, true), EncodeFrame({0x03, 0x0F, 0x01}, true)}));
 }
 
-void RouterSeeds() {
-  SimOptions options;
-  options.m_RouterVersion = "1.2.3.4 build \xC3\xA9t\xC3\xA9";
-  SimRecorder recorder("", true);
-  RouterState router;
-  WirelessModule module(options, &router, &recorder);
-  RouterUdpService udp(options, options.m_Ip, &router, &module, &recorder);
-  Bytes discover(32, 0);
-  discover[0] = 1;
-  Seed("discovery", "reply", udp.Answer(discover, SimTime{}));
-  options.m_RouterVersion = std::string(200, '9');
-  Seed("discovery", "long-text", RouterUdpService(options, options.m_Ip, &router, &module, &recorder).Answer(discover, SimTime{}));
-
-  RouterControlPacket packet;
-  packet.Set(nullptr, 4);
-  Seed("router_result", "result", Bytes(packet.m_Bytes, packet.m_Bytes + sizeof packet.m_Bytes));
-  packet.Set("Zyphex RUT Begin Download Pkt", 65536);
-  Seed("router_result", "begin", Bytes(packet.m_Bytes, packet.m_Bytes + sizeof packet.m_Bytes));
-
-  Seed("version", "newer", Cat({{7}, {'1', '.', '2', '.', '3', '.', '4'}, {'1', '.', '2', '.', '3', '.', '5'}}));
-  Seed("version", "third-zero", Cat({{7}, {'2', '.', '1', '.', '0', '.', '7'}, {'2', '.', '1', '.', '8', '.', '0'}}));
-  Seed("version", "unreadable", Cat({{3}, {'1', '.', '.'}, {'N', 'o', ' ', 'v', 'e', 'r'}}));
-}
-
-void DiagSeeds() {
-  struct {
-    const char* m_Name;
-    uint8_t m_Command;
-    const Bytes& m_Request;
-    bool m_Downloader;
-  } const commands[] = {{"handshake", 0, kHandshake, false},     {"board-version", 1, kBoardVersion, false},
-                        {"iso-version", 2, kIsoVersion, false},  {"switch", 3, kSwitch, false},
-                        {"nv-backup", 0x14, kBackup, false},     {"restore-status", 5, kRestoreStatus, false},
-                        {"change-mode", 0x16, kChangeMode, false}, {"unlock", 7, kUnlock, true},
-                        {"reset", 8, kReset, true}};
+void DiagAndSimSeeds() {
+  // The diagnostic harness: the command (its high nibble the argument), then a record a request (kind 0: a frame).
+  struct { const char* m_Name; uint8_t m_Command; const Bytes& m_Request; } const commands[] = {
+      {"handshake", 0, kHandshake}, {"board-version", 1, kBoardVersion}, {"iso-version", 2, kIsoVersion},
+      {"switch", 3, kSwitch}, {"nv-backup", 0x14, kBackup}, {"restore-status", 5, kRestoreStatus},
+      {"change-mode", 0x16, kChangeMode}, {"unlock", 7, kUnlock}, {"reset", 8, kReset}};
   for (const auto& c : commands) {
-    Bytes input = {c.m_Command};
-    if (c.m_Command % 9 == 7) AppendRecord(&input, 1, {});  // nothing for the lone 26 ahead of the unlock
-    AppendRecord(&input, 0, ModuleReply(c.m_Request, c.m_Downloader));
-    Seed("diag", c.m_Name, input);
+    // Unlock (7) and reset (8) talk to the downloader; nothing answers the lone 26 ahead of the unlock.
+    const Bytes head = c.m_Command == 7 ? Records({7}, {{1, {}}}) : Bytes{c.m_Command};
+    Seed("diag", c.m_Name, Records(head, {{0, ModuleReply(c.m_Request, c.m_Command % 9 >= 7)}}));
   }
   // A refusal, a reply of the wrong length, then the good reply.
-  Bytes input = {1};
-  AppendRecord(&input, 0, {0x18, 0x4B, 0xC9});
-  AppendRecord(&input, 0, kBoardVersion);
-  AppendRecord(&input, 1, EncodeFrame(ModuleReply(kBoardVersion, false), true));
-  Seed("diag", "retries", input);
-}
+  Seed("diag", "retries", Records({1}, {{0, {0x18, 0x4B, 0xC9}}, {0, kBoardVersion},
+                                        {1, EncodeFrame(ModuleReply(kBoardVersion, false), true)}}));
 
-void SimSeeds() {
-  // A firmware download as the tool makes it: records of kind & 3 = 0
-  // module, 1 UDP datagram, 2 TCP frame, 3 raw TCP bytes; kind >> 2 half-seconds.
-  Bytes session = {0, 0};
-  Bytes discover(32, 0), ping(32, 0), force(32, 0);
-  discover[0] = 1, ping[0] = 10, force[0] = 7;
-  AppendRecord(&session, 1, EncodeFrame(discover, true));
-  AppendRecord(&session, 2, kHandshake);
-  AppendRecord(&session, 2, kBackup);
-  RouterControlPacket begin;
-  begin.Set("Zyphex FWT Begin Download Pkt", 0);
-  AppendRecord(&session, 2, Bytes(begin.m_Bytes, begin.m_Bytes + 40));
-  AppendRecord(&session, 2, kSwitch);
-  AppendRecord(&session, 1 | (10 << 2), EncodeFrame(ping, true));
-  AppendRecord(&session, 2, kHandshake);
-  AppendRecord(&session, 2, {0x26});
-  AppendRecord(&session, 2, kUnlock);
-  AppendRecord(&session, 2, WritePayload(0x100000, Pattern(512, 3)));
-  AppendRecord(&session, 2, kReset);
-  AppendRecord(&session, 2 | (10 << 2), kRestoreStatus);
-  AppendRecord(&session, 2, kBoardVersion);
-  AppendRecord(&session, 2, kIsoVersion);
-  AppendRecord(&session, 1, EncodeFrame(force, true));
-  Seed("sim", "firmware", session);
-
+  // The simulator: records of kind & 3 = 0 module, 1 UDP datagram, 2 TCP frame, 3 raw TCP bytes;
+  // kind >> 2 half-seconds. A firmware download as the tool makes it:
+  Seed("sim", "firmware",
+       Records({0, 0}, {{1, EncodeFrame(UdpRequest(1), true)}, {2, kHandshake}, {2, kBackup},
+                        {2, ControlPacket("Zyphex FWT Begin Download Pkt", 0)}, {2, kSwitch},
+                        {1 | (10 << 2), EncodeFrame(UdpRequest(10), true)}, {2, kHandshake}, {2, {0x26}},
+                        {2, kUnlock}, {2, WritePayload(0x100000, Pattern(512, 3))}, {2, kReset},
+                        {2 | (10 << 2), kRestoreStatus}, {2, kBoardVersion}, {2, kIsoVersion},
+                        {1, EncodeFrame(UdpRequest(7), true)}}));
   // A router image: begin packet, the raw bytes, the result after the install.
-  Bytes image = {0, 0};
-  begin.Set("Zyphex RUT Begin Download Pkt", 300);
-  AppendRecord(&image, 2, Bytes(begin.m_Bytes, begin.m_Bytes + 40));
-  AppendRecord(&image, 3, Pattern(300, 5));
-  AppendRecord(&image, 0 | (8 << 2), kChangeMode);
-  Seed("sim", "router-image", image);
-
-  Bytes faults = {0xFF, 0xFF};
-  AppendRecord(&faults, 0, kHandshake);
-  AppendRecord(&faults, 0, kUnlock);
-  AppendRecord(&faults, 3, Cat({EncodeFrame(kUnlock, true), EncodeFrame(WritePayload(0, Pattern(16, 1)), false)}));
-  Seed("sim", "faults", faults);
+  Seed("sim", "router-image", Records({0, 0}, {{2, ControlPacket("Zyphex RUT Begin Download Pkt", 300)},
+                                               {3, Pattern(300, 5)}, {0 | (8 << 2), kChangeMode}}));
+  Seed("sim", "faults", Records({0xFF, 0xFF}, {{0, kHandshake}, {0, kUnlock},
+      {3, Cat({EncodeFrame(kUnlock, true), EncodeFrame(WritePayload(0, Pattern(16, 1)), false)})}}));
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 2) {
-    fprintf(stderr, "usage: %s <corpus directory>\n", argv[0]);
-    return 2;
-  }
+  if (argc != 2) return 2;
   g_Root = argv[1];
   mkdir(g_Root.c_str(), 0755);
-  PackageSeeds();
+  PackageAndRouterSeeds();
   FrameSeeds();
-  RouterSeeds();
-  DiagSeeds();
-  SimSeeds();
+  DiagAndSimSeeds();
   return 0;
 }

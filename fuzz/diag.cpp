@@ -31,11 +31,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (replies.empty()) return;
     const FuzzRecord reply = replies.front();
     replies.pop_front();
-    if (reply.m_Kind & 1) {
-      link.AnswerRaw(reply.m_Bytes);
-    } else {
-      link.Answer(reply.m_Bytes);
-    }
+    reply.m_Kind & 1 ? link.AnswerRaw(reply.m_Bytes) : link.Answer(reply.m_Bytes);
   });
   PortChannel channel;
   channel.Open("127.0.0.1", 1280, PORT_TCP);

@@ -33,8 +33,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const uint8_t head[7] = {0x0F, data[0], data[1], data[2], data[3], static_cast<uint8_t>(blockLength >> 8),
                            static_cast<uint8_t>(blockLength)};
   if (HdlcDecode(write.data(), length, payload.data()) != 7 + blockLength || memcmp(payload.data(), head, 7) != 0 ||
-      memcmp(payload.data() + 7, data + 4, blockLength) != 0) {
+      memcmp(payload.data() + 7, data + 4, blockLength) != 0)
     abort();
-  }
   return 0;
 }

@@ -21,8 +21,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // The magic up to its NUL and at most 29 characters, zeros around it.
   const size_t used = strnlen(magic.c_str(), ROUTER_MAGIC_SIZE);
   if (memcmp(packet.m_Bytes + 1, magic.data(), used) != 0) abort();
-  for (size_t i = 1 + used; i < ROUTER_CONTROL_PACKET_SIZE; ++i) {
+  for (size_t i = 1 + used; i < ROUTER_CONTROL_PACKET_SIZE; ++i)
     if ((i < ROUTER_VALUE_OFFSET || i >= ROUTER_VALUE_OFFSET + 4) && packet.m_Bytes[i] != 0) abort();
-  }
   return 0;
 }

@@ -5,9 +5,6 @@
 // bytes or as raw bytes. kind >> 2 advances the gateway's time in 0.5 s
 // steps first, so restarts, idle image ends and results come due.
 #include <sys/socket.h>
-#include <unistd.h>
-
-#include <cerrno>
 
 #include "FuzzInput.h"
 #include "sim/RouterTcpService.h"
@@ -18,33 +15,28 @@
 
 namespace {
 
-// The TCP service's end of a socket pair, and ours.
+// Feeds bytes to the TCP service through a socket pair (a new one whenever
+// it has no connection) in small pieces, drained after each so that answers
+// never fill the pair.
 struct Stream {
-  int m_Peer = -1;
-  ~Stream() { Close(); }
-  void Close() {
-    if (m_Peer >= 0) close(m_Peer);
-    m_Peer = -1;
-  }
+  CFileDescriptor m_Peer;
   void Feed(RouterTcpService& service, const Bytes& bytes, SimTime now) {
-    // Small pieces, drained after each, so that answers never fill the pair.
     for (size_t at = 0; at < bytes.size(); at += 1024) {
+      int fds[2];
       if (service.ConnectionFd() < 0) {
-        Close();
-        int fds[2];
         if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0, fds) != 0) return;
         service.Adopt(CFileDescriptor(fds[0]));
-        m_Peer = fds[1];
+        m_Peer = CFileDescriptor(fds[1]);
       }
       const size_t n = std::min<size_t>(1024, bytes.size() - at);
-      if (send(m_Peer, bytes.data() + at, n, MSG_NOSIGNAL) != static_cast<ssize_t>(n)) return;
+      if (send(m_Peer.Get(), bytes.data() + at, n, MSG_NOSIGNAL) != static_cast<ssize_t>(n)) return;
       service.OnReadable(now);
       Drain();
     }
   }
   void Drain() {
     uint8_t buffer[65536];
-    while (m_Peer >= 0 && recv(m_Peer, buffer, sizeof buffer, 0) > 0) {
+    while (m_Peer.Get() >= 0 && recv(m_Peer.Get(), buffer, sizeof buffer, 0) > 0) {
     }
   }
 };
@@ -54,16 +46,12 @@ struct Stream {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   FuzzInput in(data, size);
   SimOptions options;
-  const uint8_t f1 = in.Byte(), f2 = in.Byte();
   SimFaults& faults = options.m_Faults;
-  faults.m_StartInDownloader = f1 & 1;
-  faults.m_Offline = f1 & 2;
-  faults.m_ResetRefused = f1 & 4;
-  faults.m_StaysInDownloader = f1 & 8;
-  faults.m_NoRouterResult = f1 & 16;
-  faults.m_CorruptFcs = f1 & 32;
-  faults.m_ZeroMac = f1 & 64;
-  faults.m_RestoreStatusForced = f1 & 128;
+  const uint8_t f1 = in.Byte(), f2 = in.Byte();
+  bool* flags[] = {&faults.m_StartInDownloader, &faults.m_Offline,    &faults.m_ResetRefused,
+                   &faults.m_StaysInDownloader, &faults.m_NoRouterResult, &faults.m_CorruptFcs,
+                   &faults.m_ZeroMac,           &faults.m_RestoreStatusForced};
+  for (int bit = 0; bit < 8; ++bit) *flags[bit] = (f1 >> bit) & 1;
   faults.m_HandshakeSilent = f2 & 3;
   faults.m_UnlockRefused = (f2 >> 2) & 3;
   faults.m_NvBackupReason = (f2 >> 4) & 7;
@@ -92,9 +80,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       }
       case 1: {
         Bytes request;
-        if (record.m_Bytes.size() <= 2048 && DecodeFrame(record.m_Bytes.data(), record.m_Bytes.size(), &request)) {
+        if (record.m_Bytes.size() <= 2048 && DecodeFrame(record.m_Bytes.data(), record.m_Bytes.size(), &request))
           udp.Answer(request, now);
-        }
         break;
       }
       case 2: stream.Feed(tcp, EncodeFrame(record.m_Bytes, record.m_Kind & 4), now); break;
