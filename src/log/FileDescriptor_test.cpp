@@ -5,26 +5,22 @@
 
 namespace {
 
-bool IsOpenFd(int fd) { return fcntl(fd, F_GETFD) != -1; }
-
 TEST(FileDescriptorTest, ClosesOnceWhateverWayItsOwnerEnds) {
   int fds[2];
   ASSERT_EQ(pipe(fds), 0);
+  const auto open = [](int fd) { return fcntl(fd, F_GETFD) != -1; };
   {
-    CFileDescriptor reader(fds[0]);
-    CFileDescriptor writer(fds[1]);
+    CFileDescriptor reader(fds[0]), writer(fds[1]);
     CFileDescriptor moved(std::move(reader));
-    EXPECT_FALSE(reader.IsOpen());
-    EXPECT_EQ(moved.Get(), fds[0]);
+    EXPECT_EQ(std::pair(reader.IsOpen(), moved.Get()), std::pair(false, fds[0]));
     const int kept = writer.Release();
-    EXPECT_EQ(kept, fds[1]);
-    EXPECT_FALSE(writer.IsOpen());
+    EXPECT_EQ(std::pair(writer.IsOpen(), kept), std::pair(false, fds[1]));
     writer.Reset(kept);
     EXPECT_TRUE(writer.Close());
-    EXPECT_FALSE(IsOpenFd(fds[1]));
+    EXPECT_FALSE(open(fds[1]));
     EXPECT_TRUE(writer.Close()) << "nothing left to close";
   }
-  EXPECT_FALSE(IsOpenFd(fds[0]));
+  EXPECT_FALSE(open(fds[0]));
 }
 
 }  // namespace
