@@ -56,14 +56,14 @@ std::string LoadBytes(const TempDir& dir, const Bytes& bytes, UpgradePackage* pa
 
 Bytes UnitBytes(const UpgradePackage& p, size_t i) { return Bytes(p.UnitData(i), p.UnitData(i) + p.Extent(i).m_Length); }
 
-TEST(UpgradePackageTest, LoadsItsUnitsWhateverTheDataLength) {
+TEST(UpgradePackageTest, LoadsItsUnitsAndKeepsTheBytesItCheckedUntilItsFlagIsCleared) {
   TempDir dir;
   // Data one short of, at and one past a multiple of the chunk size; fill 1, 0, 1.
   const uint32_t offsets[] = {92 + 98 + 6, 244 + 98 + 6, 396 + 98 + 8};
   const uint8_t kindValues[] = {2, 0, 4};  // BOOT, APP, Customization
+  UpgradePackage package;
   for (ModuleKind kind : {MODULE_BOOT, MODULE_APP, MODULE_CUSTOMIZATION}) {
     const PackagePlan plan = Plan(kind, {47, 48, 49});
-    UpgradePackage package;
     ASSERT_EQ(LoadBytes(dir, Build(plan), &package), "");
     ASSERT_EQ(std::tuple(package.m_Kind, package.VersionText(), package.TotalDataLength(), package.UnitCount()),
               std::tuple(kind, std::string("V1.2.3"), 144u, size_t{3}));
@@ -78,6 +78,24 @@ TEST(UpgradePackageTest, LoadsItsUnitsWhateverTheDataLength) {
       EXPECT_EQ(UnitBytes(package, i), expected);
     }
   }
+  // What was checked is what the stages send: the package keeps its own copy
+  // whatever happens to the file, until its flag is cleared.
+  const std::string path = package.m_Path;
+  testsupport::WriteFile(path, Bytes(600, 0xEE));  // rewritten in place, then cut short
+  ASSERT_EQ(truncate(path.c_str(), 0), 0);
+  EXPECT_EQ(UnitBytes(package, 2), testsupport::Pattern(49, 2));
+  package.Reset();  // frees the bytes, keeps path and flag
+  EXPECT_EQ(std::tuple(package.m_Image, package.UnitCount(), package.m_Kind, package.m_Loaded),
+            std::tuple(nullptr, size_t{0}, MODULE_NONE, true));
+  EXPECT_TRUE(package.Load());  // reads nothing
+  EXPECT_EQ(package.m_Image, nullptr);
+  package.m_Loaded = false;
+  EXPECT_FALSE(package.Load());
+  Bytes bytes = Build(Plan(MODULE_APP, {20}));
+  std::fill(bytes.begin() + 8, bytes.begin() + 92, 'A');  // no NUL in the version field
+  testsupport::WriteFile(path, bytes);
+  EXPECT_TRUE(package.Load());
+  EXPECT_EQ(std::pair(package.m_Kind, package.VersionText()), std::pair(MODULE_APP, std::string(84, 'A')));
 }
 
 // Bytes from a file and bytes from memory are checked alike, whatever
@@ -192,7 +210,10 @@ TEST(UpgradePackageTest, FilesThatAreNoPackagesAndPathRules) {
       {dir.File("missing.bin"), "cannot open: No such file or directory"}, {dir.File("huge.bin"), "4 GiB or larger"},
       {dir.File("fifo.bin"), "not a regular file"}, {"//srv/share/x.bin", "network paths are refused"},
       {"/\xC3\xA4\xC3\xA4.bin", tooShort}, {std::string("/tmp/x\0y.bin", 12), tooShort},
-      {"/\xC3\xA4\xC3\xA4\xC3\xA4.bin", "cannot open: No such file or directory"}};  // 8 characters in 11 bytes
+      {"/\xC3\xA4\xC3\xA4\xC3\xA4.bin", "cannot open: No such file or directory"},  // 8 characters in 11 bytes
+      // A sysfs attribute states 4096 bytes and holds fewer, as a file cut
+      // short between its size and its read does.
+      {"/sys/class/net/lo/address", "changed size while being read"}};
   for (const auto& [path, why] : cases) {
     UpgradePackage package;
     package.m_Path = path;
@@ -200,45 +221,11 @@ TEST(UpgradePackageTest, FilesThatAreNoPackagesAndPathRules) {
     EXPECT_FALSE(package.LoadWithReason(&reason)) << path;
     EXPECT_EQ(reason, why) << path;
   }
-  // A sysfs attribute states 4096 bytes and holds fewer, as a file cut short
-  // between its size and its read does.
-  UpgradePackage package;
-  package.m_Path = "/sys/class/net/lo/address";
-  std::string reason;
-  EXPECT_FALSE(package.LoadWithReason(&reason));
-  EXPECT_EQ(reason, "changed size while being read");
-}
-
-// What was checked is what the stages send: the package keeps its own copy,
-// whatever happens to the file afterwards, until its flag is cleared.
-TEST(UpgradePackageTest, KeepsTheBytesItCheckedUntilItsFlagIsCleared) {
-  TempDir dir;
-  const PackagePlan plan = Plan(MODULE_APP, {300, 40});
-  Bytes good = Build(plan);
-  std::fill(good.begin() + 8, good.begin() + 92, 'A');  // no NUL in the version field
-  UpgradePackage package;
-  ASSERT_EQ(LoadBytes(dir, good, &package), "");
-  EXPECT_EQ(package.VersionText(), std::string(84, 'A'));
-  const std::string path = package.m_Path;
-  testsupport::WriteFile(path, Bytes(good.size(), 0xEE));  // rewritten in place, then cut short
-  ASSERT_EQ(truncate(path.c_str(), 0), 0);
-  EXPECT_EQ(UnitBytes(package, 1), plan.m_Units[1].m_Data);
-  package.Reset();  // frees the bytes, keeps path and flag
-  EXPECT_EQ(std::tuple(package.m_Image, package.UnitCount(), package.m_Kind, package.m_Loaded),
-            std::tuple(nullptr, size_t{0}, MODULE_NONE, true));
-  EXPECT_TRUE(package.Load());  // reads nothing
-  EXPECT_EQ(package.m_Image, nullptr);
-  package.m_Loaded = false;
-  EXPECT_FALSE(package.Load());
-  testsupport::WriteFile(path, good);
-  EXPECT_TRUE(package.Load());
-  EXPECT_EQ(package.m_Kind, MODULE_APP);
 }
 
 TEST(UpgradePackageTest, EmbeddedPackagesTakeTheirKindFromTheIdAndSkipChecksums) {
   uint32_t size = 0;
   const uint8_t* title = LoadResourceData(150, "STRING", &size);
-  ASSERT_NE(title, nullptr);
   EXPECT_EQ(std::string(reinterpret_cast<const char*>(title), size), "QEL Upgrade");
   EXPECT_EQ(LoadResourceData(150, "BINARY", &size), nullptr);
   EXPECT_FALSE(UpgradePackage().LoadFromResource(146));  // a placeholder
