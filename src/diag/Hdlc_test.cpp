@@ -36,25 +36,18 @@ TEST(HdlcTest, EncodeDecodeAndWriteFrames) {
     EXPECT_EQ(Decode(Bytes(c.m_Wire.begin(), c.m_Wire.end() - 1)), c.m_Payload) << "without the closing flag";
   }
   // Dense in flags and escapes, in both framings.
-  for (const Bytes& payload : {Bytes{0x7D, 0x7E, 0x5D, 0x5E, 0x7D}, Bytes(4103, 0x7E)}) {
-    EXPECT_EQ(Decode(Frame(payload, false)), payload);
-    EXPECT_EQ(Decode(Frame(payload, true)), payload);
-  }
+  for (const Bytes& payload : {Bytes{0x7D, 0x7E, 0x5D, 0x5E, 0x7D}, Bytes(4103, 0x7E)})
+    for (bool lead : {false, true}) EXPECT_EQ(Decode(Frame(payload, lead)), payload);
   // The last three: a bad check value in the first byte, and an escape without its partner at the end and
   // before the flag (1B 2A 5E 7E is good).
   for (const Bytes& frame : {Bytes{}, Bytes{0x7E}, Bytes{0x7E, 0x7E}, Bytes{0x7E, 0x3A, 0x7E}, Bytes{0x7E, 0x3A, 0xA1, 0x7E},
                              Bytes{0x3A, 0xA1}, Bytes{0x3B, 0xA1, 0x6E, 0x7E}, Bytes{0x3A, 0xA1, 0x6E, 0x7D},
                              Bytes{0x1B, 0x2A, 0x7D, 0x7E}})
     EXPECT_EQ(Decode(frame), Bytes{}) << testing::PrintToString(frame);
-  Bytes frame(WRITE_FRAME_BUFFER_SIZE);
-  const uint8_t two[2] = {0x11, 0x22};
-  frame.resize(BuildWriteFrame(frame.data(), 0x01020304, 2, two));
-  EXPECT_EQ(frame, (Bytes{0x7E, 0x0F, 0x01, 0x02, 0x03, 0x04, 0x00, 0x02, 0x11, 0x22, 0x47, 0x8B, 0x7E}));
-  // The longest there is: every address and data byte escaped.
+  // The longest write frame there is: every address and data byte escaped, the address and length big-endian.
   const Bytes data(WRITE_BLOCK_SIZE, 0x7E);
-  Bytes payload = {0x0F, 0x7D, 0x7E, 0x7D, 0x7E, 0x10, 0x00};
+  Bytes payload = {0x0F, 0x7D, 0x7E, 0x7D, 0x7E, 0x10, 0x00}, frame(WRITE_FRAME_BUFFER_SIZE);
   payload.resize(7 + WRITE_BLOCK_SIZE, 0x7E);
-  frame.resize(WRITE_FRAME_BUFFER_SIZE);
   frame.resize(BuildWriteFrame(frame.data(), 0x7D7E7D7E, WRITE_BLOCK_SIZE, data.data()));
   EXPECT_EQ(frame, Frame(payload, true));
 }
