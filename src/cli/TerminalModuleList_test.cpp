@@ -48,29 +48,18 @@ TEST(TerminalModuleListTest, EastAsianWideCharactersTakeTwoColumns) {
   }
 }
 
-TEST(TerminalModuleListTest, RowsAndColumnsThatDoNotExistAreIgnored) {
+// Rows and columns that do not exist are ignored and draw nothing.
+TEST(TerminalModuleListTest, LiveLinesWithoutATerminalAtEveryQuarter) {
   MemoryFile out;
-  TerminalModuleList list(out.m_File, false, true);
-  list.SetCell(0, COL_STATUS, "nothing");
+  TerminalModuleList list(out.m_File, false);
+  list.SetRowColour(0, COLOUR_RED);
   list.InsertRow(0, "APP of router module");
+  list.SetCell(0, COL_STATUS, "quiet");  // not live yet
+  list.SetLive(true);
   for (const auto& [row, column] : {std::pair{1, 4}, {0, 5}, {0, -1}, {-1, 4}}) list.SetCell(row, column, "nothing");
   list.SetRowColour(1, COLOUR_RED);
   list.SetRowColour(-1, COLOUR_RED);
   list.InsertRow(9, "B");  // past the end: appended
-  ASSERT_EQ(list.Rows().size(), 2u);
-  EXPECT_EQ(list.Rows()[0].m_Cells[COL_STATUS] + list.Rows()[1].m_Cells[COL_TYPE], "B");
-  EXPECT_EQ(list.Rows()[0].m_Colour, COLOUR_BLACK);
-  EXPECT_EQ(out.Text(), "");
-  list.DeleteAllRows();
-  EXPECT_TRUE(list.Rows().empty());
-}
-
-TEST(TerminalModuleListTest, LiveLinesWithoutATerminalAtEveryQuarter) {
-  MemoryFile out;
-  TerminalModuleList list(out.m_File, false);
-  list.InsertRow(0, "APP of router module");
-  list.SetCell(0, COL_STATUS, "quiet");  // not live yet
-  list.SetLive(true);
   list.SetCell(0, COL_STATUS, "Transmitting");
   for (int p = 0; p <= 100; p += 5) list.SetCell(0, COL_PERCENT, std::to_string(p) + "%");
   list.SetCell(0, COL_STATUS, "Download successfully (00:07)");
@@ -82,6 +71,12 @@ TEST(TerminalModuleListTest, LiveLinesWithoutATerminalAtEveryQuarter) {
                             type + "###############-----]  75%  Transmitting\n" +
                             type + "####################] 100%  Transmitting\n" +
                             type + "####################] 100%  Download successfully (00:07)\n");
+  const std::vector<TerminalRow> rows = list.Rows();
+  ASSERT_EQ(rows.size(), 2u);
+  EXPECT_EQ(std::tuple(rows[0].m_Colour, rows[1].m_Cells[COL_TYPE], rows[1].m_Cells[COL_STATUS]),
+            std::tuple(COLOUR_BLACK, std::string("B"), std::string()));
+  list.DeleteAllRows();
+  EXPECT_TRUE(list.Rows().empty());
 }
 
 TEST(TerminalModuleListTest, LiveRedrawsInPlaceOnATerminal) {
