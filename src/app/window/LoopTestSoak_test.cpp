@@ -6,12 +6,11 @@
 // Built as its own program: ctest runs it (label soak) beside the others.
 #include <fcntl.h>
 #include <pthread.h>
-#include <sched.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
-#include <chrono>
+#include <array>
 #include <cstdio>
 #include <filesystem>
 #include <set>
@@ -19,16 +18,13 @@
 #include "sim/PassFaults.h"
 #include "support/window/WindowTestSupport.h"
 
-extern char** environ;
-
 namespace windowtest {
 namespace {
 
-constexpr int CYCLES = 200, WARM_UP = 10, SAMPLE = 10;
+constexpr int CYCLES = 200, WARM_UP = 10, SAMPLE = 10, REAL_LIMIT_MS = 170000;
 constexpr double SCALE = 400;
-constexpr auto REAL_LIMIT = std::chrono::seconds(170);
 
-struct Usage { long m_RssKb, m_Fds, m_Threads; };
+using Usage = std::array<long, 3>;  // VmRSS in kB, descriptors, threads
 
 Usage Measure() {
   const auto entries = [](const char* dir) {
@@ -42,10 +38,8 @@ Usage Measure() {
 Usage Peak(const std::vector<Usage>& usage, size_t from) {
   Usage peak{};
   for (size_t i = from; i < from + SAMPLE; ++i)
-    peak = {std::max(peak.m_RssKb, usage[i].m_RssKb), std::max(peak.m_Fds, usage[i].m_Fds),
-            std::max(peak.m_Threads, usage[i].m_Threads)};
-  std::printf("cycles %zu-%zu: VmRSS %ld kB, %ld fds, %ld threads\n", from + 1, from + SAMPLE, peak.m_RssKb,
-              peak.m_Fds, peak.m_Threads);
+    for (size_t k = 0; k < peak.size(); ++k) peak[k] = std::max(peak[k], usage[i][k]);
+  std::printf("cycles %zu-%zu: VmRSS %ld kB, %ld fds, %ld threads\n", from + 1, from + SAMPLE, peak[0], peak[1], peak[2]);
   return peak;
 }
 
@@ -53,25 +47,7 @@ class LoopTestSoak : public WindowFixture {
  protected:
   ~LoopTestSoak() override {
     m_Dialog.reset();
-    if (m_SimPid <= 0) return;
-    kill(m_SimPid, SIGTERM);
-    waitpid(m_SimPid, nullptr, 0);
-  }
-  void StartSimProgram() {
-    std::vector<std::string> arguments = {BinDir() + "/qel-gateway-sim", "--port", std::to_string(m_Options.m_Port),
-                                          "--time-scale", std::to_string(SCALE), "--install-ms", "12000",
-                                          "--restart-ms", "2000", "--quiet", "--fault", "fail-every-tenth-pass"};
-    std::vector<char*> argv;
-    for (std::string& argument : arguments) argv.push_back(argument.data());
-    argv.push_back(nullptr);
-    const std::string out = m_Packages.File("sim.txt");
-    posix_spawn_file_actions_t output;
-    posix_spawn_file_actions_init(&output);
-    posix_spawn_file_actions_addopen(&output, 1, out.c_str(), O_WRONLY | O_CREAT, 0600);
-    const int spawned = posix_spawn(&m_SimPid, argv[0], &output, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&output);
-    ASSERT_EQ(spawned, 0);
-    ASSERT_TRUE(WaitUntil([&] { return ReadText(out).find("serving") != std::string::npos; }, 10000));
+    if (m_SimPid > 0) kill(m_SimPid, SIGTERM), waitpid(m_SimPid, nullptr, 0);
   }
   pid_t m_SimPid = -1;
 };
@@ -84,15 +60,22 @@ TEST_F(LoopTestSoak, CyclesOnWithEveryTenthPassFailingAndStaysFlat) {
   const bool realTime = pthread_setschedparam(pthread_self(), SCHED_RR, &priority) == 0;
   Clock::SetScale(SCALE);
   MakeFittingPackages(m_Packages.Path());
-  StartSimProgram();
+  const std::string sim = BinDir() + "/qel-gateway-sim", out = m_Packages.File("sim.txt");
+  const std::string port = std::to_string(m_Options.m_Port), scale = std::to_string(SCALE);
+  if ((m_SimPid = fork()) == 0) {
+    dup2(open(out.c_str(), O_WRONLY | O_CREAT, 0600), 1);
+    execl(sim.c_str(), sim.c_str(), "--port", port.c_str(), "--time-scale", scale.c_str(), "--install-ms", "12000",
+          "--restart-ms", "2000", "--quiet", "--fault", "fail-every-tenth-pass", nullptr);
+    _exit(127);
+  }
+  ASSERT_TRUE(WaitUntil([&] { return ReadText(out).find("serving") != std::string::npos; }, 10000));
   WriteFile(m_Options.m_LoopTestMarker, {});
   CQelOneClickDlg& dialog = OpenDialog();
   ModalResponder responder;
-  const auto deadline = std::chrono::steady_clock::now() + REAL_LIMIT;
+  const QDeadlineTimer deadline(REAL_LIMIT_MS);
   // Serves the window until condition holds; false at a message box or the deadline.
   const auto until = [&](const std::function<bool()>& condition) {
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
-    return WaitFor([&] { return condition() || !responder.m_Boxes.empty(); }, static_cast<int>(left.count())) &&
+    return WaitFor([&] { return condition() || !responder.m_Boxes.empty(); }, deadline.remainingTime()) &&
            responder.m_Boxes.empty();
   };
   std::vector<Usage> usage;
@@ -111,15 +94,14 @@ TEST_F(LoopTestSoak, CyclesOnWithEveryTenthPassFailingAndStaysFlat) {
     EXPECT_EQ(status.filter(QRegularExpression("^Download successfully \\(\\d\\d:\\d\\d\\)$")).size(), fails ? red : 5);
     if (red >= 0) failures.insert(Column(COL_TYPE)[red] + ": " + status[red].section(" (", 0, 0));
   }
-  const auto seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - (deadline - REAL_LIMIT));
-  std::printf("%d cycles in %.1f s real at scale %g%s\n", CYCLES, seconds.count(), SCALE,
-              realTime ? ", real-time priority" : "");
+  std::printf("%d cycles in %.1f s real at scale %g%s\n", CYCLES, (REAL_LIMIT_MS - deadline.remainingTime()) / 1e3,
+              SCALE, realTime ? ", real-time priority" : "");
   for (const QString& failure : failures) std::printf("failed: %s\n", failure.toStdString().c_str());
   EXPECT_EQ(failures.size(), size_t{PASS_FAULT_STEP_COUNT}) << "each step fails its own way";
   const Usage first = Peak(usage, WARM_UP), last = Peak(usage, CYCLES - SAMPLE);
-  EXPECT_LE(last.m_RssKb, first.m_RssKb + 1024);
-  EXPECT_LE(last.m_Fds, first.m_Fds);
-  EXPECT_LE(last.m_Threads, first.m_Threads);
+  EXPECT_LE(last[0], first[0] + 1024);
+  EXPECT_LE(last[1], first[1]);
+  EXPECT_LE(last[2], first[2]);
 }
 
 }  // namespace
