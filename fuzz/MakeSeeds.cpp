@@ -58,15 +58,10 @@ Bytes ControlPacket(const char* magic, uint32_t value) {
 }
 
 // The requests the diagnostic commands send.
-const Bytes kHandshake = Cat({{0x26, 0x00, 0x00, 0x25, 0xA7, 0x00, 0x06}, Bytes(126, 0)});
-const Bytes kBoardVersion = {0x4B, 0xC9, 0x03, 0xFF};
-const Bytes kIsoVersion = Cat({{0x4B, 0xC9, 0x24, 0xFF}, Bytes(32, 0)});
-const Bytes kSwitch = {0x3A};
-const Bytes kBackup = {0x4B, 0xC8, 0x1E, 0xFF, 0, 0, 0, 0};
-const Bytes kRestoreStatus = Cat({{0x4B, 0xC9, 0x21, 0xFF}, Bytes(32, 0)});
-const Bytes kChangeMode = {0x29, 0x01, 0x00};
-const Bytes kUnlock = Cat({{0x0B}, Bytes(DEFAULT_UNLOCK_CODE, DEFAULT_UNLOCK_CODE + 8)});
-const Bytes kReset = {0x0A};
+const Bytes kHandshake = Cat({{0x26, 0x00, 0x00, 0x25, 0xA7, 0x00, 0x06}, Bytes(126, 0)}), kSwitch = {0x3A}, kReset = {0x0A},
+            kBoardVersion = {0x4B, 0xC9, 0x03, 0xFF}, kIsoVersion = Cat({{0x4B, 0xC9, 0x24, 0xFF}, Bytes(32, 0)}),
+            kBackup = {0x4B, 0xC8, 0x1E, 0xFF, 0, 0, 0, 0}, kRestoreStatus = Cat({{0x4B, 0xC9, 0x21, 0xFF}, Bytes(32, 0)}),
+            kChangeMode = {0x29, 0x01, 0x00}, kUnlock = Cat({{0x0B}, Bytes(DEFAULT_UNLOCK_CODE, DEFAULT_UNLOCK_CODE + 8)});
 
 Bytes WritePayload(uint32_t address, const Bytes& data) {
   Bytes frame(WRITE_FRAME_BUFFER_SIZE), payload(WRITE_FRAME_BUFFER_SIZE);
@@ -87,7 +82,12 @@ Bytes ModuleReply(const Bytes& request, bool downloader) {
   return module.Handle(request.data(), request.size(), SimTime{}, &reset);
 }
 
-void PackageAndRouterSeeds() {
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 2) return 2;
+  g_Root = argv[1];
+  mkdir(g_Root.c_str(), 0755);
   const char* names[] = {"boot", "app", "customization", "firmware", "dashboard"};
   for (int kind = MODULE_BOOT; kind <= MODULE_DASHBOARD; ++kind) {
     PackagePlan plan;
@@ -118,9 +118,7 @@ void PackageAndRouterSeeds() {
   Seed("version", "newer", Cat({{7}, Text("1.2.3.4"), Text("1.2.3.5")}));
   Seed("version", "third-zero", Cat({{7}, Text("2.1.0.7"), Text("2.1.8.0")}));
   Seed("version", "unreadable", Cat({{3}, Text("1.."), Text("No ver")}));
-}
 
-void FrameSeeds() {
   Seed("hdlc", "handshake", EncodeFrame(kHandshake, true));
   Bytes write(WRITE_FRAME_BUFFER_SIZE);
   write.resize(BuildWriteFrame(write.data(), 0x100000, 96, Pattern(96, 0x7D).data()));
@@ -135,9 +133,7 @@ void FrameSeeds() {
   Seed("receive", "error-reply", Cat({{4}, kBoardVersion, {0xFF}, EncodeFrame(Cat({{0x13}, kBoardVersion}), true)}));
   const Bytes blockAck = ModuleReply(WritePayload(0x100000, Pattern(64, 1)), true);
   Seed("receive", "block-ack", Cat({{1, 0x02}, {0x02}, EncodeFrame(blockAck, true), EncodeFrame({0x03, 0x0F, 0x01}, true)}));
-}
 
-void DiagAndSimSeeds() {
   // The diagnostic harness: the command (its high nibble the argument), then a record a request (kind 0: a frame).
   struct { const char* m_Name; uint8_t m_Command; const Bytes& m_Request; } const commands[] = {
       {"handshake", 0, kHandshake}, {"board-version", 1, kBoardVersion}, {"iso-version", 2, kIsoVersion},
@@ -166,16 +162,5 @@ void DiagAndSimSeeds() {
                                                {3, Pattern(300, 5)}, {0 | (8 << 2), kChangeMode}}));
   Seed("sim", "faults", Records({0xFF, 0xFF}, {{0, kHandshake}, {0, kUnlock},
       {3, Cat({EncodeFrame(kUnlock, true), EncodeFrame(WritePayload(0, Pattern(16, 1)), false)})}}));
-}
-
-}  // namespace
-
-int main(int argc, char** argv) {
-  if (argc != 2) return 2;
-  g_Root = argv[1];
-  mkdir(g_Root.c_str(), 0755);
-  PackageAndRouterSeeds();
-  FrameSeeds();
-  DiagAndSimSeeds();
   return 0;
 }
