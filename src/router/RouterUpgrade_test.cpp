@@ -39,8 +39,7 @@ Bytes ControlPacket(const std::string& magic, uint32_t value, size_t length = 40
   return packet;
 }
 
-class RouterTest : public testing::Test {
- protected:
+struct RouterTest : testing::Test {
   RouterTest() {
     memcpy(m_Engine.m_RouterIp, LOOPBACK, 4);
     memcpy(m_Engine.m_RouterMac, MAC, 6);
@@ -62,13 +61,11 @@ class RouterTest : public testing::Test {
 struct ImageCase {
   const char* m_Name;
   ModuleKind m_Kind;
-  std::vector<size_t> m_Units;  // data lengths
-  uint32_t m_Result, m_ResultMs;  // the code the router sends that long after the image (0 ms: none)
-  int m_FailWrites;  // writes that fail from the first (begin packets)
-  int m_BreakAt;     // the connection breaks as the block before this one arrives (0: never)
-  int m_TextId;      // 103: the image is accepted
-  std::vector<size_t> m_Blocks;
-  const char* m_Transfer;  // the row's "%" cells up to the result wait
+  std::vector<size_t> m_Units, m_Blocks;  // data lengths; the blocks sent
+  uint32_t m_Result, m_ResultMs;          // the code the router sends that long after the image (0 ms: none)
+  int m_FailWrites;                       // writes that fail from the first (begin packets)
+  int m_TextId;                           // 103: the image is accepted
+  const char* m_Transfer;                 // the row's "%" cells up to the result wait
   Lines m_Log;
   uint64_t m_MinMs = 0;  // program time of the stage
 };
@@ -79,16 +76,14 @@ const Lines kTimedOut = {kRutBegin, kTransmitting, kWaiting};
 // At scale 200 a result 40 s after the image comes 200 real ms later, long
 // after the wait for it began, and a late one 400 real ms after the time-out.
 const ImageCase kImageCases[] = {
-    {"OneBlockAndTheBeginPacketAtTheThirdTry", MODULE_BOOT, {7300}, 4, 40000, 2, 0, 103, {7300}, "0% 100% ", kOk, 2700},
-    {"TwoBlocks", MODULE_CUSTOMIZATION, {7301}, 4, 40000, 0, 0, 103, {7300, 1}, "0% 99% 100% ", kOk},
-    {"AllUnitsAnnouncedTheFirstSent", MODULE_BOOT, {5000, 3000}, 4, 40000, 0, 0, 103, {5000}, "0% 62% ", kOk},
-    {"ResultCodeOtherThan4", MODULE_BOOT, {1000}, 0x01020003, 40000, 0, 0, 122, {1000}, "0% 100% ",
+    {"OneBlockAndTheBeginPacketAtTheThirdTry", MODULE_BOOT, {7300}, {7300}, 4, 40000, 2, 103, "0% 100% ", kOk, 2700},
+    {"TwoBlocks", MODULE_CUSTOMIZATION, {7301}, {7300, 1}, 4, 40000, 0, 103, "0% 99% 100% ", kOk},
+    {"AllUnitsAnnouncedTheFirstSent", MODULE_BOOT, {5000, 3000}, {5000}, 4, 40000, 0, 103, "0% 62% ", kOk},
+    {"ResultCodeOtherThan4", MODULE_BOOT, {1000}, {1000}, 0x01020003, 40000, 0, 122, "0% 100% ",
      {kRutBegin, kTransmitting, kWaiting, "TCP_GetRouterResult's ElapsedTime = # ms, Result = 16908291"}},
-    {"BeginPacketNotSent", MODULE_BOOT, {1000}, 4, 40000, 3, 0, 120, {}, "0% ", {kRutBegin}, 300},
-    {"ConnectionLostAtBlock2", MODULE_APP, {7301}, 4, 40000, 0, 2, 121, {7300}, "0% 99% ",
-     {kRutBegin, kTransmitting, "Router Block2 Transfer Fail: Connection reset by peer", ""}},
-    {"BootResultAfter200sTimesOut", MODULE_BOOT, {100}, 4, 200000, 0, 0, 123, {100}, "0% 100% ", kTimedOut, 122500},
-    {"AppWithoutResultTimesOut", MODULE_APP, {100}, 4, 0, 0, 0, 123, {100}, "0% 100% ", kTimedOut, 242500},
+    {"BeginPacketNotSent", MODULE_BOOT, {1000}, {}, 4, 40000, 3, 120, "0% ", {kRutBegin}, 300},
+    {"BootResultAfter200sTimesOut", MODULE_BOOT, {100}, {100}, 4, 200000, 0, 123, "0% 100% ", kTimedOut, 122500},
+    {"AppWithoutResultTimesOut", MODULE_APP, {100}, {100}, 4, 0, 0, 123, "0% 100% ", kTimedOut, 242500},
 };
 
 class RouterImageTest : public RouterTest, public testing::WithParamInterface<ImageCase> {};
@@ -106,10 +101,9 @@ TEST_P(RouterImageTest, WireRowAndLog) {
   // With the image in, two frames that are no result (one byte too long, a
   // wrong marker), then the result: only its marker, length and value count.
   Bytes received;
-  m_Link.SetScript([&, blocks = 0](const Message& m) mutable {
+  m_Link.SetScript([&](const Message& m) {
     if (m.m_Kind != PORT_TCP || m.m_Framed) return;
     received.insert(received.end(), m.m_Wire.begin(), m.m_Wire.end());
-    if (++blocks + 1 == c.m_BreakAt) m_Link.Reset();
     if (received.size() != image.size()) return;
     m_Link.Answer(ControlPacket("", ROUTER_RESULT_OK, 41), 20000, true);
     m_Link.Answer(ControlPacket("", ROUTER_RESULT_OK, 40, 0xFE), 20000, true);
@@ -123,12 +117,10 @@ TEST_P(RouterImageTest, WireRowAndLog) {
   EXPECT_EQ(m_Engine.m_ResultTextId, c.m_TextId);
   EXPECT_EQ(Log(), c.m_Log);
   std::vector<size_t> sizes;
-  const uint32_t total = std::accumulate(c.m_Units.begin(), c.m_Units.end(), 0u);
-  const Bytes begin = ControlPacket("Zyphex RUT Begin Download Pkt", total);
-  for (const Message& m : m_Link.Messages()) {
+  const Bytes begin = ControlPacket("Zyphex RUT Begin Download Pkt", std::accumulate(c.m_Units.begin(), c.m_Units.end(), 0u));
+  for (const Message& m : m_Link.Messages())
     if (!m.m_Framed) sizes.push_back(m.m_Wire.size());
-    EXPECT_TRUE(!m.m_Framed || (m.m_Payload == begin && m.m_Wire[0] == 0x7E)) << "with leading flag";
-  }
+    else EXPECT_TRUE(m.m_Payload == begin && m.m_Wire[0] == 0x7E) << "with leading flag";
   EXPECT_EQ(sizes, c.m_Blocks);
   EXPECT_TRUE(std::equal(received.begin(), received.end(), image.begin()));
   // The transfer's shares of the total; then, from the begin packet to the
@@ -138,7 +130,7 @@ TEST_P(RouterImageTest, WireRowAndLog) {
   std::string transfer, wait;
   for (size_t i = 0; i < cells.size(); ++i) (i <= c.m_Blocks.size() ? transfer : wait) += cells[i] + " ";
   EXPECT_EQ(transfer, c.m_Transfer);
-  const bool waited = c.m_Log.size() > 2 && c.m_Log[2] == kWaiting;
+  const bool waited = c.m_Log.size() > 2;
   EXPECT_EQ(m_Engine.m_Channel.ReceiveThreadRunning(), waited);
   EXPECT_EQ(wait.rfind("0% ", 0) == 0, waited) << wait;
   for (size_t i = c.m_Blocks.size() + 2; i < cells.size(); ++i) {
@@ -191,10 +183,9 @@ TEST_F(RouterTest, BeginPacketsAndCommands) {
     record.resize(32, 0);
     const std::vector<Message> sent = m_Link.Messages();
     EXPECT_TRUE(!s.requests || sent.size() - before == s.requests) << sent.size() - before;
-    for (size_t i = before; i < sent.size(); ++i) {
+    for (size_t i = before; i < sent.size(); ++i)
       EXPECT_EQ(sent[i].m_Address + ":" + std::to_string(sent[i].m_Port) + testing::PrintToString(sent[i].m_Payload),
                 "127.0.0.1:1280" + testing::PrintToString(record));
-    }
     EXPECT_EQ(m_Link.OpenPorts(PORT_UDP), 0) << "every client closes its port";
   }
   EXPECT_EQ(m_Engine.m_ResultTextId, IDS_DOWNLOAD_OK) << "no result text of their own";
