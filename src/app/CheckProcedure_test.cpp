@@ -25,10 +25,9 @@ struct Situation {
   std::function<void(ModuleTable&)> before = {};                  // what an earlier Check left
   std::string router = "1.2.3.4";  // its version text
   bool noRouter = false, embedded = false, refuseTcp = false, silentHandshake = false, downloader = false;
-  // What the Check leaves:
+  // What the Check leaves: per row W waiting (blue), M mismatch (red), N not found (grey) ("": no rows), current versions.
   bool ok = true;
-  std::string statuses = "";  // per row: W waiting (blue), M mismatch (red), N not found (grey); "": no rows
-  std::string routerRows = "1.2.3.4", firmwareNow = "", dashboardNow = "";  // current versions
+  std::string statuses = "", routerRows = "1.2.3.4", firmwareNow = "", dashboardNow = "";
   std::vector<std::string> notices = {}, logged = {};
   std::array<int, 5> requests = {};  // discoveries, connections, handshakes, board and ISO version queries
   uint64_t minMs = 0;
@@ -43,8 +42,7 @@ Bytes With(Bytes head, const std::string& text, size_t length) {
   return head;
 }
 
-class CheckProcedureTest : public ::testing::TestWithParam<Situation> {
- protected:
+struct CheckProcedureTest : ::testing::TestWithParam<Situation> {
   CheckProcedureTest() {
     Clock::SetScale(100);
     SetNoticeSink(&notices);
@@ -55,15 +53,14 @@ class CheckProcedureTest : public ::testing::TestWithParam<Situation> {
 
   void Answer(const Message& m) {
     const Situation& g = GetParam();
-    if (m.m_Kind == PORT_UDP && !g.noRouter) {
+    if (m.m_Kind == PORT_UDP && !g.noRouter)
       link.Answer(With({1, 127, 0, 0, 1, 0x02, 0x51, 0xE1, 0x0A, 0x0B, 0x0C}, g.router, 32));
-    } else if (m.Payload(0) == 0x26 && !g.silentHandshake) {
+    else if (m.Payload(0) == 0x26 && !g.silentHandshake)
       link.Answer(With({0x26, 0, 0, 0x25, 0xA7, 0, 6, 0, 0, 0, 0, 0, 0, 0, g.downloader}, "", 16));
-    } else if (m.Payload(0) == 0x4B && m.Payload(2) == 0x03) {
+    else if (m.Payload(0) == 0x4B && m.Payload(2) == 0x03)
       link.Answer(With({0x4B, 0xC9, 0x03, 0xFF}, "2.1.0.7", 66));
-    } else if (m.Payload(0) == 0x4B && m.Payload(2) == 0x24) {
+    else if (m.Payload(0) == 0x4B && m.Payload(2) == 0x24)
       link.Answer(With({0x4B, 0xC9, 0x24, 0xFF, 0}, "3.0.1.2", 260));
-    }
   }
 
   testsupport::TempDir logDir, packages;
@@ -105,46 +102,37 @@ TEST_P(CheckProcedureTest, Situation) {
   const std::map<char, std::string> look = {{'W', "Waiting for the upgrade|" + std::to_string(COLOUR_BLUE) + "|1"},
                                             {'M', "Version does not match|" + std::to_string(COLOUR_RED) + "|0"},
                                             {'N', "Not found|" + std::to_string(COLOUR_GREY_TEXT) + "|0"}};
-  for (int row = 0; row < 5; ++row) {
+  for (int row = 0; row < 5; ++row)
     EXPECT_EQ(table[row].m_CurrentVersion + "|" + list.Last(row, COL_CURRENT) + "|" + list.Last(row, COL_UPGRADE) + "|" +
                   list.LastPercent(row) + "|" + list.LastStatus(row) + "|" + std::to_string(list.LastColour(row)) + "|" +
                   std::to_string(table[row].IsSelected()),
               now[row] + "|" + (s.statuses[row] == 'N' ? "" : now[row]) + "|" + upgrade[row] + "||" + look.at(s.statuses[row]))
         << row;
-  }
 }
 
 const std::string FORCE_LOAD = "Can't read in force-load mode";
 const auto OLD_FIRMWARE = [](ModuleTable& t) { t[MODULE_FIRMWARE].m_CurrentVersion = "2.0.0.1"; };  // an earlier Check's
+constexpr ModuleKind BOOT = MODULE_BOOT, APP = MODULE_APP, FW = MODULE_FIRMWARE, DASH = MODULE_DASHBOARD;
 
-INSTANTIATE_TEST_SUITE_P(
-    Gateways, CheckProcedureTest,
-    ::testing::Values(
-        Situation{.what = "all five fit",
-                  .packages = {{MODULE_BOOT, "1.2.3.9"}, {MODULE_APP, "1.2.3.4"}, {MODULE_CUSTOMIZATION, "1.2.3.0"},
-                               {MODULE_FIRMWARE, "2.1.0.8"}, {MODULE_DASHBOARD, "3.0.2.0"}},
-                  .statuses = "WWWWW", .firmwareNow = "2.1.0.7", .dashboardNow = "3.0.1.2",
-                  .logged = {"DIAG_HandShake: (0,0)", "Firmware Version: 2.1.0.7", "Dashboard Version: 3.0.1.2"},
-                  .requests = {1, 1, 1, 1, 1}},
-        Situation{.what = "router packages only (one conflicts): the module is left alone", .packages = {{MODULE_BOOT,
-                  "1.3.3.4"}, {MODULE_CUSTOMIZATION, "1.2.3.4"}}, .before = OLD_FIRMWARE, .ok = false, .statuses = "MNWNN",
-                  .requests = {1}},
-        Situation{.what = "no router in three tries", .packages = {{MODULE_APP, "1.2.3.4"}}, .noRouter = true, .ok = false,
-                  .routerRows = "", .notices = {"No router is detected"}, .logged = {"没有检测到路由器"}, .requests = {3},
-                  .minMs = 3 * 3100},
-        Situation{.what = "embedded packages, router version unreadable: no scan; the rows keep theirs",
-                  .packages = {{MODULE_BOOT, "1.0.0.5"}}, .before = [](ModuleTable& t) { t.SetRouterVersion("1.0.0.1"); },
-                  .router = "1.2.3", .embedded = true, .statuses = "WNNNN", .routerRows = "1.0.0.1", .requests = {1}},
-        Situation{.what = "no TCP connection", .packages = {{MODULE_APP, "1.2.3.4"}, {MODULE_FIRMWARE, "2.1.0.8"}},
-                  .before = OLD_FIRMWARE, .refuseTcp = true, .statuses = "NWNWN",
-                  .notices = {"Creating the TCP connection failed"}, .requests = {1}},
-        Situation{.what = "first handshake fails", .packages = {{MODULE_FIRMWARE, "9.0.0.0"}, {MODULE_DASHBOARD, "9.0.0.0"}},
-                  .silentHandshake = true, .statuses = "NNNWW",
-                  .logged = {"DIAG_HandShake: Write or Read Fail", "初次和无线模块握手失败"}, .requests = {1, 1, 3}},
-        Situation{.what = "module in its downloader; a package without a version",
-                  .packages = {{MODULE_FIRMWARE, ""}, {MODULE_DASHBOARD, "9.0.0.0"}}, .downloader = true,
-                  .statuses = "NNNWW", .firmwareNow = FORCE_LOAD, .dashboardNow = FORCE_LOAD, .requests = {1, 1, 1}},
-        Situation{.what = "no package", .ok = false, .routerRows = "",
-                  .notices = {"No valid .bin file is found in the current directory"}}));
+const Situation kSituations[] = {
+    {.what = "all five fit", .packages = {{BOOT, "1.2.3.9"}, {APP, "1.2.3.4"}, {MODULE_CUSTOMIZATION, "1.2.3.0"},
+     {FW, "2.1.0.8"}, {DASH, "3.0.2.0"}}, .statuses = "WWWWW", .firmwareNow = "2.1.0.7", .dashboardNow = "3.0.1.2",
+     .logged = {"DIAG_HandShake: (0,0)", "Firmware Version: 2.1.0.7", "Dashboard Version: 3.0.1.2"}, .requests = {1, 1, 1, 1, 1}},
+    {.what = "router packages only (one conflicts): the module is left alone", .packages = {{BOOT, "1.3.3.4"},
+     {MODULE_CUSTOMIZATION, "1.2.3.4"}}, .before = OLD_FIRMWARE, .ok = false, .statuses = "MNWNN", .requests = {1}},
+    {.what = "no router in three tries", .packages = {{APP, "1.2.3.4"}}, .noRouter = true, .ok = false, .routerRows = "",
+     .notices = {"No router is detected"}, .logged = {"没有检测到路由器"}, .requests = {3}, .minMs = 3 * 3100},
+    {.what = "embedded packages, router version unreadable: no scan; the rows keep theirs", .packages = {{BOOT, "1.0.0.5"}},
+     .before = [](ModuleTable& t) { t.SetRouterVersion("1.0.0.1"); }, .router = "1.2.3", .embedded = true,
+     .statuses = "WNNNN", .routerRows = "1.0.0.1", .requests = {1}},
+    {.what = "no TCP connection", .packages = {{APP, "1.2.3.4"}, {FW, "2.1.0.8"}}, .before = OLD_FIRMWARE, .refuseTcp = true,
+     .statuses = "NWNWN", .notices = {"Creating the TCP connection failed"}, .requests = {1}},
+    {.what = "first handshake fails", .packages = {{FW, "9.0.0.0"}, {DASH, "9.0.0.0"}}, .silentHandshake = true,
+     .statuses = "NNNWW", .logged = {"DIAG_HandShake: Write or Read Fail", "初次和无线模块握手失败"}, .requests = {1, 1, 3}},
+    {.what = "module in its downloader; a package without a version", .packages = {{FW, ""}, {DASH, "9.0.0.0"}},
+     .downloader = true, .statuses = "NNNWW", .firmwareNow = FORCE_LOAD, .dashboardNow = FORCE_LOAD, .requests = {1, 1, 1}},
+    {.what = "no package", .ok = false, .routerRows = "", .notices = {"No valid .bin file is found in the current directory"}}};
+
+INSTANTIATE_TEST_SUITE_P(Gateways, CheckProcedureTest, ::testing::ValuesIn(kSituations));
 
 }  // namespace

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "support/Packages.h"
 #include "support/TestSupport.h"
 
@@ -21,25 +23,18 @@ TEST(ModuleTableTest, EntriesAreSelectedWhenLoadedAndMatchingUntilTheNextScan) {
     ASSERT_EQ(entry.m_Package.Load(), versions[k] != nullptr);
     EXPECT_FALSE(entry.IsSelected());
     entry.m_VersionMatch = 1;
-    EXPECT_EQ(entry.IsSelected(), versions[k] != nullptr);
-    EXPECT_EQ(entry.UpgradeVersionText(), shown[k]);
-    EXPECT_EQ(entry.m_CurrentVersion, current[k]);
-    EXPECT_EQ(entry.m_TypeName, ModuleTypeName(ModuleKind(k)));
+    EXPECT_EQ(std::make_tuple(entry.IsSelected(), entry.UpgradeVersionText(), entry.m_CurrentVersion, entry.m_TypeName),
+              std::make_tuple(versions[k] != nullptr, shown[k], current[k], ModuleTypeName(ModuleKind(k))));
   }
   // A new scan starts from no packages and keeps the rest of each entry.
   table[MODULE_APP].m_Package.m_ResourceId = 144;
   table.ResetPackages();
-  for (int k = 0; k < MODULE_COUNT; ++k) {
-    EXPECT_TRUE(!table[k].m_Package.m_Loaded && table[k].m_Package.m_Path.empty()) << k;
-    EXPECT_EQ(table[k].m_Package.m_ResourceId, 0u);
-    EXPECT_EQ(table[k].m_VersionMatch, 1);
-  }
+  for (int k = 0; k < MODULE_COUNT; ++k)
+    EXPECT_TRUE(!table[k].m_Package.m_Loaded && table[k].m_Package.m_Path.empty() && !table[k].m_Package.m_ResourceId &&
+                table[k].m_VersionMatch == 1) << k;
   EXPECT_EQ(table[MODULE_APP].m_CurrentVersion, "R-2");
   table.Clear();
-  for (int k = 0; k < MODULE_COUNT; ++k) {
-    EXPECT_TRUE(table[k].m_TypeName.empty() && table[k].m_CurrentVersion.empty()) << k;
-    EXPECT_EQ(table[k].m_Package.m_Image, nullptr);
-    EXPECT_EQ(table[k].m_VersionMatch, 0);
-  }
-  EXPECT_EQ(&TheModuleTable(), &TheModuleTable());
+  for (int k = 0; k < MODULE_COUNT; ++k)
+    EXPECT_TRUE(table[k].m_TypeName.empty() && table[k].m_CurrentVersion.empty() && !table[k].m_Package.m_Image &&
+                !table[k].m_VersionMatch) << k;
 }
