@@ -60,23 +60,20 @@ TEST(UpgradePackageTest, LoadsItsUnitsAndKeepsTheBytesItCheckedUntilItsFlagIsCle
   TempDir dir;
   // Data one short of, at and one past a multiple of the chunk size; fill 1, 0, 1.
   const uint32_t offsets[] = {92 + 98 + 6, 244 + 98 + 6, 396 + 98 + 8};
-  const uint8_t kindValues[] = {2, 0, 4};  // BOOT, APP, Customization
+  const PackagePlan plan = Plan(MODULE_CUSTOMIZATION, {47, 48, 49});
   UpgradePackage package;
-  for (ModuleKind kind : {MODULE_BOOT, MODULE_APP, MODULE_CUSTOMIZATION}) {
-    const PackagePlan plan = Plan(kind, {47, 48, 49});
-    ASSERT_EQ(LoadBytes(dir, Build(plan), &package), "");
-    ASSERT_EQ(std::tuple(package.m_Kind, package.VersionText(), package.TotalDataLength(), package.UnitCount()),
-              std::tuple(kind, std::string("V1.2.3"), 144u, size_t{3}));
-    EXPECT_EQ(memcmp(package.Unit(0).Unlock(), "QELUNLK1", 8), 0);
-    for (size_t i = 0; i < 3; ++i) {
-      const UnitHeader& unit = package.Unit(i);
-      EXPECT_EQ(std::tuple(unit.Tag(), unit.LoadAddress(), unit.ChunkSize(), package.Extent(i).m_Offset),
-                std::tuple(UNIT_TAG_ROUTER, plan.m_Units[i].m_LoadAddress, 16u, offsets[i]));
-      // Bytes 12-15 of unit 1 carry the kind value.
-      Bytes expected = plan.m_Units[i].m_Data;
-      if (i == 0) std::fill_n(expected.begin() + 12, 4, 0), expected[12] = kindValues[kind];
-      EXPECT_EQ(UnitBytes(package, i), expected);
-    }
+  ASSERT_EQ(LoadBytes(dir, Build(plan), &package), "");
+  ASSERT_EQ(std::tuple(package.m_Kind, package.VersionText(), package.TotalDataLength(), package.UnitCount()),
+            std::tuple(MODULE_CUSTOMIZATION, std::string("V1.2.3"), 144u, size_t{3}));
+  EXPECT_EQ(memcmp(package.Unit(0).Unlock(), "QELUNLK1", 8), 0);
+  for (size_t i = 0; i < 3; ++i) {
+    const UnitHeader& unit = package.Unit(i);
+    EXPECT_EQ(std::tuple(unit.Tag(), unit.LoadAddress(), unit.ChunkSize(), package.Extent(i).m_Offset),
+              std::tuple(UNIT_TAG_ROUTER, plan.m_Units[i].m_LoadAddress, 16u, offsets[i]));
+    // Bytes 12-15 of unit 1 carry the kind value.
+    Bytes expected = plan.m_Units[i].m_Data;
+    if (i == 0) std::fill_n(expected.begin() + 12, 4, 0), expected[12] = 4;
+    EXPECT_EQ(UnitBytes(package, i), expected);
   }
   // What was checked is what the stages send: the package keeps its own copy
   // whatever happens to the file, until its flag is cleared.
@@ -171,23 +168,21 @@ TEST(UpgradePackageTest, KindComesFromTheRouterKindValueOrTheImageTypeAndPath) {
     ModuleKind m_Plan = MODULE_APP;
     int64_t m_KindValue = -1, m_ImageType = -1, m_Tag = -1;
     size_t m_Units = 1, m_Length = 32;
-    const char* m_Name = "";
-    ModuleKind m_Kind;
-    const char* m_Reason = "";
+    const char *m_Name = "", *m_Reason = "";
+    ModuleKind m_Kind = MODULE_NONE;
   } cases[] = {
       {.m_KindValue = 2, .m_Length = 16, .m_Kind = MODULE_BOOT},  // the value ends the file
       {.m_KindValue = 3, .m_Kind = MODULE_BOOT},
       {.m_KindValue = 0xFFFFFFF9, .m_Kind = MODULE_APP},
-      {.m_KindValue = 0x87654326, .m_Kind = MODULE_NONE, .m_Reason = "router kind value 0x87654326 has bits 1-2 set to 3"},
-      {.m_Plan = MODULE_FIRMWARE, .m_Tag = UNIT_TAG_ROUTER, .m_Length = 8, .m_Kind = MODULE_NONE,
-       .m_Reason = "unit 1: data ends before its kind value"},
+      {.m_KindValue = 0x87654326, .m_Reason = "router kind value 0x87654326 has bits 1-2 set to 3"},
+      {.m_Plan = MODULE_FIRMWARE, .m_Tag = UNIT_TAG_ROUTER, .m_Length = 8, .m_Reason = "unit 1: data ends before its kind value"},
       {.m_Plan = MODULE_FIRMWARE, .m_Units = 2, .m_Name = "ZEMT.bin", .m_Kind = MODULE_FIRMWARE},
       {.m_Plan = MODULE_DASHBOARD, .m_Kind = MODULE_DASHBOARD},
       {.m_Plan = MODULE_FIRMWARE, .m_ImageType = 0, .m_Units = 2, .m_Name = "a_ZEMT_1.bin", .m_Kind = MODULE_DASHBOARD},
       {.m_Plan = MODULE_FIRMWARE, .m_ImageType = 0, .m_Units = 2, .m_Name = "a_zemt_1.bin", .m_Kind = MODULE_FIRMWARE},
       {.m_Plan = MODULE_FIRMWARE, .m_ImageType = 0, .m_Units = 3, .m_Name = "b_ZEMT_1.bin", .m_Kind = MODULE_FIRMWARE},
       {.m_Plan = MODULE_FIRMWARE, .m_ImageType = 0, .m_Units = 1, .m_Name = "c_ZEMT_1.bin", .m_Kind = MODULE_FIRMWARE},
-      {.m_Plan = MODULE_FIRMWARE, .m_ImageType = 2, .m_Kind = MODULE_NONE, .m_Reason = "image type 2 is not 0, 1 or 3"},
+      {.m_Plan = MODULE_FIRMWARE, .m_ImageType = 2, .m_Reason = "image type 2 is not 0, 1 or 3"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(testing::Message() << c.m_Plan << " " << c.m_KindValue << " " << c.m_ImageType << " " << c.m_Name);
