@@ -28,25 +28,22 @@ dpkg -x "$deb" "$scratch/root"
 same_files "$scratch/root/usr"
 desktop-file-validate "$scratch/root/usr/share/applications/qel-upgrade.desktop"
 appstreamcli validate --no-net "$scratch"/root/usr/share/metainfo/*.xml >/dev/null
-for page in "$scratch"/root/usr/share/man/man1/*; do
-  [ -n "$(man -l "$page" 2>/dev/null)" ] || fail "man page $page"
-done
+for page in "$scratch"/root/usr/share/man/man1/*; do man -l "$page" 2>/dev/null | grep -q . || fail "man page $page"; done
 zgrep -q 'QelUpgrade/packages' "$scratch"/root/usr/share/man/man1/qel.1.gz || fail "qel(1) names no package folder"
 
 bin=$scratch/root/usr/bin
 "$bin/qel" --version | grep -qx "qel [0-9.]*"
 head -c 5000 /dev/urandom > "$scratch/fw.dat"
-"$bin/qel" package make --kind firmware --version 2.1.8.0 --unit "0x100000:$scratch/fw.dat" -o "$scratch/fw.bin" >/dev/null
-"$bin/qel" package info "$scratch/fw.bin" | grep -q 2.1.8.0 || fail "package info"
 
 # Installed for real: the package's bindir over /usr/bin in a private mount
 # namespace. The window starts offscreen, makes the user's package folder at
-# its first start and closes itself; qel then finds a package put there.
+# its first start and closes itself; qel then reads and finds a package put there.
 packages=$scratch/.local/share/QelUpgrade/packages
 HOME=$scratch TMPDIR=$scratch QT_QPA_PLATFORM=offscreen QEL_UPGRADE_CLOSE_AFTER_START=1 timeout 120 unshare -m sh -c "
   mount --bind '$bin' /usr/bin && cd / && /usr/bin/qel-upgrade && [ -d '$packages' ] &&
   /usr/bin/qel package make --kind firmware --version 2.1.8.0 --unit '0x100000:$scratch/fw.dat' -o '$packages/fw.bin' &&
-  /usr/bin/qel package scan" > "$scratch/scan.txt" || fail "installed programs"
+  /usr/bin/qel package info '$packages/fw.bin' && /usr/bin/qel package scan" > "$scratch/scan.txt" || fail "installed programs"
+grep -q 2.1.8.0 "$scratch/scan.txt" || fail "package info"
 grep -q "$packages/fw.bin" "$scratch/scan.txt" || fail "no package found in the user's package folder"
 
 cmake --install "$build" --prefix "$scratch/prefix" >/dev/null

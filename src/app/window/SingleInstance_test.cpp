@@ -15,33 +15,11 @@ int Start(std::vector<std::string> arguments) {
   return RunWindowProgram(static_cast<int>(argv.size()), argv.data());
 }
 
-// A later start restores a minimised first window and leaves any other as
-// it is; the lock is free again once the first instance ends.
-TEST_F(WindowFixture, SecondStartRestoresOnlyAMinimisedWindow) {
-  const QString key = QString("single-instance-test-%1").arg(QCoreApplication::applicationPid());
-  CQelOneClickDlg& dialog = OpenDialog();
-  {
-    CSingleInstance first(key);
-    ASSERT_TRUE(first.Acquire());
-    QObject::connect(&first, &CSingleInstance::RestoreRequested, &dialog, &CQelOneClickDlg::RestoreIfMinimized);
-    QSignalSpy requests(&first, &CSingleInstance::RestoreRequested);
-    for (const bool minimised : {true, false}) {
-      minimised ? dialog.showMinimized() : dialog.showMaximized();
-      QCoreApplication::processEvents();
-      CSingleInstance second(key);
-      EXPECT_TRUE(!second.Acquire() && second.Error().isEmpty() && second.NotifyRunning());
-      ASSERT_TRUE(requests.wait(2000));
-      EXPECT_EQ(dialog.windowState(), minimised ? Qt::WindowNoState : Qt::WindowMaximized);
-    }
-  }
-  EXPECT_TRUE(CSingleInstance(key).Acquire());
-  EXPECT_FALSE(CSingleInstance(key + "-alone").NotifyRunning());
-}
-
-// A start while another instance runs asks it to restore its window and
-// ends silently; a bad option or a lock that cannot be made is shown in a
-// "Warning" box and ends the program.
-TEST(WindowProgramTest, StartsThatEndAtOnce) {
+// A bad option or a lock that cannot be made is shown in a "Warning" box and
+// ends the program. A start while another instance runs asks it to restore
+// its window, which only a minimised one does, and ends silently; the lock
+// is free again once the first instance ends.
+TEST_F(WindowFixture, StartsThatEndAtOnce) {
   ModalResponder responder;
   EXPECT_NE(Start({"qel-upgrade", "--bogus"}), 0);
   const QString lock = CSingleInstance().LockPath();  // in the user's own directory
@@ -50,11 +28,22 @@ TEST(WindowProgramTest, StartsThatEndAtOnce) {
   ASSERT_TRUE(QDir().mkpath(lock));
   EXPECT_EQ(Start({"qel-upgrade"}), 1);
   ASSERT_TRUE(QDir().rmdir(lock));
-  CSingleInstance first;
-  ASSERT_TRUE(first.Acquire());
-  QSignalSpy requests(&first, &CSingleInstance::RestoreRequested);
-  EXPECT_EQ(Start({"qel-upgrade"}), 0);
-  EXPECT_TRUE(requests.wait(2000));
+  CQelOneClickDlg& dialog = OpenDialog();
+  {
+    CSingleInstance first;
+    ASSERT_TRUE(first.Acquire());
+    QObject::connect(&first, &CSingleInstance::RestoreRequested, &dialog, &CQelOneClickDlg::RestoreIfMinimized);
+    QSignalSpy requests(&first, &CSingleInstance::RestoreRequested);
+    for (const bool minimised : {true, false}) {
+      minimised ? dialog.showMinimized() : dialog.showMaximized();
+      QCoreApplication::processEvents();
+      EXPECT_EQ(Start({"qel-upgrade"}), 0);
+      ASSERT_TRUE(requests.wait(2000));
+      EXPECT_EQ(dialog.windowState(), minimised ? Qt::WindowNoState : Qt::WindowMaximized);
+    }
+  }
+  EXPECT_TRUE(CSingleInstance().Acquire());
+  EXPECT_FALSE(CSingleInstance("single-instance-test-alone").NotifyRunning());
   EXPECT_EQ(responder.m_Boxes, QStringList({"! Warning: The following argument was not expected: --bogus",
                                             "! Warning: Is a directory"}));
 }
@@ -81,11 +70,10 @@ TEST_F(WindowFixture, LockIsFreeOnceTheWindowCloses) {
 }
 
 // Qt's own options are accepted; help needs no display.
-TEST(WindowProgramTest, QtOptionsAndHelp) {
-  TempDir packages;
+TEST_F(WindowFixture, QtOptionsAndHelp) {
   const std::string program = BinDir() + "/qel-upgrade";
   EXPECT_EQ(RunCommand("QEL_UPGRADE_CLOSE_AFTER_START=1 " + program + " -platform offscreen -style fusion --dir " +
-                           packages.Path() + " --broadcast 127.255.255.255 --port " + std::to_string(FreePort()),
+                           m_Packages.Path() + " --broadcast 127.255.255.255 --port " + std::to_string(m_Options.m_Port),
                        nullptr), 0);
   std::string help;
   EXPECT_EQ(RunCommand("env -u QT_QPA_PLATFORM -u DISPLAY " + program + " --help", &help), 0);
