@@ -40,18 +40,13 @@ class RecordingList : public IModuleList {
     return texts;
   }
   std::vector<std::string> Statuses(int row) const { return Cells(row, COL_STATUS); }
-  // The newest text of a cell ("" when none was written).
-  std::string Last(int row, int column) const {
-    const std::vector<std::string> texts = Cells(row, column);
-    return texts.empty() ? "" : texts.back();
-  }
+  // The newest text of a cell ("" when none was written), the row's newest colour (0 when none was set).
+  std::string Last(int row, int column) const { return Cells(row, column).empty() ? "" : Cells(row, column).back(); }
   std::string LastStatus(int row) const { return Last(row, COL_STATUS); }
   std::string LastPercent(int row) const { return Last(row, COL_PERCENT); }
-  // The row's newest colour (0 when none was set).
   uint32_t LastColour(int row) const {
     uint32_t colour = 0;
-    for (const ListChange& c : Changes())
-      if (c.m_Row == row && c.m_Column < 0) colour = c.m_Colour;
+    for (const ListChange& c : Changes()) colour = c.m_Row == row && c.m_Column < 0 ? c.m_Colour : colour;
     return colour;
   }
   // The rows inserted since the last deletion of all rows.

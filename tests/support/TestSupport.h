@@ -1,10 +1,22 @@
 // Small helpers shared by the tests.
 #pragma once
 
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
 #include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <functional>
 #include <optional>
+#include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace testsupport {
@@ -13,8 +25,13 @@ namespace testsupport {
 // contents when the object goes.
 class TempDir {
  public:
-  TempDir();
-  ~TempDir();
+  TempDir() : m_Path(std::filesystem::temp_directory_path().string() + "/qel-test-XXXXXX") {
+    if (!mkdtemp(m_Path.data())) abort();
+  }
+  ~TempDir() {
+    std::error_code ignored;
+    std::filesystem::remove_all(m_Path, ignored);
+  }
   const std::string& Path() const { return m_Path; }
   std::string File(const std::string& name) const { return m_Path + "/" + name; }
 
@@ -26,8 +43,11 @@ class TempDir {
 // the object lives, e.g. TMPDIR, where the engine writes its log.
 class ScopedEnv {
  public:
-  ScopedEnv(const char* name, const char* value);
-  ~ScopedEnv();
+  ScopedEnv(const char* name, const char* value) : m_Name(name) {
+    if (const char* old = getenv(name)) m_Old = old;
+    value ? setenv(name, value, 1) : unsetenv(name);
+  }
+  ~ScopedEnv() { m_Old ? setenv(m_Name.c_str(), m_Old->c_str(), 1) : unsetenv(m_Name.c_str()); }
 
  private:
   std::string m_Name;
@@ -35,25 +55,64 @@ class ScopedEnv {
 };
 
 // A port number free a moment ago for both UDP and TCP (the simulator
-// serves both on one number).
-int FreePort();
+// serves both on one number): UDP picks it, it is taken when TCP can have it too.
+inline int FreePort() {
+  for (;;) {
+    const int udp = socket(AF_INET, SOCK_DGRAM, 0), tcp = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    socklen_t length = sizeof address;
+    bind(udp, reinterpret_cast<sockaddr*>(&address), length);
+    getsockname(udp, reinterpret_cast<sockaddr*>(&address), &length);
+    const bool free = bind(tcp, reinterpret_cast<sockaddr*>(&address), length) == 0;
+    for (const int s : {udp, tcp}) close(s);
+    if (free) return ntohs(address.sin_port);
+  }
+}
 
-std::vector<uint8_t> ReadFile(const std::string& path);
-void WriteFile(const std::string& path, const std::vector<uint8_t>& bytes);
-std::string ReadText(const std::string& path);
+inline std::string ReadText(const std::string& path) {
+  std::ostringstream text;
+  text << std::ifstream(path, std::ios::binary).rdbuf();
+  return text.str();
+}
+inline std::vector<uint8_t> ReadFile(const std::string& path) {
+  const std::string text = ReadText(path);
+  return {text.begin(), text.end()};
+}
+inline void WriteFile(const std::string& path, const std::vector<uint8_t>& bytes) {
+  std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+}
 
 // The messages of log text (lines ending in CR LF), each without its
-// "YYYY-MM-DD HH:MM:SS " timestamp.
-std::vector<std::string> LogMessages(const std::string& text);
+// "YYYY-MM-DD HH:MM:SS " timestamp (20 bytes).
+inline std::vector<std::string> LogMessages(const std::string& text) {
+  std::vector<std::string> messages;
+  for (size_t start = 0, end; (end = text.find("\r\n", start)) != std::string::npos; start = end + 2)
+    messages.push_back(end - start >= 20 ? text.substr(start + 20, end - start - 20) : "");
+  return messages;
+}
 
 // Polls condition every millisecond until it holds or realMs have passed.
-bool WaitUntil(const std::function<bool()>& condition, int realMs);
+inline bool WaitUntil(const std::function<bool()>& condition, int realMs) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(realMs);
+  for (; std::chrono::steady_clock::now() < deadline; std::this_thread::sleep_for(std::chrono::milliseconds(1)))
+    if (condition()) return true;
+  return condition();
+}
 
 // Directory of the built programs (qel, qel-gateway-sim, qel-upgrade).
-std::string BinDir();
+inline std::string BinDir() { return getenv("QEL_BIN_DIR") ? getenv("QEL_BIN_DIR") : "."; }
 
 // Runs a shell command; returns its exit status and, when output is given,
 // fills it with the command's stdout.
-int RunCommand(const std::string& command, std::string* output);
+inline int RunCommand(const std::string& command, std::string* output) {
+  FILE* pipe = popen(command.c_str(), "r");
+  char buffer[4096];
+  if (output) output->clear();
+  for (size_t n; (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;)
+    if (output) output->append(buffer, n);
+  const int status = pclose(pipe);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
 
 }  // namespace testsupport

@@ -1,2 +1,0 @@
-// The recorders are defined in their header.
-#include "support/Recorders.h"
