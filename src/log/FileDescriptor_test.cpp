@@ -12,9 +12,8 @@ TEST(FileDescriptorTest, ClosesOnceWhateverWayItsOwnerEnds) {
   {
     CFileDescriptor reader(fds[0]), writer(fds[1]);
     CFileDescriptor moved(std::move(reader));
-    EXPECT_EQ(std::pair(reader.IsOpen(), moved.Get()), std::pair(false, fds[0]));
     const int kept = writer.Release();
-    EXPECT_EQ(std::pair(writer.IsOpen(), kept), std::pair(false, fds[1]));
+    EXPECT_EQ(std::tuple(reader.IsOpen(), moved.Get(), writer.IsOpen(), kept), std::tuple(false, fds[0], false, fds[1]));
     writer.Reset(kept);
     EXPECT_TRUE(writer.Close());
     EXPECT_FALSE(open(fds[1]));

@@ -64,8 +64,7 @@ TEST(UpgradeLogTest, AFailedFlushKeepsTheLinesForTheNextOne) {
   ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
   limited = saved, limited.rlim_cur = 100;
   auto* previous = signal(SIGXFSZ, SIG_IGN);
-  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limited), 0);
-  const int result = log.Flush();
+  const int result = setrlimit(RLIMIT_FSIZE, &limited) == 0 ? log.Flush() : -1;
   setrlimit(RLIMIT_FSIZE, &saved), signal(SIGXFSZ, previous);
   EXPECT_EQ(std::pair(result, log.Pending()), std::pair(0, all.substr(100)));
   EXPECT_EQ(log.Flush(), 1);
@@ -83,7 +82,6 @@ TEST(UpgradeLogTest, FileSitsInTheUsersLogFolderMadeForThemAlone) {
       {nullptr, "relative", state + "/QelUpgradeLog.txt"},  {nullptr, nullptr, state + "/QelUpgradeLog.txt"}};
   for (const auto& [tmpdir, stateHome, path] : cases) {
     testsupport::ScopedEnv tmpEnv("TMPDIR", tmpdir), stateEnv("XDG_STATE_HOME", stateHome);
-    EXPECT_EQ(DefaultLogFilePath(), path);
     EXPECT_EQ(UpgradeLog().FilePath(), path);
   }
   // Outside TMPDIR the first flush makes the folder.
