@@ -15,13 +15,8 @@ TEST_F(SimTest, Scenarios) {
   spoiled[2] ^= 0x01;
   const Bytes block = Pattern(4096, 1), wrongLength{0x0F, 0, 0, 0x20, 0, 0, 3, 1, 2};
   const Step wait{'W', {}, ""}, downloader{'T', HANDSHAKE, HandshakeReply(1, 1)}, reset{'L', RESET, "02"};
-  const struct {
-    const char* m_Name;
-    std::vector<std::string> m_Faults;
-    std::vector<Step> m_Steps;
-    std::map<uint32_t, Bytes> m_Memory = {};
-    std::function<void(SimOptions&)> m_Change = {};
-  } scenarios[] = {
+  const struct { const char* m_Name; std::vector<std::string> m_Faults; std::vector<Step> m_Steps;
+                 std::map<uint32_t, Bytes> m_Memory = {}; std::function<void(SimOptions&)> m_Change = {}; } scenarios[] = {
       {"normal mode", {}, {
          {'U', Padded({1}, 32), "01 7F 00 00 01 02 51 E1 00 00 01 '1.2.3.4' 00 *32"}, {'U', RouterRecord(6), "="},
          {'U', RouterRecord(8), "="}, {'U', RouterRecord(42), ""}, {'U', RouterRecord(10), "="},
@@ -89,11 +84,9 @@ TEST_F(SimTest, Scenarios) {
 // (3000 ms) and answered with the result packet; then the stream carries
 // frames again.
 TEST_F(SimTest, RouterImagesAreInstalledAndAnswered) {
-  const struct {
-    std::vector<std::string> m_Faults;
-    uint32_t m_Announced, m_Code;
-    uint64_t m_Ms;  // at least this long after the image
-  } cases[] = {{{}, 50000, 4, 3000}, {{"result-code=3", "result-delay=20000"}, 20000, 3, 23000}};
+  // Faults, announced size, result code, at least this long after the image.
+  const struct { std::vector<std::string> m_Faults; uint32_t m_Announced, m_Code; uint64_t m_Ms; } cases[] = {
+      {{}, 50000, 4, 3000}, {{"result-code=3", "result-delay=20000"}, 20000, 3, 23000}};
   const Bytes image = Pattern(20000, 5);
   for (const auto& c : cases) {
     SCOPED_TRACE(c.m_Code);
@@ -113,8 +106,7 @@ TEST(SimProgramTest, BadOptionsAndFaultTextsAreRefused) {
   for (const char* options : {"--fault no-such-fault", "--mac 02-00-00-00-00", "--unlock-code 1234"})
     EXPECT_EQ(RunCommand(BinDir() + "/qel-gateway-sim " + options + " 2>/dev/null", nullptr), 2) << options;
   std::string help, error;
-  EXPECT_EQ(RunCommand(BinDir() + "/qel-gateway-sim --help", &help), 0);
-  EXPECT_NE(help.find("reset-at-block=N"), std::string::npos);
+  EXPECT_TRUE(RunCommand(BinDir() + "/qel-gateway-sim --help", &help) == 0 && help.find("reset-at-block=N") != std::string::npos);
   SimFaults faults;
   for (const char* text : {"result-code", "offline=1", "result-code=x", "restore-status=1", "block-refused=5",
                            "nv-backup-reason=0", "handshake-silent=-1", "ping-silent=1e3"})
