@@ -23,9 +23,7 @@ TEST(Crc16Test, EveryPathMatchesBoostOnEveryLengthAndAlignment) {
   for (uint32_t length : lengths) {
     for (size_t align = 0; align < 16; ++align) {
       const uint8_t* data = pool.data() + align;
-      boost::crc_optimal<16, 0x1021, 0xFFFF, 0xFFFF, true, true> reference;
-      reference.process_bytes(data, length);
-      const uint16_t expected = reference.checksum();
+      const uint16_t expected = boost::crc<16, 0x1021, 0xFFFF, 0xFFFF, true, true>(data, length);
       SCOPED_TRACE(testing::Message() << "length " << length << " alignment " << align);
       ASSERT_EQ(Crc16(data, length), expected);
       const uint32_t split = length / 3;

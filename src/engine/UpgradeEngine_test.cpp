@@ -37,7 +37,7 @@ constexpr ModuleKind BOOT = MODULE_BOOT, APP = MODULE_APP, CUSTOM = MODULE_CUSTO
 // show nothing; each text is also logged and fitted), the "%" once per value
 // and row until the rows are made anew, and the result with the minutes and
 // seconds since the stage began (within the hour, never below zero; the
-// clock may tick over while it runs). Without a list only the log hears.
+// clock may tick over while it runs).
 TEST(RowDisplayTest, StatusProgressAndResult) {
   Clock::SetScale(1);  // the result shows wall-clock seconds
   TempDir dir;  // where the engines' logs would go
@@ -50,7 +50,9 @@ TEST(RowDisplayTest, StatusProgressAndResult) {
   engine.ShowRowProgress(uint64_t{1} << 40, uint64_t{3} << 40);  // no wrap
   engine.ShowRowProgress(5, 0);
   engine.m_Row = APP;
-  for (int i = 0; i < 2; ++i) engine.ShowRowProgress(100), engine.ForgetRowProgress();
+  engine.ShowRowProgress(100);
+  engine.ForgetRowProgress();
+  engine.ShowRowProgress(100);
   EXPECT_EQ(list.Statuses(FW), Lines{"Backing up the NV"});
   EXPECT_EQ(list.Statuses(-1), list.Statuses(FW)) << "fitted";
   EXPECT_EQ(list.LastColour(FW), COLOUR_RED);
@@ -61,21 +63,19 @@ TEST(RowDisplayTest, StatusProgressAndResult) {
       {-30, IDS_DOWNLOAD_OK, "Download successfully (00:00)", "Download successfully (00:00)"},
       {59, IDS_DOWNLOAD_FAILED, "Download failed (00:59)", "Download failed (01:00)"}};
   for (const auto& c : kResults) {
-    for (RecordingList* target : {&list, static_cast<RecordingList*>(nullptr)}) {
-      SCOPED_TRACE(testing::Message() << c.m_Text << (target ? " with" : " without") << " a list");
-      UpgradeEngine engine(target);
-      engine.m_Row = DASH;
-      engine.m_ResultTextId = c.m_TextId;
-      const time_t before = engine.m_StageStart = Clock::WallSeconds() - c.m_Seconds;
-      const size_t changes = list.Changes().size();
-      engine.ShowRowResult();
-      EXPECT_EQ(list.Changes().size(), changes + (target ? 3 : 0));  // colour, text, fit
-      EXPECT_GE(engine.m_StageStart, before + c.m_Seconds) << "the next stage's time starts now";
-      const std::string shown = LogMessages(engine.m_Log.Pending()).at(0);
-      EXPECT_TRUE(shown == c.m_Text || shown == c.m_TextLater) << shown;
-      EXPECT_TRUE(!target || list.LastStatus(DASH) == shown);
-      EXPECT_EQ(list.LastColour(DASH), c.m_TextId == IDS_DOWNLOAD_OK ? COLOUR_BLUE : COLOUR_RED);
-    }
+    SCOPED_TRACE(c.m_Text);
+    UpgradeEngine engine(&list);
+    engine.m_Row = DASH;
+    engine.m_ResultTextId = c.m_TextId;
+    const time_t before = engine.m_StageStart = Clock::WallSeconds() - c.m_Seconds;
+    const size_t changes = list.Changes().size();
+    engine.ShowRowResult();
+    EXPECT_EQ(list.Changes().size(), changes + 3);  // colour, text, fit
+    EXPECT_GE(engine.m_StageStart, before + c.m_Seconds) << "the next stage's time starts now";
+    const std::string shown = list.LastStatus(DASH);
+    EXPECT_TRUE(shown == c.m_Text || shown == c.m_TextLater) << shown;
+    EXPECT_EQ(LogMessages(engine.m_Log.Pending()), Lines{shown});
+    EXPECT_EQ(list.LastColour(DASH), c.m_TextId == IDS_DOWNLOAD_OK ? COLOUR_BLUE : COLOUR_RED);
   }
 }
 
@@ -122,14 +122,10 @@ struct ScriptedGateway {
     if (!message.m_Framed) return;  // the lone flag byte
     Bytes answer;
     bool reset = false;
-    if (message.m_Kind == PORT_UDP) {
-      answer = m_Udp.Answer(message.m_Payload, now);
-    } else if (message.Payload(0) == ROUTER_CONTROL_MARKER) {
-      BeginPacket(message.m_Payload);
-    } else {
-      const Bytes reply = m_Module.Handle(message.m_Payload.data(), message.m_Payload.size(), now, &reset);
-      if (!reply.empty()) answer = Frame(reply, true);
-    }
+    if (message.m_Kind == PORT_UDP) answer = m_Udp.Answer(message.m_Payload, now);
+    else if (message.Payload(0) == ROUTER_CONTROL_MARKER) BeginPacket(message.m_Payload);
+    else if (Bytes reply = m_Module.Handle(message.m_Payload.data(), message.m_Payload.size(), now, &reset); !reply.empty())
+      answer = Frame(reply, true);
     if (reset) return m_Link.Reset();
     Send(m_Recorder.Events().back().m_Name, answer, message.m_Kind, 0);
   }
@@ -273,8 +269,7 @@ const Pass kPasses[] = {
      "rut-begin rut-image rut-begin rut-image rut-begin rut-image erase-nvram handshake nv-backup change-mode fwt-begin "
      "switch-downloader handshake flag unlock write*3 reset handshake restore-status board-version handshake "
      "change-mode fwt-begin switch-downloader handshake flag unlock write*2 reset handshake iso-version leave-force-load",
-     {"Sending FWT Begin Pkt", "Switching to the downloading mode", "  Try1: Reading restored status ...",
-      "DIAG_NV_QueryRestoreStatus: Restore Success"}},
+     {"Sending FWT Begin Pkt", "Switching to the downloading mode", "  Try1: Reading restored status ..."}},
     {"BootAloneErasesNothing", {BOOT}, {}, {}, {103}, {}, {}, "rut-begin rut-image"},
     {"FailingAppEndsThePass", {APP, CUSTOM, FW}, {.m_RouterResultCode = 3}, {}, {0, 122}, {}, {},
      "rut-begin rut-image leave-force-load"},
@@ -285,16 +280,14 @@ const Pass kPasses[] = {
       .m_BlockRefusedAt = 1, .m_BlockRefusedTries = 2}, {}, {0, 0, 0, 103}, kDownloader, kFirmware,
      "handshake fwt-force flag unlock write*5 leave-force-load reset handshake restore-status*2 nv-restore "
      "restore-status*2 nv-restore board-version leave-force-load",
-     {"Have Enter Downloader Mode", "Sending FWT Force Pkt", "DIAG_Write#1> Exec Fail", "DIAG_Write#2> Exec Fail",
-      "Restore NV: NV操作失败"}},
+     {"Have Enter Downloader Mode", "Sending FWT Force Pkt", "DIAG_Write#2> Exec Fail", "Restore NV: NV操作失败"}},
     // A stage that recovered from a failed handshake shows success.
     {"SilentModuleIsTakenForOneInItsDownloader", {FW, DASH}, {.m_HandshakeSilent = 6}, {}, {0, 0, 0, 103, 103},
      kDashboardNormal, kDashboardFromNormal,
      "handshake*3 enter-force-load handshake*3 fwt-force flag unlock write*3 leave-force-load reset handshake "
      "restore-status board-version handshake change-mode fwt-begin switch-downloader handshake flag unlock write*2 "
      "leave-force-load reset handshake iso-version leave-force-load",
-     {"DIAG_HandShake: Write or Read Fail", "Enter Forcing Download Mode ...", "DIAG_HandShake: Write or Read Fail",
-      "Have Enter Downloader Mode"}},
+     {"DIAG_HandShake: Write or Read Fail", "Enter Forcing Download Mode ...", "Have Enter Downloader Mode"}},
     {"BeginPacketNotSent", {FW}, {}, {{"change-mode", FAIL_WRITES}}, {0, 0, 0, 120}, {107, 105}, {0},
      "handshake nv-backup change-mode leave-force-load", {"Sending FWT Begin Pkt"}},
     {"RouterSilentAtTheSecondCheck", {FW}, {.m_SecondCheckSilent = true}, {}, {0, 0, 0, 131}, {107, 105, 106, 113},
@@ -303,8 +296,7 @@ const Pass kPasses[] = {
     {"RestartWaitAnsweredByTheThirdHandshake", {FW}, {}, {{"handshake", SILENT, 6, 1}}, {0, 0, 0, 103},
      kNormal, kFromNormal, "handshake nv-backup change-mode fwt-begin switch-downloader handshake*7 flag unlock write*3 "
      "reset handshake restore-status board-version leave-force-load",
-     {"DIAG_HandShake: Write or Read Fail", "DIAG_HandShake: Write or Read Fail", "DIAG_HandShake: (1,1)"},
-     2000 + 6000 + 2000},
+     {"DIAG_HandShake: Write or Read Fail", "DIAG_HandShake: Write or Read Fail", "DIAG_HandShake: (1,1)"}, 10000},
     {"FailingFirmwareSkipsTheDashboard", {FW, DASH}, {.m_StartInDownloader = true, .m_ResetRefused = true}, {},
      {0, 0, 0, 130}, {110, 114, 102}, {0, 49, 50, 100},
      "handshake fwt-force flag unlock write*3 leave-force-load reset*3 leave-force-load",
@@ -344,8 +336,10 @@ TEST_P(PassTest, RunsTheSelectedRows) {
   if (c.m_Reach == NO_ADDRESS) memset(engine.m_RouterIp, 0, 4);
   m_Gateway->m_Link.RefuseConnects(c.m_Reach == REFUSED);
   const std::string logFile = m_Dir.File("QelUpgradeLog.txt"), separator(50, '+');
-  int notices = 0;  // each written after the log
-  engine.m_Notify = [&](int code) { notices += code == CTRL_UPGRADE_DONE && ReadText(logFile).find(separator) != std::string::npos; };
+  int notices = 0;
+  engine.m_Notify = [&](int code) {  // after the log is written
+    notices += code == CTRL_UPGRADE_DONE && ReadText(logFile).find(separator) != std::string::npos;
+  };
   const uint64_t start = Clock::TickCount();
   EXPECT_EQ(engine.RunUpgrade(), 0);
   EXPECT_GE(Clock::TickCount() - start, c.m_AtLeastMs);
@@ -440,28 +434,24 @@ const Hostile kHostile[] = {
     {true, {FW}, {{"board-version", LONG, 3}}, kFailedToRead, kLengthError, kDiag},
     {true, {FW}, {{"board-version", DRIP, 3}}, kFailedToRead, "DIAG_QueryBoardVersion: Write or Read Fail", kDiag},
     {true, {FW, DASH}, {{"iso-version", SHORT, 3}}, kFailedToRead, kLengthError, kDiag},
-    {false, {CUSTOM}, {{"rut-begin", RESET}}, "Failed to transmit upgrading data",
-     "Router Block1 Transfer Fail: Connection reset by peer", 0},
-    {false, {CUSTOM}, {{"rut-image", GARBAGE}}, "Returning the upgrading result", "Waiting for the upgrade of the router",
-     kResult},
+    {false, {CUSTOM}, {{"rut-begin", RESET}}, "Failed to transmit", "Router Block1 Transfer Fail: Connection reset by", 0},
+    {false, {CUSTOM}, {{"rut-image", GARBAGE}}, "Returning the upgrading result", "Waiting for the upgrade of", kResult},
     {false, {CUSTOM}, {{"rut-image", WRONG}}, "Upgrading result of the router module", "TCP_GetRouterResult's", 0},
     {false, {CUSTOM}, {{"rut-image", DRIP}}, kOk, "TCP_GetRouterResult's ElapsedTime = ", 8000},
     {false, {APP, FW}, {{"erase-nvram", BURST, 3}}, "", "Erasing the NVRAM", kErase},
     // The router entered the forcing mode all the same, so the module comes back in its downloader.
-    {false, {FW}, {{"handshake", GARBAGE, 3}, {"enter-force-load", GARBAGE}}, kOk, "DIAG_HandShake: Write or Read Fail",
-     kHandshake + 2 * kDiag},
+    {false, {FW}, {{"handshake", GARBAGE, 3}, {"enter-force-load", GARBAGE}}, kOk, "DIAG_HandShake: W", kHandshake + 2 * kDiag},
     {false, {FW}, {{"nv-backup", WRONG}}, "Backing up the NV file", "Backing up the NV", 0},
     {false, {FW}, {{"change-mode", SILENT, 3}}, kOk, "DIAG_ChangeMode: Write or Read Fail", kDiag},
-    {false, {FW}, {{"switch-downloader", GARBAGE, 3}}, "Switching to the downloading mode failed",
-     "DIAG_SwitchToDownloader: Write or Read Fail", kDiag},
+    {false, {FW}, {{"switch-downloader", GARBAGE, 3}}, "Switching to the downloading mode failed", "DIAG_SwitchToDownloader:",
+     kDiag},
     {false, {FW}, {{"ping", GARBAGE, 1000}}, kTimedOut, "Waiting: First Check Fail", 10000 + 2 * kPresence},
     {false, {FW}, {{"handshake", LONG_RUN, 9, 1}}, kTimedOut, "Waiting: Handshake failed", 3 * kHandshake},
-    {false, {FW}, {{"unlock", LONG_RUN, 6}}, "Unlocking the wireless module failed", "DIAG_Unlock: Write or Read Fail",
-     2 * kDiag + 10000 + 8000},
+    {false, {FW}, {{"unlock", LONG_RUN, 6}}, "Unlocking the wireless module failed", "DIAG_Unlock:", 2 * kDiag + 18000},
     {false, {FW}, {{"write", BURST, 3}}, "Download failed", "Unit1 Block1: Download Fail", kBlock},
     {false, {FW}, {{"write", SHORT, 3}}, kOk, "Downloading the firmware", 0},
     {false, {FW}, {{"write", RESET}}, kOk, "DIAG_Write#1> Read Fail", 5000},
-    {false, {FW}, {{"reset", GARBAGE, 3}}, "Restarting the wireless module failed", "DIAG_Reset: Write or Read Fail", kDiag},
+    {false, {FW}, {{"reset", GARBAGE, 3}}, "Restarting the wireless module failed", "DIAG_Reset:", kDiag},
     // A restore request that succeeds settles the check.
     {false, {FW}, {{"restore-status", WRONG, 100}}, kOk, "DIAG_NV_QueryRestoreStatus: Restore Fail", 2 * kDiag},
     // The dashboard taken for one in its downloader succeeds, its handshake's failure left behind.
@@ -474,7 +464,8 @@ const Hostile kHostile[] = {
 void PrintTo(const Hostile& c, std::ostream* out) {
   const char* const kWhat[] = {"silent", "garbage", "long run", "burst", "wrong", "short", "long", "oversized", "empty",
                                "reset", "drip", "failing writes"};
-  *out << (c.m_Check ? "check " : "") << c.m_Selected.back() << " " << c.m_Faults[0].m_Request << " " << kWhat[c.m_Faults[0].m_What];
+  *out << (c.m_Check ? "check " : "") << c.m_Selected.back() << " " << c.m_Faults[0].m_Request << " "
+       << kWhat[c.m_Faults[0].m_What];
 }
 
 class HostileTest : public GatewayTest, public ::testing::WithParamInterface<Hostile> {};
