@@ -28,11 +28,9 @@ class FuzzInput {
   }
   Bytes Rest() { return Take(m_Size - m_At); }
   FuzzRecord Record() {
-    FuzzRecord record;
-    record.m_Kind = Byte();
-    const size_t length = Byte() | (size_t{Byte()} << 8);
-    record.m_Bytes = Take(length);
-    return record;
+    const uint8_t kind = Byte();
+    const size_t low = Byte();  // read first, the high byte after it
+    return {kind, Take(low | size_t{Byte()} << 8)};
   }
 
  private:

@@ -4,7 +4,6 @@
 // unanswered. The clock runs so fast that every time-out passes at once.
 #include <sys/prctl.h>
 
-#include <deque>
 #include <string>
 
 #include "FuzzInput.h"
@@ -24,14 +23,11 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   FuzzInput in(data, size);
   const uint8_t command = in.Byte();
-  std::deque<FuzzRecord> replies;
-  while (!in.Empty()) replies.push_back(in.Record());
   testsupport::ScriptedLink link;
   link.SetScript([&](const testsupport::Message&) {
-    if (replies.empty()) return;
-    const FuzzRecord reply = replies.front();
-    replies.pop_front();
-    reply.m_Kind & 1 ? link.AnswerRaw(reply.m_Bytes) : link.Answer(reply.m_Bytes);
+    if (in.Empty()) return;
+    const auto [kind, bytes] = in.Record();
+    kind & 1 ? link.AnswerRaw(bytes) : link.Answer(bytes);
   });
   PortChannel channel;
   channel.Open("127.0.0.1", 1280, PORT_TCP);

@@ -36,8 +36,7 @@ struct Stream {
   }
   void Drain() {
     uint8_t buffer[65536];
-    while (m_Peer.Get() >= 0 && recv(m_Peer.Get(), buffer, sizeof buffer, 0) > 0) {
-    }
+    while (m_Peer.Get() >= 0 && recv(m_Peer.Get(), buffer, sizeof buffer, 0) > 0) continue;
   }
 };
 
@@ -67,25 +66,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   Stream stream;
   SimTime now{};
   while (!in.Empty()) {
-    const FuzzRecord record = in.Record();
-    now += std::chrono::milliseconds(500) * (record.m_Kind >> 2);
+    const auto [kind, bytes] = in.Record();
+    now += std::chrono::milliseconds(500) * (kind >> 2);
     module.Tick(now);
     tcp.OnTimer(now);  // may send a result
     stream.Drain();
-    switch (record.m_Kind & 3) {
-      case 0: {
-        bool reset = false;
-        module.Handle(record.m_Bytes.data(), record.m_Bytes.size(), now, &reset);
-        break;
-      }
-      case 1: {
-        Bytes request;
-        if (record.m_Bytes.size() <= 2048 && DecodeFrame(record.m_Bytes.data(), record.m_Bytes.size(), &request))
-          udp.Answer(request, now);
-        break;
-      }
-      case 2: stream.Feed(tcp, EncodeFrame(record.m_Bytes, record.m_Kind & 4), now); break;
-      default: stream.Feed(tcp, record.m_Bytes, now); break;
+    bool reset = false;
+    Bytes request;
+    if ((kind & 3) == 0) {
+      module.Handle(bytes.data(), bytes.size(), now, &reset);
+    } else if ((kind & 3) == 1) {
+      if (bytes.size() <= 2048 && DecodeFrame(bytes.data(), bytes.size(), &request)) udp.Answer(request, now);
+    } else {
+      stream.Feed(tcp, (kind & 3) == 2 ? EncodeFrame(bytes, kind & 4) : bytes, now);
     }
   }
   return 0;
