@@ -2,6 +2,7 @@
 #include "cli/PackageCommands.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstring>
@@ -92,21 +93,33 @@ TEST(PackageCommandTest, MakeWritesTheUnlockFieldOrRefusesWhatCannotBeAPackage) 
   }
 }
 
-TEST(PackageCommandTest, ScanShowsTheFiveRowsOrTheWarning) {
+TEST(PackageCommandTest, ScanAssignsEveryBinFileToItsKindOrWarns) {
   TempDir dir, tmp;  // the scan's log goes to tmp, not into the machine's temp
-  const std::string scan = "package scan --dir " + dir.Path(), env = "TMPDIR=" + tmp.Path() + " ";
-  EXPECT_EQ(Qel(scan, env), "Warning: No valid .bin file is found in the current directory\nexit 1");
-  // The empty scan's Chinese line reached the log file when qel ended.
+  const std::string scan = "package scan --dir ", env = "TMPDIR=" + tmp.Path() + " ";
+  const std::string none = "Warning: No valid .bin file is found in the current directory\nexit 1";
+  const auto put = [&](const std::string& name, ModuleKind kind, const std::string& version) {
+    return rename(testsupport::MakePackage(dir.Path(), kind, version, 100).c_str(), dir.File(name).c_str()) == 0;
+  };
+  EXPECT_EQ(Qel(scan + dir.File("nowhere"), env), none);
+  // Only files that are no packages, and packages under names that do not match.
+  testsupport::WriteFile(dir.File("garbage.bin"), std::vector<uint8_t>(500, 0x41));
+  ASSERT_EQ(mkdir(dir.File("folder.bin").c_str(), 0755), 0);
+  ASSERT_TRUE(put("other.bin.txt", MODULE_BOOT, "o") && put("dashbin", MODULE_DASHBOARD, "d"));
+  EXPECT_EQ(Qel(scan + dir.Path(), env), none);
+  // Both empty scans' Chinese lines reached the log file when qel ended.
   EXPECT_EQ(testsupport::LogMessages(testsupport::ReadText(tmp.File("QelUpgradeLog.txt"))),
-            std::vector<std::string>{"没有找到至少一个有效的BIN文件"});
-  testsupport::MakePackage(dir.Path(), MODULE_APP, "app-v");
-  testsupport::MakePackage(dir.Path(), MODULE_FIRMWARE, "");
-  EXPECT_EQ(Qel(scan, env), "Type                             Upgrade Version          Package\n"
-                            "BOOT of router module            -                        -\n"
-                            "APP of router module             app-v                    " + dir.File("pkg1.bin") + "\n"
+            std::vector<std::string>(2, "没有找到至少一个有效的BIN文件"));
+  // Neither name order nor creation order is kind order; any case, hidden files too.
+  ASSERT_TRUE(put("e-boot.BIN", MODULE_BOOT, "boot-v") && put("a-dash.Bin", MODULE_DASHBOARD, "dash-v") &&
+              put(".bin", MODULE_APP, "app-v") && put("b-firm.bin", MODULE_FIRMWARE, ""));
+  EXPECT_EQ(Qel(scan + dir.Path(), env), "Type                             Upgrade Version          Package\n"
+                            "BOOT of router module            boot-v                   " + dir.File("e-boot.BIN") + "\n"
+                            "APP of router module             app-v                    " + dir.File(".bin") + "\n"
                             "Customization of router module   -                        -\n"
-                            "Firmware of wireless module      No version               " + dir.File("pkg3.bin") + "\n"
-                            "Dashboard of wireless module     -                        -\nexit 0");
+                            "Firmware of wireless module      No version               " + dir.File("b-firm.bin") + "\n"
+                            "Dashboard of wireless module     dash-v                   " + dir.File("a-dash.Bin") + "\nexit 0");
+  ASSERT_TRUE(put("b-firm2.bin", MODULE_FIRMWARE, "f"));
+  EXPECT_EQ(Qel(scan + dir.Path(), env), "Warning: Two or more .bin files with the same type exist\nexit 1");
 }
 
 }  // namespace

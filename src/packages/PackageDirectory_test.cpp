@@ -5,6 +5,7 @@
 
 #include <filesystem>
 
+#include "packages/PackageScan.h"
 #include "support/TestSupport.h"
 
 namespace {
@@ -32,6 +33,11 @@ TEST(PackageDirectoryTest, OptionWinsThenInstalledCopyUsesTheUserFolder) {
     // The user folder is made at the first start; other folders are left alone.
     EXPECT_EQ(std::filesystem::is_directory(c.expected), c.expected != "given");
   }
+}
+
+TEST(PackageDirectoryTest, ModuleDirectoryIsTheDirectoryOfThisProgram) {
+  const std::string dir = GetModuleDirectory();
+  EXPECT_EQ(dir.front() + std::to_string(access((dir + "packages_tests").c_str(), X_OK)), "/0") << dir;
 }
 
 }  // namespace
