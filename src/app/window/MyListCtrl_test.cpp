@@ -15,12 +15,13 @@ TEST(ListTest, WorkerCallsColoursAndColumns) {
   list.InsertColumns();
   list.show();
   const std::string wide(60, 'W');
-  QStringList seen, expected;
+  int stale = 0;  // cells not yet showing what a worker set
   std::thread worker([&] {
     for (int row = 0; row < 2; ++row) list.InsertRow(row, "row");
     for (int percent = 1; percent <= 20; ++percent) {
       list.SetCell(1, COL_PERCENT, std::to_string(percent) + "%");
-      QMetaObject::invokeMethod(&list, [&] { seen << list.CellText(1, COL_PERCENT); }, Qt::BlockingQueuedConnection);
+      QMetaObject::invokeMethod(&list, [&] { stale += list.CellText(1, COL_PERCENT) != QString("%1%").arg(percent); },
+                                Qt::BlockingQueuedConnection);
     }
     list.FitStatusColumn(wide);
     list.FitStatusColumn("short");
@@ -29,8 +30,7 @@ TEST(ListTest, WorkerCallsColoursAndColumns) {
   });
   EXPECT_TRUE(WaitFor([&] { return list.StatusColour(1) == Qt::red; }, 10000));
   worker.join();
-  for (int i = 1; i <= 20; ++i) expected << QString("%1%").arg(i);
-  EXPECT_EQ(seen, expected);
+  EXPECT_EQ(stale, 0);
   EXPECT_EQ(list.StatusColour(0), Qt::black);
   EXPECT_EQ(list.item(1, COL_TYPE)->foreground(), list.item(0, COL_TYPE)->foreground());
   EXPECT_EQ(list.columnWidth(COL_STATUS), QFontMetrics(list.font()).horizontalAdvance(QString::fromStdString(wide) + "..."));
