@@ -258,18 +258,18 @@ struct Pass {
 };
 
 // The packages are those of GatewayTest::AddPackage.
-const std::vector<int> kNormal = {107, 105, 106, 113, 110, 114, 102, 113, 109}, kDownloader = {110, 114, 102, 113, 109};
-const std::vector<int> kFromNormal = {0, 30, 50, 70, 100, 49, 50, 100, 0, 30, 50, 70, 100},
-                       kFirmware = {0, 49, 50, 100, 0, 30, 50, 70, 100}, kDashboard = {68, 100, 0, 30, 50, 70, 100};
-const std::vector<int> kDashboardNormal = {105, 106, 113, 110, 115, 102, 113},
+const std::vector<int> kDownloader = {110, 114, 102, 113, 109}, kDashboardNormal = {105, 106, 113, 110, 115, 102, 113};
+const std::vector<int> kFirmware = {0, 49, 50, 100, 0, 30, 50, 70, 100}, kDashboard = {68, 100, 0, 30, 50, 70, 100},
                        kDashboardFromNormal = {0, 30, 50, 70, 100, 68, 100, 0, 30, 50, 70, 100};
 const Pass kPasses[] = {
-    {"AllFiveRowsInOrder", {BOOT, APP, CUSTOM, FW, DASH}, {}, {}, {103, 103, 103, 103, 103}, kDashboardNormal,
-     kDashboardFromNormal,
+    // The firmware's restart wait is answered by its third handshake.
+    {"AllFiveRowsInOrder", {BOOT, APP, CUSTOM, FW, DASH}, {}, {{"handshake", SILENT, 6, 1}}, {103, 103, 103, 103, 103},
+     kDashboardNormal, kDashboardFromNormal,
      "rut-begin rut-image rut-begin rut-image rut-begin rut-image erase-nvram handshake nv-backup change-mode fwt-begin "
-     "switch-downloader handshake flag unlock write*3 reset handshake restore-status board-version handshake "
+     "switch-downloader handshake*7 flag unlock write*3 reset handshake restore-status board-version handshake "
      "change-mode fwt-begin switch-downloader handshake flag unlock write*2 reset handshake iso-version leave-force-load",
-     {"Sending FWT Begin Pkt", "Switching to the downloading mode", "  Try1: Reading restored status ..."}},
+     {"Sending FWT Begin Pkt", "Switching to the downloading mode", "DIAG_HandShake: Write or Read Fail",
+      "DIAG_HandShake: (1,1)", "  Try1: Reading restored status ..."}, 10000},
     {"BootAloneErasesNothing", {BOOT}, {}, {}, {103}, {}, {}, "rut-begin rut-image"},
     {"FailingAppEndsThePass", {APP, CUSTOM, FW}, {.m_RouterResultCode = 3}, {}, {0, 122}, {}, {},
      "rut-begin rut-image leave-force-load"},
@@ -293,10 +293,6 @@ const Pass kPasses[] = {
     {"RouterSilentAtTheSecondCheck", {FW}, {.m_SecondCheckSilent = true}, {}, {0, 0, 0, 131}, {107, 105, 106, 113},
      {0, 30, 50}, "handshake nv-backup change-mode fwt-begin switch-downloader leave-force-load",
      {"Waiting: Second Check Fail"}, 6000 + 60000},
-    {"RestartWaitAnsweredByTheThirdHandshake", {FW}, {}, {{"handshake", SILENT, 6, 1}}, {0, 0, 0, 103},
-     kNormal, kFromNormal, "handshake nv-backup change-mode fwt-begin switch-downloader handshake*7 flag unlock write*3 "
-     "reset handshake restore-status board-version leave-force-load",
-     {"DIAG_HandShake: Write or Read Fail", "DIAG_HandShake: Write or Read Fail", "DIAG_HandShake: (1,1)"}, 10000},
     {"FailingFirmwareSkipsTheDashboard", {FW, DASH}, {.m_StartInDownloader = true, .m_ResetRefused = true}, {},
      {0, 0, 0, 130}, {110, 114, 102}, {0, 49, 50, 100},
      "handshake fwt-force flag unlock write*3 leave-force-load reset*3 leave-force-load",
@@ -454,9 +450,6 @@ const Hostile kHostile[] = {
     {false, {FW}, {{"reset", GARBAGE, 3}}, "Restarting the wireless module failed", "DIAG_Reset:", kDiag},
     // A restore request that succeeds settles the check.
     {false, {FW}, {{"restore-status", WRONG, 100}}, kOk, "DIAG_NV_QueryRestoreStatus: Restore Fail", 2 * kDiag},
-    // The dashboard taken for one in its downloader succeeds, its handshake's failure left behind.
-    {false, {DASH}, {{"handshake", SILENT, 6}}, kOk, "DIAG_HandShake: Write or Read", 2 * kHandshake + 14000},
-    {false, {DASH}, {{"write", BURST, 3}}, "Download failed", "Unit1 Block1: Download", kBlock},
     {false, {FW}, {{"board-version", LONG, 3}}, kVersionFailed, kLengthError, kDiag},
     {false, {DASH}, {{"iso-version", GARBAGE, 3}}, kVersionFailed, "DIAG_QueryISOVersion: Write or Read Fail", kDiag},
 };
