@@ -4,11 +4,8 @@
 
 #include <gtest/gtest.h>
 
-#include <thread>
-
 #include "net/FrameAssembler.h"
 #include "support/LoopbackPeers.h"
-#include "support/TestSupport.h"
 
 namespace {
 

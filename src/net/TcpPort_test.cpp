@@ -2,13 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include <cerrno>
-#include <thread>
-
-#include "log/SystemErrorText.h"
 #include "support/LoopbackPeers.h"
 #include "support/Packages.h"
-#include "support/TestSupport.h"
 
 namespace {
 

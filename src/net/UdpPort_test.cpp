@@ -3,13 +3,9 @@
 
 #include <gtest/gtest.h>
 
-#include <cerrno>
-
-#include "log/SystemErrorText.h"
 #include "net/AddressText.h"
 #include "net/TcpPort.h"
 #include "support/LoopbackPeers.h"
-#include "support/TestSupport.h"
 
 namespace {
 

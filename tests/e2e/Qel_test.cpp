@@ -6,8 +6,6 @@
 
 #include <nlohmann/json.hpp>
 #include <regex>
-#include <thread>
-#include <unistd.h>
 
 #include "app/StringIds.h"
 #include "log/UpgradeLog.h"

@@ -3,17 +3,10 @@
 #pragma once
 
 #include <arpa/inet.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <atomic>
-#include <functional>
-#include <mutex>
-#include <thread>
-#include <vector>
 
-#include "diag/Hdlc.h"
-#include "support/ScriptedPort.h"  // Bytes, Frame
+#include "support/ScriptedPort.h"  // Bytes, Frame, the frame codec
 #include "support/TestSupport.h"
 
 namespace testsupport {

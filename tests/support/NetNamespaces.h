@@ -7,11 +7,6 @@
 
 #include <fcntl.h>
 #include <sched.h>
-#include <unistd.h>
-
-#include <functional>
-#include <string>
-#include <thread>
 
 #include "support/TestSupport.h"
 

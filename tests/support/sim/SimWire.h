@@ -6,9 +6,6 @@
 // ("*N": any rest up to N bytes in all); without "*" the lengths agree.
 #pragma once
 
-#include <functional>
-#include <sstream>
-
 #include "sim/SimFaultParser.h"
 #include "support/LoopbackPeers.h"
 #include "support/Packages.h"
