@@ -4,8 +4,6 @@
 
 #include "cli/UpgradeReport.h"
 
-namespace {
-
 // Whatever bytes a gateway puts into a version text, both reports stay
 // valid JSON: control bytes escaped, bytes that are not UTF-8 replaced.
 TEST(JsonReportTest, ReportsAreValidJsonForAnyCellBytes) {
@@ -29,5 +27,3 @@ TEST(JsonReportTest, ReportsAreValidJsonForAnyCellBytes) {
             "\"percent\":\"45%\",\"status\":\"\",\"colour\":\"black\",\"result\":\"failed\"}");
   EXPECT_EQ(std::pair(upgrade["rows"][0]["result"], upgrade["succeeded"]), std::pair(Json("skipped"), Json(false)));
 }
-
-}  // namespace

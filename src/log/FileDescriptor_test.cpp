@@ -3,8 +3,6 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 
-namespace {
-
 TEST(FileDescriptorTest, ClosesOnceWhateverWayItsOwnerEnds) {
   int fds[2];
   ASSERT_EQ(pipe(fds), 0);
@@ -21,5 +19,3 @@ TEST(FileDescriptorTest, ClosesOnceWhateverWayItsOwnerEnds) {
   }
   EXPECT_FALSE(open(fds[0]));
 }
-
-}  // namespace

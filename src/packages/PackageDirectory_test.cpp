@@ -28,7 +28,6 @@ TEST(PackageDirectoryTest, OptionWinsThenInstalledCopyUsesTheUserFolder) {
     SCOPED_TRACE(c.exeDir + " in " + c.installBinDir + " with " + (c.xdgDataHome ? c.xdgDataHome : "-"));
     ScopedEnv xdg("XDG_DATA_HOME", c.xdgDataHome);
     std::filesystem::remove_all(tmp.File(".local"));
-    std::filesystem::remove_all(data);
     EXPECT_EQ(ChoosePackageDirectory(c.option, c.exeDir, c.installBinDir), c.expected);
     // The user folder is made at the first start; other folders are left alone.
     EXPECT_EQ(std::filesystem::is_directory(c.expected), c.expected != "given");

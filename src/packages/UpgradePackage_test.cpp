@@ -157,31 +157,29 @@ TEST(UpgradePackageTest, EveryCoveredByteMattersAndNoOtherDoes) {
     bytes[i] ^= 0x5A;
     UpgradePackage package;
     const std::string reason = LoadBytes(dir, bytes, &package);
-    EXPECT_EQ(reason.rfind("unit ", 0) == 0, covered[i]) << "byte " << i << ": " << reason;
-    EXPECT_EQ(reason.empty(), !covered[i]) << "byte " << i << ": " << reason;
+    EXPECT_EQ(reason.substr(0, 5), covered[i] ? "unit " : "") << "byte " << i << ": " << reason;
   }
 }
 
 TEST(UpgradePackageTest, KindComesFromTheRouterKindValueOrTheImageTypeAndPath) {
   TempDir dir;
   const struct {
-    ModuleKind m_Plan = MODULE_APP;
+    ModuleKind m_Plan = MODULE_APP, m_Kind = MODULE_NONE;
     int64_t m_KindValue = -1, m_ImageType = -1, m_Tag = -1;
     size_t m_Units = 1, m_Length = 32;
     const char *m_Name = "", *m_Reason = "";
-    ModuleKind m_Kind = MODULE_NONE;
   } cases[] = {
-      {.m_KindValue = 2, .m_Length = 16, .m_Kind = MODULE_BOOT},  // the value ends the file
-      {.m_KindValue = 3, .m_Kind = MODULE_BOOT},
-      {.m_KindValue = 0xFFFFFFF9, .m_Kind = MODULE_APP},
+      {.m_Kind = MODULE_BOOT, .m_KindValue = 2, .m_Length = 16},  // the value ends the file
+      {.m_Kind = MODULE_BOOT, .m_KindValue = 3},
+      {.m_Kind = MODULE_APP, .m_KindValue = 0xFFFFFFF9},
       {.m_KindValue = 0x87654326, .m_Reason = "router kind value 0x87654326 has bits 1-2 set to 3"},
       {.m_Plan = MODULE_FIRMWARE, .m_Tag = UNIT_TAG_ROUTER, .m_Length = 8, .m_Reason = "unit 1: data ends before its kind value"},
-      {.m_Plan = MODULE_FIRMWARE, .m_Units = 2, .m_Name = "ZEMT.bin", .m_Kind = MODULE_FIRMWARE},
+      {.m_Plan = MODULE_FIRMWARE, .m_Kind = MODULE_FIRMWARE, .m_Units = 2, .m_Name = "ZEMT.bin"},
       {.m_Plan = MODULE_DASHBOARD, .m_Kind = MODULE_DASHBOARD},
-      {.m_Plan = MODULE_FIRMWARE, .m_ImageType = 0, .m_Units = 2, .m_Name = "a_ZEMT_1.bin", .m_Kind = MODULE_DASHBOARD},
-      {.m_Plan = MODULE_FIRMWARE, .m_ImageType = 0, .m_Units = 2, .m_Name = "a_zemt_1.bin", .m_Kind = MODULE_FIRMWARE},
-      {.m_Plan = MODULE_FIRMWARE, .m_ImageType = 0, .m_Units = 3, .m_Name = "b_ZEMT_1.bin", .m_Kind = MODULE_FIRMWARE},
-      {.m_Plan = MODULE_FIRMWARE, .m_ImageType = 0, .m_Units = 1, .m_Name = "c_ZEMT_1.bin", .m_Kind = MODULE_FIRMWARE},
+      {.m_Plan = MODULE_FIRMWARE, .m_Kind = MODULE_DASHBOARD, .m_ImageType = 0, .m_Units = 2, .m_Name = "a_ZEMT_1.bin"},
+      {.m_Plan = MODULE_FIRMWARE, .m_Kind = MODULE_FIRMWARE, .m_ImageType = 0, .m_Units = 2, .m_Name = "a_zemt_1.bin"},
+      {.m_Plan = MODULE_FIRMWARE, .m_Kind = MODULE_FIRMWARE, .m_ImageType = 0, .m_Units = 3, .m_Name = "b_ZEMT_1.bin"},
+      {.m_Plan = MODULE_FIRMWARE, .m_Kind = MODULE_FIRMWARE, .m_ImageType = 0, .m_Units = 1, .m_Name = "c_ZEMT_1.bin"},
       {.m_Plan = MODULE_FIRMWARE, .m_ImageType = 2, .m_Reason = "image type 2 is not 0, 1 or 3"},
   };
   for (const auto& c : cases) {
@@ -220,9 +218,7 @@ TEST(UpgradePackageTest, FilesThatAreNoPackagesAndPathRules) {
 
 TEST(UpgradePackageTest, EmbeddedPackagesTakeTheirKindFromTheIdAndSkipChecksums) {
   uint32_t size = 0;
-  const uint8_t* title = LoadResourceData(150, "STRING", &size);
-  EXPECT_EQ(std::string(reinterpret_cast<const char*>(title), size), "QEL Upgrade");
-  EXPECT_EQ(LoadResourceData(150, "BINARY", &size), nullptr);
+  EXPECT_EQ(LoadResourceData(150, "BINARY", &size), nullptr);  // the title is a string
   EXPECT_FALSE(UpgradePackage().LoadFromResource(146));  // a placeholder
   Bytes bytes = Build(Plan(MODULE_FIRMWARE, {100, 30}));
   bytes[92 + 98 + 14 + 5] ^= 0xFF;  // a chunk checksum no longer matches
@@ -239,10 +235,10 @@ TEST(UpgradePackageTest, EmbeddedPackagesTakeTheirKindFromTheIdAndSkipChecksums)
     EXPECT_FALSE(UpgradePackage().LoadFromResource(146)) << size;
   }
   // One byte is a placeholder again, two are data.
-  for (uint32_t id = 144; id <= 149; ++id) SetResourceData(id, "BINARY", title, 1);
+  for (uint32_t id = 144; id <= 149; ++id) SetResourceData(id, "BINARY", bytes.data(), 1);
   EXPECT_EQ(LoadResourceData(144, "BINARY", &size), nullptr);
-  SetResourceData(151, "BINARY", title, 2);
-  EXPECT_EQ(LoadResourceData(151, "BINARY", &size), title);
+  SetResourceData(151, "BINARY", bytes.data(), 2);
+  EXPECT_EQ(LoadResourceData(151, "BINARY", &size), bytes.data());
 }
 
 TEST(PackageBuilderTest, RefusesPlansThatMakeNoValidPackage) {
