@@ -205,8 +205,9 @@ class GatewayTest : public ::testing::Test {
     m_Options.m_InstallMs = 10000;  // as a router does: the result comes after the tool listened for it a while
   }
 
-  // Starts the gateway with m_Options and makes the engine (not connected).
-  UpgradeEngine& Start(const std::vector<Misbehaving>& faults = {}) {
+  // Adds the packages, starts the gateway with m_Options and makes the engine (not connected).
+  UpgradeEngine& Start(const std::vector<ModuleKind>& selected, const std::vector<Misbehaving>& faults) {
+    for (ModuleKind kind : selected) AddPackage(kind);
     m_Gateway = std::make_unique<ScriptedGateway>(m_Options, faults);
     m_Engine = std::make_unique<UpgradeEngine>(&m_List, &m_Table);
     std::memcpy(m_Engine->m_RouterIp, m_Options.m_Ip, 4);
@@ -327,8 +328,7 @@ class PassTest : public GatewayTest, public ::testing::WithParamInterface<Pass> 
 TEST_P(PassTest, RunsTheSelectedRows) {
   const Pass& c = GetParam();
   m_Options.m_Faults = c.m_Faults;
-  for (ModuleKind kind : c.m_Selected) AddPackage(kind);
-  UpgradeEngine& engine = Start(c.m_Misbehaving);
+  UpgradeEngine& engine = Start(c.m_Selected, c.m_Misbehaving);
   if (c.m_Reach == NO_ADDRESS) memset(engine.m_RouterIp, 0, 4);
   m_Gateway->m_Link.RefuseConnects(c.m_Reach == REFUSED);
   const std::string logFile = m_Dir.File("QelUpgradeLog.txt"), separator(50, '+');
@@ -465,8 +465,7 @@ class HostileTest : public GatewayTest, public ::testing::WithParamInterface<Hos
 
 TEST_P(HostileTest, EndsInTimeWithTheStepsTextAndLine) {
   const Hostile& c = GetParam();
-  for (ModuleKind kind : c.m_Selected) AddPackage(kind);
-  UpgradeEngine& engine = Start(c.m_Faults);
+  UpgradeEngine& engine = Start(c.m_Selected, c.m_Faults);
   RecordingNotices notices;
   SetNoticeSink(&notices);
   const uint64_t start = Clock::TickCount();
