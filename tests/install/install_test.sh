@@ -1,21 +1,16 @@
 #!/usr/bin/env bash
-# The installable software, from a finished build configured with
-# CMAKE_INSTALL_PREFIX=/usr: the Debian package and its checkers, its
-# programs unpacked and installed, a cmake --install into a scratch prefix.
-# Never runs a Check: nothing here talks to a network.
+# The installable software of a build configured with CMAKE_INSTALL_PREFIX=/usr:
+# the Debian package and its checkers, its programs unpacked and installed, a
+# cmake --install into a scratch prefix. Never runs a Check (no network).
 # Usage: install_test.sh BUILD_DIR
 set -euo pipefail
 build=$(cd "$1" && pwd)
 scratch=$(mktemp -d "${TMPDIR:-/tmp}/qel-install-XXXXXX")
 trap 'rm -rf "$scratch"' EXIT
 fail() { echo "FAIL: $*" >&2; exit 1; }
-expected="bin/qel bin/qel-gateway-sim bin/qel-upgrade
-share/applications/qel-upgrade.desktop
-share/doc/qel-upgrade/changelog.gz share/doc/qel-upgrade/copyright
-share/icons/hicolor/128x128/apps/qel-upgrade.png share/icons/hicolor/256x256/apps/qel-upgrade.png
-share/icons/hicolor/48x48/apps/qel-upgrade.png share/icons/hicolor/scalable/apps/qel-upgrade.svg
-share/man/man1/qel-gateway-sim.1.gz share/man/man1/qel-upgrade.1.gz share/man/man1/qel.1.gz
-share/metainfo/example.qelupgrade.QelUpgrade.metainfo.xml"
+expected=$(echo bin/{qel,qel-gateway-sim,qel-upgrade} share/applications/qel-upgrade.desktop share/doc/qel-upgrade/{changelog.gz,copyright} \
+  share/icons/hicolor/{{48x48,128x128,256x256}/apps/qel-upgrade.png,scalable/apps/qel-upgrade.svg} \
+  share/man/man1/{qel,qel-gateway-sim,qel-upgrade}.1.gz share/metainfo/example.qelupgrade.QelUpgrade.metainfo.xml)
 same_files() {  # tree: holds exactly the expected files
   diff <(echo $expected | tr ' ' '\n' | sort) <(cd "$1" && find . -type f -o -type l | sed 's|^\./||' | sort) ||
     fail "files under $1"
