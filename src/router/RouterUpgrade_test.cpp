@@ -21,8 +21,7 @@
 
 namespace {
 
-using testsupport::Bytes;
-using testsupport::Message;
+using namespace testsupport;
 using Lines = std::vector<std::string>;
 
 constexpr uint8_t LOOPBACK[4] = {127, 0, 0, 1}, MAC[6] = {0x02, 0x11, 0x22, 0x33, 0x44, 0x55};
@@ -46,15 +45,15 @@ struct RouterTest : testing::Test {
   }
   // Log messages; the elapsed time of a result line reads "#".
   Lines Log() const {
-    Lines lines = testsupport::LogMessages(m_Engine.m_Log.Pending());
+    Lines lines = LogMessages(m_Engine.m_Log.Pending());
     for (std::string& line : lines) line = std::regex_replace(line, std::regex("Time = [0-9]+"), "Time = #");
     return lines;
   }
 
-  testsupport::TempDir m_Dir;
-  testsupport::ScopedEnv m_TmpDir{"TMPDIR", m_Dir.Path().c_str()};
-  testsupport::ScriptedLink m_Link;
-  testsupport::RecordingList m_List;
+  TempDir m_Dir;
+  ScopedEnv m_TmpDir{"TMPDIR", m_Dir.Path().c_str()};
+  ScriptedLink m_Link;
+  RecordingList m_List;
   UpgradeEngine m_Engine{&m_List};
 };
 
@@ -93,7 +92,7 @@ TEST_P(RouterImageTest, WireRowAndLog) {
   Clock::SetScale(200);
   PackagePlan plan;
   plan.m_Kind = c.m_Kind;
-  for (size_t n : c.m_Units) plan.m_Units.push_back({0x100000, testsupport::Pattern(n, uint8_t(n))});
+  for (size_t n : c.m_Units) plan.m_Units.push_back({0x100000, Pattern(n, uint8_t(n))});
   UpgradePackage package;
   package.m_Path = m_Dir.File("router.bin");
   ASSERT_TRUE(WritePackageFile(plan, package.m_Path, nullptr) && package.Load());
@@ -196,11 +195,11 @@ TEST_F(RouterTest, BeginPacketsAndCommands) {
   EXPECT_EQ(m_List.Statuses(MODULE_FIRMWARE), (Lines{entering, entering}));
   // A client whose port cannot be set up shows a notice and sends nothing: a
   // TCP port refuses the limited broadcast, and nobody listens on the free port.
-  testsupport::RecordingNotices notices;
+  RecordingNotices notices;
   SetNoticeSink(&notices);
   SetPortMaker([](int) { return std::make_unique<CTcpPort>(); });
   EXPECT_FALSE(RouterUdpClient(BROADCAST_IP, 1280).m_PortReady);
-  RouterUdpClient unopened(LOOPBACK, testsupport::FreePort());
+  RouterUdpClient unopened(LOOPBACK, FreePort());
   uint8_t mac[6], ip[4];
   EXPECT_FALSE(unopened.m_PortReady || unopened.Discover(mac, ip, nullptr) || unopened.Exchange(100));
   SetPortMaker({});
