@@ -6,7 +6,7 @@
 
 #include <atomic>
 
-#include "support/ScriptedPort.h"  // Bytes, Frame, the frame codec
+#include "support/ScriptedPort.h"  // Bytes, Frame, Unframe
 #include "support/TestSupport.h"
 
 namespace testsupport {
@@ -20,12 +20,6 @@ inline int Waiting(int fd, int realMs) {
   const timeval limit{realMs / 1000, realMs % 1000 * 1000 + (realMs > 0 ? 0 : 1)};
   setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
   return fd;
-}
-
-// The payload of one frame (flags optional); empty when it does not decode.
-inline Bytes Unframe(const Bytes& frame) {
-  Bytes out(frame.size());
-  return out.resize(HdlcDecode(frame.data(), static_cast<uint32_t>(frame.size()), out.data())), out;
 }
 
 inline Bytes Concat(std::initializer_list<Bytes> parts) {

@@ -37,12 +37,10 @@ using Bytes = std::vector<uint8_t>;
 
 // One Write as the peer sees it.
 struct Message {
-  int m_Kind = PORT_TCP;
+  int m_Kind = PORT_TCP, m_Port = 0;
   std::string m_Address;  // the port's peer address
-  int m_Port = 0;
-  Bytes m_Wire;           // as written
+  Bytes m_Wire, m_Payload;  // as written; its payload when framed
   bool m_Framed = false;  // the bytes were one frame with a good check value
-  Bytes m_Payload;        // its payload when framed
   // Payload byte at, or -1 past its end.
   int Payload(size_t at) const { return at < m_Payload.size() ? m_Payload[at] : -1; }
 };
@@ -52,6 +50,12 @@ inline Bytes Frame(const Bytes& payload, bool leadingFlag = false) {
   Bytes out(HdlcMaxEncodedLength(static_cast<uint32_t>(payload.size())));
   out.resize(HdlcEncode(payload.data(), static_cast<uint32_t>(payload.size()), out.data(), leadingFlag));
   return out;
+}
+
+// The payload of one frame (flags optional); empty when it does not decode.
+inline Bytes Unframe(const Bytes& frame) {
+  Bytes out(frame.size());
+  return out.resize(HdlcDecode(frame.data(), static_cast<uint32_t>(frame.size()), out.data())), out;
 }
 
 class ScriptedPort;
@@ -85,13 +89,10 @@ class ScriptedPort : public INetPort {
   int Cancel() override { return m_State->Locked([this] { return m_Cancel = true, m_State->m_Changed.notify_all(), 1; }); }
 
   int Write(const uint8_t* data, uint32_t length, uint32_t) override {
-    Message message{m_Kind, m_Address, m_PeerPort, Bytes(data, data + length), false, {}};
+    Message message{m_Kind, m_PeerPort, m_Address, Bytes(data, data + length), {}, false};
     // One frame with a good check value, flags only at its ends.
-    if (length >= 4 && data[length - 1] == HDLC_FLAG && !std::count(data + 1, data + length - 1, HDLC_FLAG)) {
-      message.m_Payload.resize(length);
-      message.m_Payload.resize(HdlcDecode(data, length, message.m_Payload.data()));
-      message.m_Framed = !message.m_Payload.empty();
-    }
+    if (length >= 4 && data[length - 1] == HDLC_FLAG && !std::count(data + 1, data + length - 1, HDLC_FLAG))
+      message.m_Framed = !(message.m_Payload = Unframe(message.m_Wire)).empty();
     std::function<void(const Message&)> script;
     const int error = m_State->Locked([&] {
       int& failing = m_State->m_FailWrites[m_Kind];

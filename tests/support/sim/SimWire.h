@@ -48,12 +48,9 @@ inline bool Matches(const Bytes& reply, const std::string& pattern) {
     else if (token[0] == '\'') expected.insert(expected.end(), token.begin() + 1, token.end() - 1);
     else expected.push_back(token == ".." ? -1 : std::stoi(token, nullptr, 16));
   }
-  if (rest.empty() ? reply.size() != expected.size()
-                   : reply.size() < expected.size() || (rest.size() > 1 && reply.size() != std::stoul(rest.substr(1))))
-    return false;
-  for (size_t i = 0; i < expected.size(); ++i)
-    if (expected[i] >= 0 && reply[i] != expected[i]) return false;
-  return true;
+  const bool sized = rest.empty() ? reply.size() == expected.size()
+                                  : reply.size() >= expected.size() && (rest.size() == 1 || reply.size() == std::stoul(rest.substr(1)));
+  return sized && std::equal(expected.begin(), expected.end(), reply.begin(), [](int e, uint8_t r) { return e < 0 || e == r; });
 }
 
 // One step of a conversation: how the request goes, the request, and the
