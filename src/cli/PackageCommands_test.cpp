@@ -30,14 +30,13 @@ std::string WriteData(const TempDir& dir, const std::string& name, size_t length
 TEST(PackageCommandTest, MakeThenInfoGivesKindVersionAndUnitsOfEachFile) {
   TempDir dir;
   // One byte past and right at a multiple of the chunk size.
-  const std::string units =
-      " --unit 0Xf:" + WriteData(dir, "a", 5121) + " --unit 4294967295:" + WriteData(dir, "b", 2048);
-  const struct { std::string m_Kind, m_Name, m_ImageType, m_Tag, m_Version; } kinds[] = {
-      {"boot", "BOOT of router module", "0", "0x30524448", "V 1.0"},
-      {"app", "APP of router module", "0", "0x30524448", ""},
-      {"customization", "Customization of router module", "0", "0x30524448", "V 1.0"},
-      {"firmware", "Firmware of wireless module", "1", "0xA55AAA55", "V 1.0"},
-      {"DASHBOARD", "Dashboard of wireless module", "3", "0xA55AAA55", "V 1.0"}};
+  const std::string units = " --unit 0Xf:" + WriteData(dir, "a", 5121) + " --unit 4294967295:" + WriteData(dir, "b", 2048);
+  const struct { std::string m_Kind, m_Name, m_ImageType, m_Tag, m_Version, m_Shown; } kinds[] = {
+      {"boot", "BOOT of router module", "0", "0x30524448", "V 1.0", "V 1.0"},
+      {"app", "APP of router module", "0", "0x30524448", "", "No version"},
+      {"customization", "Customization of router module", "0", "0x30524448", "V 1.0", "V 1.0"},
+      {"firmware", "Firmware of wireless module", "1", "0xA55AAA55", "V 1.0", "V 1.0"},
+      {"DASHBOARD", "Dashboard of wireless module", "3", "0xA55AAA55", "V 1.0", "V 1.0"}};
   std::string files, info;
   for (const auto& k : kinds) {
     const std::string out = dir.File(k.m_Kind + ".bin");
@@ -46,8 +45,8 @@ TEST(PackageCommandTest, MakeThenInfoGivesKindVersionAndUnitsOfEachFile) {
               out + ": " + k.m_Name + ", 2 unit(s), 7476 bytes\nexit 0");
     // 98 + 12 + 5121 = 5231 and one fill byte: unit 2 starts at 92 + 5232.
     files += k.m_Kind + ".bin ";
-    info += k.m_Kind + ".bin: valid\n  kind: " + k.m_Name + "\n  version: " + (k.m_Version.empty() ? "No version" : k.m_Version) +
-            "\n  image type: " + k.m_ImageType + "\n  unit 1: tag " + k.m_Tag +
+    info += k.m_Kind + ".bin: valid\n  kind: " + k.m_Name + "\n  version: " + k.m_Shown + "\n  image type: " +
+            k.m_ImageType + "\n  unit 1: tag " + k.m_Tag +
             ", load address 0x0000000F, data length 5121, chunk size 1024, chunk count 6, data offset 202\n"
             "  unit 2: tag " + k.m_Tag +
             ", load address 0xFFFFFFFF, data length 2048, chunk size 1024, chunk count 2, data offset 5426\n";
@@ -59,38 +58,35 @@ TEST(PackageCommandTest, MakeThenInfoGivesKindVersionAndUnitsOfEachFile) {
             "missing.bin: invalid: cannot open: No such file or directory\nexit 1");
 }
 
-TEST(PackageCommandTest, MakeWritesTheUnlockFieldOrRefusesWhatCannotBeAPackage) {
+TEST(PackageCommandTest, MakeRefusesWhatCannotBeAPackageOrNotesAnUnexpectedKind) {
   TempDir dir;
   const std::string file = WriteData(dir, "d.dat", 40), data = " --unit 0:" + file, out = dir.File("x.bin");
-  EXPECT_EQ(Qel("package make --kind dashboard --image-type 0 --version D --unlock 0102030405060aFF" + data + data +
-                " -o " + out),
-            "qel package make: note: " + out + " loads as Firmware of wireless module, not as Dashboard of wireless "
-            "module\n" + out + ": Dashboard of wireless module, 2 unit(s), 372 bytes\nexit 0");
-  UpgradePackage package;
-  package.m_Path = out;
-  ASSERT_TRUE(package.Load());
-  EXPECT_EQ(memcmp(package.Unit(0).Unlock(), "\1\2\3\4\5\6\12\377", 8), 0);
-  ASSERT_EQ(unlink(out.c_str()), 0);
-  testsupport::WriteFile(dir.File("empty.dat"), {});
+  const std::string empty = WriteData(dir, "e.dat", 0);
   // The arguments, the exit status (1 from qel itself, others from its
-  // option parser) and what qel says.
+  // option parser) and what qel says; the last one makes the package.
   const std::string fw = "--kind firmware --version F ", unlock = "--unlock needs 16 hex digits";
   const std::string unit = "qel package make: --unit ";
   const std::tuple<std::string, int, std::string> cases[] = {
       {fw + "--unlock 0102" + data, 1, unlock}, {fw + "--unlock 01020304050607080" + data, 1, unlock},
       {fw + "--unlock 010203040506070G" + data, 1, unlock}, {fw + "--unlock 01020304050607G8" + data, 1, unlock},
-      {fw + "--unit 4294967296:" + file, 1, unit}, {fw + "--unit 0x1G:" + file, 1, unit}, {fw + "--unit 0x:" + file, 1, unit},
-      {fw + "--unit :" + file, 1, unit}, {fw + "--unit 1x5:" + file, 1, unit}, {fw + "--unit " + file, 1, unit},
-      {fw + "--unit 0:" + dir.File("none.dat"), 1, unit}, {fw + "--unit 0:" + dir.File("empty.dat"), 1, unit},
+      {fw + "--unit 4294967296:" + file, 1, unit}, {fw + "--unit 0x1G:" + file, 1, unit},
+      {fw + "--unit 0x:" + file, 1, unit}, {fw + "--unit :" + file, 1, unit}, {fw + "--unit 1x5:" + file, 1, unit},
+      {fw + "--unit " + file, 1, unit}, {fw + "--unit 0:" + file + "x", 1, unit}, {fw + "--unit 0:" + empty, 1, unit},
       {"--kind firmware --version " + std::string(84, 'v') + data, 1, "longer than 83 bytes"},
       {fw + "--chunk-size 0" + data, 105, "--chunk-size"}, {fw + "--image-type 4294967296" + data, 105, "--image-type"},
-      {"--kind modem --version F" + data, 105, "--kind"}, {fw, 106, "--unit"}};
+      {"--kind modem --version F" + data, 105, "--kind"}, {fw, 106, "--unit"},
+      {"--kind dashboard --image-type 0 --version D --unlock 0102030405060aFF" + data + data, 0,
+       "note: " + out + " loads as Firmware of wireless module, not as Dashboard of wireless module\n"}};
   for (const auto& [arguments, status, said] : cases) {
     const std::string output = Qel("package make " + arguments + " -o " + out);
     EXPECT_EQ(output.substr(output.rfind("exit ")), "exit " + std::to_string(status)) << arguments;
     EXPECT_NE(output.find(said), std::string::npos) << output;
-    EXPECT_NE(access(out.c_str(), F_OK), 0) << arguments;
+    EXPECT_EQ(access(out.c_str(), F_OK) == 0, status == 0) << arguments;
   }
+  UpgradePackage package;
+  package.m_Path = out;
+  ASSERT_TRUE(package.Load());
+  EXPECT_EQ(memcmp(package.Unit(0).Unlock(), "\1\2\3\4\5\6\12\377", 8), 0);
 }
 
 TEST(PackageCommandTest, ScanAssignsEveryBinFileToItsKindOrWarns) {
@@ -112,12 +108,13 @@ TEST(PackageCommandTest, ScanAssignsEveryBinFileToItsKindOrWarns) {
   // Neither name order nor creation order is kind order; any case, hidden files too.
   ASSERT_TRUE(put("e-boot.BIN", MODULE_BOOT, "boot-v") && put("a-dash.Bin", MODULE_DASHBOARD, "dash-v") &&
               put(".bin", MODULE_APP, "app-v") && put("b-firm.bin", MODULE_FIRMWARE, ""));
-  EXPECT_EQ(Qel(scan + dir.Path(), env), "Type                             Upgrade Version          Package\n"
-                            "BOOT of router module            boot-v                   " + dir.File("e-boot.BIN") + "\n"
-                            "APP of router module             app-v                    " + dir.File(".bin") + "\n"
-                            "Customization of router module   -                        -\n"
-                            "Firmware of wireless module      No version               " + dir.File("b-firm.bin") + "\n"
-                            "Dashboard of wireless module     dash-v                   " + dir.File("a-dash.Bin") + "\nexit 0");
+  EXPECT_EQ(Qel(scan + dir.Path(), env),
+            "Type                             Upgrade Version          Package\n"
+            "BOOT of router module            boot-v                   " + dir.File("e-boot.BIN") + "\n"
+            "APP of router module             app-v                    " + dir.File(".bin") + "\n"
+            "Customization of router module   -                        -\n"
+            "Firmware of wireless module      No version               " + dir.File("b-firm.bin") + "\n"
+            "Dashboard of wireless module     dash-v                   " + dir.File("a-dash.Bin") + "\nexit 0");
   ASSERT_TRUE(put("b-firm2.bin", MODULE_FIRMWARE, "f"));
   EXPECT_EQ(Qel(scan + dir.Path(), env), "Warning: Two or more .bin files with the same type exist\nexit 1");
 }

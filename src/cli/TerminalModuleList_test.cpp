@@ -39,8 +39,7 @@ TEST(TerminalModuleListTest, LiveLinesWithoutATerminalAtEveryQuarter) {
   list.SetCell(0, COL_STATUS, "quiet");  // not live yet
   list.SetLive(true);
   for (const auto& [row, column] : {std::pair{1, 4}, {0, 5}, {0, -1}, {-1, 4}}) list.SetCell(row, column, "nothing");
-  list.SetRowColour(1, COLOUR_RED);
-  list.SetRowColour(-1, COLOUR_RED);
+  for (int row : {1, -1}) list.SetRowColour(row, COLOUR_RED);
   list.InsertRow(9, "B");  // past the end: appended
   list.SetCell(0, COL_STATUS, "Transmitting");
   for (int p = 0; p <= 100; p += 5) list.SetCell(0, COL_PERCENT, std::to_string(p) + "%");
@@ -66,8 +65,7 @@ TEST(TerminalModuleListTest, LiveRedrawsInPlaceOnATerminal) {
   TerminalModuleList list(out.m_File, true, true);
   list.InsertRow(0, "A");
   list.InsertRow(1, "B");
-  list.SetCell(0, COL_PERCENT, "45%");
-  list.SetCell(0, COL_PERCENT, "46%");
+  for (const char* percent : {"45%", "46%"}) list.SetCell(0, COL_PERCENT, percent);
   list.SetRowColour(1, COLOUR_GREY_TEXT);
   list.SetCell(1, COL_STATUS, "Download failed (00:01)");
   list.FinishLive();

@@ -65,7 +65,6 @@ TEST(UpgradePackageTest, LoadsItsUnitsAndKeepsTheBytesItCheckedUntilItsFlagIsCle
   ASSERT_EQ(LoadBytes(dir, Build(plan), &package), "");
   ASSERT_EQ(std::tuple(package.m_Kind, package.VersionText(), package.TotalDataLength(), package.UnitCount()),
             std::tuple(MODULE_CUSTOMIZATION, std::string("V1.2.3"), 144u, size_t{3}));
-  EXPECT_EQ(memcmp(package.Unit(0).Unlock(), "QELUNLK1", 8), 0);
   for (size_t i = 0; i < 3; ++i) {
     const UnitHeader& unit = package.Unit(i);
     EXPECT_EQ(std::tuple(unit.Tag(), unit.LoadAddress(), unit.ChunkSize(), package.Extent(i).m_Offset),
@@ -102,7 +101,6 @@ TEST(UpgradePackageTest, DamagedPackagesAreRejectedWithTheirReason) {
   // Unit 1 at 92: 7 chunks, 100 bytes, no fill. Unit 2 at 304: 4 chunks, 61
   // bytes from 410, one fill byte.
   const Bytes good = Build(Plan(MODULE_FIRMWARE, {100, 61}));
-  ASSERT_EQ(good.size(), 472u);
   const size_t u1 = 92, u2 = 304;
   // The damage and the reason, "" when the file still loads.
   const std::pair<std::function<void(Bytes&)>, std::string> cases[] = {
@@ -173,7 +171,8 @@ TEST(UpgradePackageTest, KindComesFromTheRouterKindValueOrTheImageTypeAndPath) {
       {.m_Kind = MODULE_BOOT, .m_KindValue = 3},
       {.m_Kind = MODULE_APP, .m_KindValue = 0xFFFFFFF9},
       {.m_KindValue = 0x87654326, .m_Reason = "router kind value 0x87654326 has bits 1-2 set to 3"},
-      {.m_Plan = MODULE_FIRMWARE, .m_Tag = UNIT_TAG_ROUTER, .m_Length = 8, .m_Reason = "unit 1: data ends before its kind value"},
+      {.m_Plan = MODULE_FIRMWARE, .m_Tag = UNIT_TAG_ROUTER, .m_Length = 8,
+       .m_Reason = "unit 1: data ends before its kind value"},
       {.m_Plan = MODULE_FIRMWARE, .m_Kind = MODULE_FIRMWARE, .m_Units = 2, .m_Name = "ZEMT.bin"},
       {.m_Plan = MODULE_DASHBOARD, .m_Kind = MODULE_DASHBOARD},
       {.m_Plan = MODULE_FIRMWARE, .m_Kind = MODULE_DASHBOARD, .m_ImageType = 0, .m_Units = 2, .m_Name = "a_ZEMT_1.bin"},
@@ -253,7 +252,8 @@ TEST(PackageBuilderTest, RefusesPlansThatMakeNoValidPackage) {
       {[](PackagePlan& p) { p.m_Tag = int64_t{1} << 32; }, "tag out of range"},
       {[](PackagePlan& p) { p.m_Units.clear(); }, "a package needs at least one unit"},
       {[](PackagePlan& p) { p.m_Units[1].m_Data.clear(); }, "unit 2 has no data"},
-      {[](PackagePlan& p) { p.m_Units[0].m_Data.resize(15); }, "the first unit of a router package needs at least 16 bytes of data"},
+      {[](PackagePlan& p) { p.m_Units[0].m_Data.resize(15); },
+       "the first unit of a router package needs at least 16 bytes of data"},
       {[](PackagePlan& p) { p.m_Version.resize(83, 'v'), p.m_ImageType = p.m_KindValue = p.m_Tag = 0xFFFFFFFF; }, ""},
   };
   for (const auto& [change, why] : cases) {
