@@ -22,8 +22,7 @@ using testsupport::UdpPeer;
 Bytes Reply(uint8_t code, bool zeroMac, const std::string& text) {
   Bytes reply = {code, 127, 0, 0, 1, 0xA0, 0x0B, 0xC1, 0x0D, 0xE2, 0x0F};
   if (zeroMac) std::fill(reply.begin() + 5, reply.end(), 0);
-  reply.resize(11 + text.size());
-  std::copy(text.begin(), text.end(), reply.begin() + 11);
+  reply.insert(reply.end(), text.begin(), text.end());
   return testsupport::Frame(reply, true);
 }
 
