@@ -127,8 +127,8 @@ TEST(PortChannelTest, SendsReceivesWithAndWithoutThreadAndStopsPromptly) {
   ASSERT_TRUE(peer.Accept());
   // Without the thread: frames and raw bytes (none, then two) go out as given; Receive reads the first frame.
   const Bytes payload = {0x4B, 0x7E, 0x7D, 0x01};
-  ASSERT_EQ(sendFrame(payload) + sendFrame(payload, 1) + channel.SendRaw(nullptr, 0, 3000) +
-                channel.SendRaw(payload.data(), 2, 3000), 4);
+  ASSERT_TRUE(sendFrame(payload) == 1 && sendFrame(payload, 1) == 1 && channel.SendRaw(nullptr, 0, 3000) == 1 &&
+              channel.SendRaw(payload.data(), 2, 3000) == 1);
   const Bytes expected = Concat({Frame(payload), Frame(payload, true), {0x4B, 0x7E}});
   EXPECT_EQ(peer.Receive(expected.size()), expected);
   EXPECT_EQ(sendFrame(Bytes(4200)), 0) << "would overrun the buffer";

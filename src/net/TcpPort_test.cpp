@@ -11,41 +11,33 @@ using testsupport::Bytes;
 
 constexpr uint64_t SLACK = 500 * 20;  // 500 ms real at scale 20, in program ms: room for a loaded machine
 
-class TcpPortTest : public ::testing::Test {
- protected:
-  void SetUp() override { Clock::SetScale(20); }
-  void Connect() {
-    ASSERT_EQ(port.SetConfig("127.0.0.1", peer.Port()), 1);
-    ASSERT_EQ(port.Open(), 1);
-    ASSERT_TRUE(peer.Accept());
-  }
+TEST(TcpPortTest, WritesReadsTimeOutsCancelsAndLostConnections) {
+  Clock::SetScale(20);
+  testsupport::TcpPeer peer;
+  CTcpPort port;
+  const auto Connect = [&] {
+    ASSERT_TRUE(port.SetConfig("127.0.0.1", peer.Port()) == 1 && port.Open() == 1 && peer.Accept());
+  };
   // What a Read took; empty when it failed.
-  Bytes Read(uint32_t timeoutMs, uint32_t capacity = 8) {
+  const auto Read = [&](uint32_t timeoutMs, uint32_t capacity = 8) {
     uint8_t buffer[8];
     uint32_t received = 99;
     const int ok = port.Read(buffer, capacity, &received, timeoutMs);
     EXPECT_EQ(ok == 1, received > 0);
     return Bytes(buffer, buffer + std::min(received, capacity));
-  }
-  int Write(const Bytes& b, uint32_t timeoutMs = 3000) { return port.Write(b.data(), uint32_t(b.size()), timeoutMs); }
+  };
+  const auto Write = [&](const Bytes& b, uint32_t timeoutMs = 3000) { return port.Write(b.data(), uint32_t(b.size()), timeoutMs); };
   // A failed Read that took from minMs to minMs + SLACK with the error.
-  void ExpectFailedRead(uint32_t timeoutMs, uint64_t minMs, int error) {
+  const auto ExpectFailedRead = [&](uint32_t timeoutMs, uint64_t minMs, int error) {
     const uint64_t start = Clock::TickCount();
     EXPECT_TRUE(Read(timeoutMs).empty());
     const uint64_t took = Clock::TickCount() - start;
     EXPECT_TRUE(took >= minMs && took < minMs + SLACK && port.m_LastError == error) << took << " " << port.m_LastError;
-  }
-
-  testsupport::TcpPeer peer;
-  CTcpPort port;
-};
-
-TEST_F(TcpPortTest, WritesReadsTimeOutsCancelsAndLostConnections) {
+  };
   EXPECT_EQ(Write({}), 0);  // closed wins over the empty write
   ExpectFailedRead(INFINITE, 100, 0);  // pauses and fails, no wait for data
   ASSERT_EQ(port.Close() + port.Close() + port.SetConfig("127.0.0.1", testsupport::FreePort()), 3);
-  EXPECT_EQ(port.Open(), 0);
-  EXPECT_TRUE(port.m_LastError == ECONNREFUSED && !port.IsConnected()) << port.m_LastError;
+  EXPECT_TRUE(port.Open() == 0 && port.m_LastError == ECONNREFUSED && !port.IsConnected()) << port.m_LastError;
   Connect();
   EXPECT_EQ(Write({}), 1);
   // A peer that closes costs the reader a pause; one that resets, a re-connect.
