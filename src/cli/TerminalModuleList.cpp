@@ -30,6 +30,25 @@ size_t DisplayWidth(const std::string& text) {
   return width;
 }
 
+// Version texts come from the gateway: a control character would reach the
+// terminal as a command (cursor moves, colours, its title), so it is shown as
+// U+FFFD. C1 controls (U+0080-U+009F) count too; some terminals obey them.
+std::string Printable(const std::string& text) {
+  std::string shown;
+  for (size_t i = 0; i < text.size(); ++i) {
+    const unsigned char c = static_cast<unsigned char>(text[i]);
+    const unsigned char next = i + 1 < text.size() ? static_cast<unsigned char>(text[i + 1]) : 0;
+    const bool c1 = c == 0xC2 && next >= 0x80 && next < 0xA0;
+    if (c < 0x20 || c == 0x7F || c1) {
+      shown += "\xEF\xBF\xBD";
+      i += c1;
+    } else {
+      shown += text[i];
+    }
+  }
+  return shown;
+}
+
 std::string Pad(const std::string& text, size_t width) {
   const size_t shown = DisplayWidth(text);
   return shown >= width ? text : text + std::string(width - shown, ' ');
@@ -112,7 +131,10 @@ void TerminalModuleList::FinishLive() {
   m_OpenLiveRow = -1;
 }
 
-std::string TerminalModuleList::FormatTable(const std::vector<TerminalRow>& rows, bool colour) {
+std::string TerminalModuleList::FormatTable(std::vector<TerminalRow> rows, bool colour) {
+  for (TerminalRow& row : rows) {
+    for (std::string& cell : row.m_Cells) cell = Printable(cell);
+  }
   size_t widths[5];
   for (int c = 0; c < 5; ++c) {
     widths[c] = DisplayWidth(LoadStringId(COLUMN_HEADER_IDS[c]));
@@ -130,7 +152,8 @@ std::string TerminalModuleList::FormatTable(const std::vector<TerminalRow>& rows
   return text;
 }
 
-std::string TerminalModuleList::FormatLiveLine(const TerminalRow& row, bool colour) {
+std::string TerminalModuleList::FormatLiveLine(TerminalRow row, bool colour) {
+  for (std::string& cell : row.m_Cells) cell = Printable(cell);
   int percent = atoi(row.m_Cells[COL_PERCENT].c_str());
   percent = percent < 0 ? 0 : percent > 100 ? 100 : percent;
   const int filled = percent * BAR_WIDTH / 100;

@@ -40,9 +40,10 @@ class TerminalModuleList : public IModuleList {
   void FinishLive();
 
   // The table as text; colour wraps each Status cell in its row's colour.
-  static std::string FormatTable(const std::vector<TerminalRow>& rows, bool colour);
+  // Control characters in the cells are shown as U+FFFD.
+  static std::string FormatTable(std::vector<TerminalRow> rows, bool colour);
   // One live line: type, a 20-character bar, the "%" cell and the status.
-  static std::string FormatLiveLine(const TerminalRow& row, bool colour);
+  static std::string FormatLiveLine(TerminalRow row, bool colour);
   // The escape sequence that shows a row colour ("" for plain black).
   static const char* ColourCode(uint32_t colour);
 

@@ -29,6 +29,18 @@ TEST(TerminalModuleListTest, ColumnsFitTheWidestCellEastAsianWideCharactersCount
   }
 }
 
+// Version texts come from the gateway: its control characters (C0, DEL, C1)
+// must not reach the terminal, and each takes one column.
+TEST(TerminalModuleListTest, ControlCharactersAreShownAsReplacementCharacters) {
+  std::vector<TerminalRow> rows(1);
+  rows[0].m_Cells[COL_CURRENT] = "\x1b]0;x\x07\t\x7f\xC2\x9B\xC2\xA0\u00E9";
+  rows[0].m_Cells[COL_STATUS] = "\x1b[2J";
+  const std::string shown = "\uFFFD]0;x\uFFFD\uFFFD\uFFFD\uFFFD\u00A0\u00E9";
+  EXPECT_EQ(TerminalModuleList::FormatTable(rows, false).substr(6), std::string("Current Version  Upgrade Version  %  Status\n") +
+            "      " + shown + std::string(4 + 2 + 15 + 2 + 1 + 2, ' ') + "\uFFFD[2J\n");
+  EXPECT_EQ(TerminalModuleList::FormatLiveLine(rows[0], false).find('\x1b'), std::string::npos);
+}
+
 // Rows and columns that do not exist are ignored and draw nothing.
 TEST(TerminalModuleListTest, LiveLinesWithoutATerminalAtEveryQuarter) {
   MemoryFile out;
