@@ -94,7 +94,7 @@ TEST(TcpPortTest, WritesReadsTimeOutsCancelsAndLostConnections) {
     EXPECT_EQ(ok == 1, received > 0);
     return Bytes(buffer, buffer + std::min(received, capacity));
   };
-  const auto Write = [&](const Bytes& b, uint32_t timeoutMs = 3000) { return port.Write(b.data(), uint32_t(b.size()), timeoutMs); };
+  const auto Write = [&](const Bytes& b, uint32_t timeoutMs = 3000) { return port.Write(b.data(), Size(b), timeoutMs); };
   // A failed Read that took from minMs to minMs + SLACK with the error.
   const auto ExpectFailedRead = [&](uint32_t timeoutMs, uint64_t minMs, int error) {
     const uint64_t start = Clock::TickCount();
@@ -191,7 +191,8 @@ TEST(ReceiveQueueTest, MatchRulesAndWaits) {
   const auto push = [&](const Bytes& frame) { return queue.Push(frame.data(), Size(frame)); };
   for (const Case& c : cases) {
     expect(c.pattern);
-    EXPECT_EQ(queue.Matches(c.frame.data(), Size(c.frame)), c.matches) << testing::PrintToString(c.pattern) << testing::PrintToString(c.frame);
+    EXPECT_EQ(queue.Matches(c.frame.data(), Size(c.frame)), c.matches)
+        << testing::PrintToString(c.pattern) << testing::PrintToString(c.frame);
   }
   // One match releases one wait, with the newest match; every wait empties
   // the queue. The reply, or nothing; wait(0) only looks whether a match was signalled.
@@ -234,7 +235,7 @@ TEST(PortChannelTest, SendsReceivesWithAndWithoutThreadAndStopsPromptly) {
   TcpPeer peer;
   PortChannel channel;
   const auto expect = [&](const Bytes& pattern) { channel.ExpectReply(pattern.data(), Size(pattern)); };
-  const auto sendFrame = [&](const Bytes& payload, int lead = 0) { return channel.SendFrame(payload.data(), Size(payload), lead, 3000); };
+  const auto sendFrame = [&](const Bytes& p, int lead = 0) { return channel.SendFrame(p.data(), Size(p), lead, 3000); };
   // The reply, or nothing when Receive failed; and how long it took.
   uint64_t took = 0;
   const auto receive = [&](uint32_t timeoutMs = 3000, uint32_t capacity = 512) {

@@ -83,8 +83,8 @@ TEST_F(QelTest, FailingRowExitsOneAndAnyVersionBytesGiveValidJson) {
             (std::vector<Json>{"2.1", "3.0\x01\t\""})) << out;
   EXPECT_EQ(report["rows"][0]["status"].get<std::string>().find(LoadStringId(IDS_ROUTER_RESULT_FAIL) + std::string(" (")), 0u);
   // BOOT failed (its row red), the rest never ran.
-  EXPECT_EQ((std::vector<size_t>{CountOf(out, "\"result\":\"failed\""), CountOf(out, "\"colour\":\"red\""), sim->RouterImages().size()}),
-            (std::vector<size_t>{5, 1, 1}));
+  EXPECT_EQ((std::vector<size_t>{CountOf(out, "\"result\":\"failed\""), CountOf(out, "\"colour\":\"red\""),
+                                 sim->RouterImages().size()}), (std::vector<size_t>{5, 1, 1}));
 }
 
 // The pass sends the bytes the Check verified, whatever happens to the files

@@ -67,9 +67,9 @@ class TcpPeer {
   // What arrived until count bytes are in, realMs passed or the stream ended.
   Bytes Receive(size_t count, int realMs = 2000) {
     uint8_t chunk[4096];
-    for (ssize_t n = 1; m_Pending.size() < count && n > 0;) {
-      if ((n = recv(Waiting(m_Connection, realMs), chunk, sizeof chunk, 0)) > 0) m_Pending.insert(m_Pending.end(), chunk, chunk + n);
-    }
+    for (ssize_t n = 1; m_Pending.size() < count && n > 0;)
+      if ((n = recv(Waiting(m_Connection, realMs), chunk, sizeof chunk, 0)) > 0)
+        m_Pending.insert(m_Pending.end(), chunk, chunk + n);
     const Bytes out(m_Pending.begin(), m_Pending.begin() + std::min(count, m_Pending.size()));
     m_Pending.erase(m_Pending.begin(), m_Pending.begin() + out.size());
     return out;
@@ -123,7 +123,9 @@ class UdpPeer {
 
   int Port() const { return m_Port; }  // 0 when the port was taken
   // With the leading flag, as the tool's router client sends.
-  void SendFrameTo(const Bytes& payload, const char* ip, int port) { SendTo(Frame(payload, true), LoopbackAddress(ip, port)); }
+  void SendFrameTo(const Bytes& payload, const char* ip, int port) {
+    SendTo(Frame(payload, true), LoopbackAddress(ip, port));
+  }
   // The next datagram and its sender (may be null); false when none came within realMs.
   bool ReceiveFrom(Bytes* datagram, sockaddr_in* from, int realMs = 2000) {
     datagram->resize(65536);

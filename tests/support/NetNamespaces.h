@@ -30,7 +30,9 @@ class NetNamespaces {
         "route add default via " + prefix + "1 dev qel0";
     if (RunCommand("(" + script + ") 2>&1", &m_Failure) == 0) m_Failure.clear();
   }
-  ~NetNamespaces() { RunCommand("ip netns del " + m_Tool + " 2>/dev/null; ip netns del " + m_Gateway + " 2>/dev/null", nullptr); }
+  ~NetNamespaces() {
+    RunCommand("ip netns del " + m_Tool + " 2>/dev/null; ip netns del " + m_Gateway + " 2>/dev/null", nullptr);
+  }
 
   bool Ok() const { return m_Failure.empty(); }
   // The commands run up to the one that failed and what it said, for the

@@ -221,11 +221,7 @@ class ScriptedLink {
   }
   // Resets the newest TCP connection: the next Read or Write on it fails
   // with ECONNRESET and connects anew (refusable), as the socket port does.
-  void Reset() {
-    m_State->Locked([&] {
-      if (ScriptedPort* port = Target(*m_State, PORT_TCP)) port->BreakConnection();
-    });
-  }
+  void Reset() { m_State->Locked([&] { if (ScriptedPort* port = Target(*m_State, PORT_TCP)) port->BreakConnection(); }); }
   // The next count TCP Opens fail with ECONNREFUSED.
   void RefuseConnects(int count) { m_State->Locked([&] { m_State->m_RefuseConnects = count; }); }
   // The next count Writes of kind fail (EPIPE) before the script sees them.
@@ -242,10 +238,8 @@ class ScriptedLink {
   int Connections() const { return m_State->Locked([&] { return m_State->m_Connections; }); }
   // The ports of a kind that are open now.
   int OpenPorts(int kind = PORT_TCP) const {
-    return m_State->Locked([&] {
-      return static_cast<int>(std::count_if(m_State->m_Ports.begin(), m_State->m_Ports.end(),
-                                            [kind](ScriptedPort* port) { return port->GetType() == kind; }));
-    });
+    const auto ofKind = [kind](ScriptedPort* port) { return port->GetType() == kind; };
+    return m_State->Locked([&] { return int(std::count_if(m_State->m_Ports.begin(), m_State->m_Ports.end(), ofKind)); });
   }
 
  private:

@@ -49,7 +49,8 @@ inline bool Matches(const Bytes& reply, const std::string& pattern) {
     else expected.push_back(token == ".." ? -1 : std::stoi(token, nullptr, 16));
   }
   const bool sized = rest.empty() ? reply.size() == expected.size()
-                                  : reply.size() >= expected.size() && (rest.size() == 1 || reply.size() == std::stoul(rest.substr(1)));
+                                  : reply.size() >= expected.size() &&
+                                        (rest.size() == 1 || reply.size() == std::stoul(rest.substr(1)));
   return sized && std::equal(expected.begin(), expected.end(), reply.begin(), [](int e, uint8_t r) { return e < 0 || e == r; });
 }
 
