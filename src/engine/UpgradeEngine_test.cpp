@@ -53,8 +53,13 @@ TEST(RowDisplayTest, StatusProgressAndResult) {
   engine.ShowRowProgress(100);
   engine.ForgetRowProgress();
   engine.ShowRowProgress(100);
+  engine.m_Row = MODULE_NONE;  // as during the erase: no row changes, the status is still fitted
+  const size_t fitted = list.Changes().size();
+  engine.ShowRowStatusId(107, COLOUR_RED);
+  engine.ShowRowProgress(10);
+  EXPECT_EQ(list.Changes().size(), fitted + 1);
   EXPECT_EQ(list.Statuses(FW), Lines{"Backing up the NV"});
-  EXPECT_EQ(list.Statuses(-1), list.Statuses(FW)) << "fitted";
+  EXPECT_EQ(list.Statuses(-1), Lines(2, "Backing up the NV")) << "fitted";
   EXPECT_EQ(list.LastColour(FW), COLOUR_RED);
   EXPECT_EQ(list.Cells(FW, COL_PERCENT), (Lines{"0%", "45%", "33%", "100%"}));
   EXPECT_EQ(list.Cells(APP, COL_PERCENT), (Lines{"100%", "100%"}));
@@ -450,6 +455,9 @@ const Hostile kHostile[] = {
     {false, {FW}, {{"reset", GARBAGE, 3}}, "Restarting the wireless module failed", "DIAG_Reset:", kDiag},
     // A restore request that succeeds settles the check.
     {false, {FW}, {{"restore-status", WRONG, 100}}, kOk, "DIAG_NV_QueryRestoreStatus: Restore Fail", 2 * kDiag},
+    // The dashboard stage's own ends.
+    {false, {DASH}, {{"write", BURST, 3}}, "Download failed", "Unit1 Block1: Download Fail", kBlock},
+    {false, {DASH}, {{"handshake", LONG_RUN, 9, 2}}, kTimedOut, "Waiting: Handshake failed", 3 * kHandshake},
     {false, {FW}, {{"board-version", LONG, 3}}, kVersionFailed, kLengthError, kDiag},
     {false, {DASH}, {{"iso-version", GARBAGE, 3}}, kVersionFailed, "DIAG_QueryISOVersion: Write or Read Fail", kDiag},
 };
