@@ -160,14 +160,13 @@ struct ScriptedGateway {
     if (!answer.empty()) send(answer);
   }
 
-  void BeginPacket(const Bytes& packet) {
-    RouterControlPacket begin;
-    std::memcpy(begin.m_Bytes, packet.data(), std::min(packet.size(), sizeof begin.m_Bytes));
-    const std::string magic(reinterpret_cast<const char*>(begin.m_Bytes + 1), ROUTER_MAGIC_SIZE);
+  void BeginPacket(Bytes packet) {
+    packet.resize(40);  // marker, magic, the size little-endian at 30
+    const std::string magic(packet.begin() + 1, packet.begin() + 1 + ROUTER_MAGIC_SIZE);
     const bool image = magic.find("RUT") != std::string::npos, force = magic.find("Force") != std::string::npos;
     m_Recorder.Request("tcp", image ? "rut-begin" : force ? "fwt-force" : "fwt-begin", "");
     m_Router.m_ForceLoad = m_Router.m_ForceLoad || force;
-    m_ImageLeft = image ? begin.Value() : 0;
+    m_ImageLeft = image ? packet[30] | packet[31] << 8 | packet[32] << 16 | size_t{packet[33]} << 24 : 0;
     m_Image.clear();
   }
 
@@ -180,8 +179,7 @@ struct ScriptedGateway {
     m_Recorder.Request("tcp", "rut-image", "");
     RouterControlPacket result;
     result.Set(nullptr, static_cast<uint32_t>(m_Options.m_Faults.m_RouterResultCode));
-    const Bytes answer = Frame({result.m_Bytes, result.m_Bytes + sizeof result.m_Bytes}, true);
-    Send("rut-image", m_Options.m_Faults.m_NoRouterResult ? Bytes() : answer, PORT_TCP, m_Options.m_InstallMs);
+    Send("rut-image", Frame({result.m_Bytes, result.m_Bytes + sizeof result.m_Bytes}, true), PORT_TCP, m_Options.m_InstallMs);
   }
 
   const SimOptions m_Options;
@@ -456,7 +454,10 @@ const Hostile kHostile[] = {
     // A restore request that succeeds settles the check.
     {false, {FW}, {{"restore-status", WRONG, 100}}, kOk, "DIAG_NV_QueryRestoreStatus: Restore Fail", 2 * kDiag},
     // The dashboard stage's own ends.
+    {false, {DASH}, {{"switch-downloader", GARBAGE, 3}}, "Switching to the downloading mode failed", "DIAG_SwitchToDownloader:",
+     kDiag},
     {false, {DASH}, {{"write", BURST, 3}}, "Download failed", "Unit1 Block1: Download Fail", kBlock},
+    {false, {DASH}, {{"reset", GARBAGE, 3}}, "Restarting the wireless module failed", "DIAG_Reset:", kDiag},
     {false, {DASH}, {{"handshake", LONG_RUN, 9, 2}}, kTimedOut, "Waiting: Handshake failed", 3 * kHandshake},
     {false, {FW}, {{"board-version", LONG, 3}}, kVersionFailed, kLengthError, kDiag},
     {false, {DASH}, {{"iso-version", GARBAGE, 3}}, kVersionFailed, "DIAG_QueryISOVersion: Write or Read Fail", kDiag},
