@@ -445,7 +445,7 @@ const Hostile kHostile[] = {
     {false, {FW}, {{"switch-downloader", GARBAGE, 3}}, "Switching to the downloading mode failed", "DIAG_SwitchToDownloader:",
      kDiag},
     {false, {FW}, {{"ping", GARBAGE, 1000}}, kTimedOut, "Waiting: First Check Fail", 10000 + 2 * kPresence},
-    {false, {FW}, {{"handshake", LONG_RUN, 9, 1}}, kTimedOut, "Waiting: Handshake failed", 3 * kHandshake},
+    {false, {FW}, {{"handshake", LONG_RUN, 9, 2}}, kTimedOut, "Waiting: Handshake failed", 3 * kHandshake},  // after the reset
     {false, {FW}, {{"unlock", LONG_RUN, 6}}, "Unlocking the wireless module failed", "DIAG_Unlock:", 2 * kDiag + 18000},
     {false, {FW}, {{"write", BURST, 3}}, "Download failed", "Unit1 Block1: Download Fail", kBlock},
     {false, {FW}, {{"write", SHORT, 3}}, kOk, "Downloading the firmware", 0},
