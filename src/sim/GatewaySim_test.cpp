@@ -87,23 +87,34 @@ TEST_F(SimTest, Scenarios) {
 // The image (holding 7E and 7D, sent raw) ends at its announced size or,
 // shorter, when the stream goes idle after its first byte. It is installed
 // (3000 ms) and answered with the result packet; then the stream carries
-// frames again.
-TEST_F(SimTest, RouterImagesAreInstalledAndAnswered) {
+// frames again. Once stopped, the simulator leaves the image and the
+// transcript in its record directory (the written memory: see the
+// end-to-end tests).
+TEST_F(SimTest, RouterImagesAreInstalledAnsweredAndRecorded) {
   // Faults, announced size, result code, at least this long after the image.
   const struct { std::vector<std::string> m_Faults; uint32_t m_Announced, m_Code; uint64_t m_Ms; } cases[] = {
-      {{}, 50000, 4, 3000}, {{"result-code=3", "result-delay=20000"}, 20000, 3, 23000}};
+      {{"erase-silent"}, 50000, 4, 3000}, {{"erase-silent", "result-code=3", "result-delay=20000"}, 20000, 3, 23000}};
   const Bytes image = Pattern(20000, 5);
   for (const auto& c : cases) {
     SCOPED_TRACE(c.m_Code);
-    Launch(c.m_Faults);
-    m_Tool->SendFrame(ControlPacket(RUT_BEGIN, c.m_Announced), true);
+    TempDir dir;
+    Launch(c.m_Faults, [&](SimOptions& o) { o.m_RecordDir = dir.File("rec"); });
+    Run({{'U', RouterRecord(6), ""}, {'U', RouterRecord(1), "01 *"}, {'L', ControlPacket(RUT_BEGIN, c.m_Announced), ""}});
     Clock::Sleep(10000);  // no idle end before the first byte
     m_Tool->Send(image);
     const uint64_t sent = Clock::TickCount();
     EXPECT_EQ(m_Tool->ReceiveFrame(), ControlPacket("", c.m_Code));
     EXPECT_GE(Clock::TickCount() - sent, c.m_Ms);
-    Run({{'T', HANDSHAKE, HandshakeReply(0, 0)}});
+    Run({{'T', BOARD_VERSION, VERSION_2_1}});
     EXPECT_EQ(m_Sim->RouterImages(), std::vector<Bytes>{image});
+    m_Sim.reset();
+    EXPECT_EQ(ReadFile(dir.File("rec/router-image-1.bin")), image);
+    const std::string transcript = ReadText(dir.File("rec/transcript.txt"));
+    for (const std::string& line : std::vector<std::string>{"udp -> discover ip=127.0.0.1 mac=02-51-E1-00-00-01",
+                                    "udp -- erase-nvram not answered", "tcp <- rut-begin size=" + std::to_string(c.m_Announced),
+                                    "tcp -> rut-image result code=" + std::to_string(c.m_Code),
+                                    "tcp -> board-version version=2.1.0.7"})
+      EXPECT_NE(transcript.find(line), std::string::npos) << line;
   }
 }
 
@@ -144,23 +155,5 @@ TEST(SimRecorderTest, MemoryReadsAsTheLastWriteOfEveryByte) {
   expected[0xFFFFFFFE] = {7, 7};
   EXPECT_EQ(recorder.Memory(), expected);
 }
-
-// Once stopped, the simulator leaves the router images and the transcript in
-// its record directory (the written memory: see the end-to-end tests).
-TEST_F(SimTest, RecordDirectoryHoldsImagesAndTranscript) {
-  TempDir dir;
-  Launch({"erase-silent"}, [&](SimOptions& o) { o.m_RecordDir = dir.File("rec"); });
-  Run({{'U', RouterRecord(6), ""}, {'U', RouterRecord(1), "01 *"}, {'L', ControlPacket(RUT_BEGIN, 300), ""},
-       {'R', Bytes(300, 0x7E), ""}, {'T', BOARD_VERSION, "4B *"}});
-  EXPECT_EQ(m_Tool->ReceiveFrame(), ControlPacket("", 4));
-  m_Sim.reset();
-  EXPECT_EQ(ReadFile(dir.File("rec/router-image-1.bin")), Bytes(300, 0x7E));
-  const std::string transcript = ReadText(dir.File("rec/transcript.txt"));
-  for (const char* line : {"udp -> discover ip=127.0.0.1 mac=02-51-E1-00-00-01", "udp -- erase-nvram not answered",
-                           "tcp <- rut-begin size=300", "tcp -> rut-image result code=4",
-                           "tcp -> board-version version=2.1.0.7"})
-    EXPECT_NE(transcript.find(line), std::string::npos) << line;
-}
-
 
 }  // namespace simtest

@@ -63,7 +63,6 @@ class TcpPeer {
   bool Send(const Bytes& bytes) {
     return send(m_Connection, bytes.data(), bytes.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(bytes.size());
   }
-  bool SendFrame(const Bytes& payload, bool leadingFlag = false) { return Send(Frame(payload, leadingFlag)); }
   // What arrived until count bytes are in, realMs passed or the stream ended.
   Bytes Receive(size_t count, int realMs = 2000) {
     uint8_t chunk[4096];
@@ -100,15 +99,13 @@ class TcpPeer {
 };
 
 // A UDP socket on every address at a port (a free one when 0), so it also
-// hears the loopback broadcast 127.255.255.255.
+// hears the loopback broadcast 127.255.255.255; it sends only to single addresses.
 class UdpPeer {
  public:
   // The datagrams to send back for the index-th request (counted from 0).
   using Script = std::function<std::vector<Bytes>(const Bytes& request, int index)>;
 
   explicit UdpPeer(int port = 0) : m_Socket(socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0)) {
-    const int one = 1;  // the simulator's tests send to the loopback broadcast
-    setsockopt(m_Socket, SOL_SOCKET, SO_BROADCAST, &one, sizeof one);
     sockaddr_in address = LoopbackAddress("0.0.0.0", port);
     socklen_t length = sizeof address;
     if (bind(m_Socket, reinterpret_cast<const sockaddr*>(&address), length) == 0 &&
@@ -122,9 +119,8 @@ class UdpPeer {
   }
 
   int Port() const { return m_Port; }  // 0 when the port was taken
-  // With the leading flag, as the tool's router client sends.
-  void SendFrameTo(const Bytes& payload, const char* ip, int port) {
-    SendTo(Frame(payload, true), LoopbackAddress(ip, port));
+  void SendTo(const Bytes& bytes, const sockaddr_in& to) {
+    sendto(m_Socket, bytes.data(), bytes.size(), 0, reinterpret_cast<const sockaddr*>(&to), sizeof to);
   }
   // The next datagram and its sender (may be null); false when none came within realMs.
   bool ReceiveFrom(Bytes* datagram, sockaddr_in* from, int realMs = 2000) {
@@ -156,10 +152,6 @@ class UdpPeer {
   }
 
  private:
-  void SendTo(const Bytes& bytes, const sockaddr_in& to) {
-    sendto(m_Socket, bytes.data(), bytes.size(), 0, reinterpret_cast<const sockaddr*>(&to), sizeof to);
-  }
-
   int m_Socket = -1, m_Port = 0;
   std::atomic<bool> m_Stop{false};
   mutable std::mutex m_Lock;

@@ -59,8 +59,7 @@ class ScopedEnv {
 inline int FreePort() {
   for (;;) {
     const int udp = socket(AF_INET, SOCK_DGRAM, 0), tcp = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
+    sockaddr_in address{AF_INET, 0, {}, {}};
     socklen_t length = sizeof address;
     bind(udp, reinterpret_cast<sockaddr*>(&address), length);
     getsockname(udp, reinterpret_cast<sockaddr*>(&address), &length);

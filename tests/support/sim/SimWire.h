@@ -84,8 +84,8 @@ class SimTest : public ::testing::Test {
       if (s.m_Via == 'W' && !WaitUntil([&] { return !m_Sim->Restarting(); }, 3000)) FAIL() << "still restarting";
       if (s.m_Via == 'X' && !(m_Tool->ReceiveFrame().empty() && !m_Tool->Send({0x7E}))) ADD_FAILURE() << "open";
       if (s.m_Via == 'X') m_Tool = std::make_unique<TcpPeer>(m_Options.m_Port);
-      if (s.m_Via == 'U') m_Udp.SendFrameTo(s.m_Request, "127.0.0.1", m_Options.m_Port);
-      if (s.m_Via == 'T' || s.m_Via == 'L') m_Tool->SendFrame(s.m_Request, s.m_Via == 'L');
+      if (s.m_Via == 'U') m_Udp.SendTo(Frame(s.m_Request, true), LoopbackAddress("127.0.0.1", m_Options.m_Port));
+      if (s.m_Via == 'T' || s.m_Via == 'L') m_Tool->Send(Frame(s.m_Request, s.m_Via == 'L'));
       if (s.m_Via == 'R') m_Tool->Send(s.m_Request);
       if (s.m_Reply.empty()) continue;
       Bytes reply = s.m_Via == 'U' ? Bytes{} : m_Tool->ReceiveFrame();
