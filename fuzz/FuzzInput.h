@@ -6,11 +6,10 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <utility>
 #include <vector>
 
 using Bytes = std::vector<uint8_t>;
-
-struct FuzzRecord { uint8_t m_Kind = 0; Bytes m_Bytes; };
 
 class FuzzInput {
  public:
@@ -27,7 +26,8 @@ class FuzzInput {
     return out;
   }
   Bytes Rest() { return Take(m_Size - m_At); }
-  FuzzRecord Record() {
+  // A record: its kind and its bytes.
+  std::pair<uint8_t, Bytes> Record() {
     const uint8_t kind = Byte();
     const size_t low = Byte();  // read first, the high byte after it
     return {kind, Take(low | size_t{Byte()} << 8)};
