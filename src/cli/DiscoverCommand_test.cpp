@@ -50,19 +50,19 @@ TEST(DiscoverCommandTest, PrintsTheRouterOrWhyNot) {
   const std::string qel = testsupport::BinDir() + "/qel discover --time-scale 50 ";
   const std::string target = qel + "--broadcast 127.255.255.255 --port ";
   const std::string found = "MAC:     A0-0B-C1-0D-E2-0F\nIPv4:    127.0.0.1\n";
-  struct Case { std::string command; int status; std::string output; };  // statuses above 1: a part of it
-  const Case cases[] = {
+  // The command, its status and its output (statuses above 1: a part of it).
+  const std::tuple<std::string, int, std::string> cases[] = {
       {target + std::to_string(router.Port()), 0, found + "Version: QEL-ROUTER-2.10.300.4000-b\xEF\xBF\xBD\n"},
       {"ip netns exec " + namespaces.Tool() + " " + qel, 0, found + "Version: 2.1.0.7\n"},
       {target + std::to_string(router.Port()), 1, "No router is detected\n"},
       {qel + "--broadcast gateway --port 1280", 2, "--broadcast"},
       {qel + "--port 0 --broadcast 127.255.255.255", 105, "--port"},  // refused before sending
   };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.command);
+  for (const auto& [command, status, expected] : cases) {
+    SCOPED_TRACE(command);
     std::string output;
-    EXPECT_EQ(testsupport::RunCommand(c.command + " 2>&1", &output), c.status);
-    EXPECT_TRUE(c.status < 2 ? output == c.output : output.find(c.output) != std::string::npos) << output;
+    EXPECT_EQ(testsupport::RunCommand(command + " 2>&1", &output), status);
+    EXPECT_TRUE(status < 2 ? output == expected : output.find(expected) != std::string::npos) << output;
   }
   const std::vector<int> ports = router.Senders();
   ASSERT_EQ(ports.size(), 6u);
