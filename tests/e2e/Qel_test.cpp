@@ -60,9 +60,8 @@ TEST_F(QelTest, CheckPrintsTheRowsOrWhyNot) {
   EXPECT_EQ(Run("check --json"), 1);
   const Json report = Json::parse(out);
   EXPECT_EQ(report["router"], (Json{{"mac", "02-51-E1-00-00-01"}, {"address", "127.0.0.1"}}));
-  EXPECT_EQ(report["rows"][3], (Json{{"row", 3}, {"type", "Firmware of wireless module"}, {"currentVersion", "2.1.0.7"},
-                                     {"upgradeVersion", "2.2.0.7"}, {"percent", ""}, {"status", "Version does not match"},
-                                     {"colour", "red"}}));
+  EXPECT_EQ(std::pair(report["rows"][3]["upgradeVersion"], report["rows"][3]["status"]),
+            std::pair(Json("2.2.0.7"), Json("Version does not match")));
 
   EXPECT_EQ(Run("upgrade --json", FreePort()), 1);  // nobody answers there
   EXPECT_NE(out.find("\"checkSucceeded\":false,\"upgradeRan\":false"), std::string::npos) << out;
