@@ -12,7 +12,7 @@ namespace {
 
 using testsupport::ScopedEnv;
 
-TEST(PackageDirectoryTest, OptionWinsThenInstalledCopyUsesTheUserFolder) {
+TEST(PackageDirectoryTest, OptionWinsThenInstalledCopyUsesTheUserFolderFoundFromTheProgramsOwn) {
   testsupport::TempDir tmp;
   const std::string bin = tmp.File("bin"), link = tmp.File("link"), other = tmp.File("other"), data = tmp.File("data");
   for (const std::string& made : {bin, other}) std::filesystem::create_directory(made);
@@ -32,11 +32,9 @@ TEST(PackageDirectoryTest, OptionWinsThenInstalledCopyUsesTheUserFolder) {
     // The user folder is made at the first start; other folders are left alone.
     EXPECT_EQ(std::filesystem::is_directory(c.expected), c.expected != "given");
   }
-}
-
-TEST(PackageDirectoryTest, ModuleDirectoryIsTheDirectoryOfThisProgram) {
-  const std::string dir = GetModuleDirectory();
-  EXPECT_EQ(dir.front() + std::to_string(access((dir + "packages_tests").c_str(), X_OK)), "/0") << dir;
+  // The directory of the program itself, which an installed copy is told by.
+  const std::string exeDir = GetModuleDirectory();
+  EXPECT_EQ(exeDir.front() + std::to_string(access((exeDir + "packages_tests").c_str(), X_OK)), "/0") << exeDir;
 }
 
 }  // namespace
