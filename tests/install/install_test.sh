@@ -38,7 +38,6 @@ HOME=$scratch TMPDIR=$scratch QT_QPA_PLATFORM=offscreen QEL_UPGRADE_CLOSE_AFTER_
   mount --bind '$bin' /usr/bin && cd / && /usr/bin/qel-upgrade && [ -d '$packages' ] &&
   /usr/bin/qel package make --kind firmware --version 2.1.8.0 --unit '0x100000:$scratch/fw.dat' -o '$packages/fw.bin' &&
   /usr/bin/qel package info '$packages/fw.bin' && /usr/bin/qel package scan" > "$scratch/scan.txt" || fail "installed programs"
-# The scan's line, not the path that info printed before it.
 grep -q "^Firmware of wireless module *2\.1\.8\.0 *$packages/fw.bin$" "$scratch/scan.txt" || fail "package scan"
 
 cmake --install "$build" --prefix "$scratch/prefix" >/dev/null
