@@ -27,21 +27,17 @@ Bytes Pad(Bytes head, size_t length, uint8_t fill = 0, const std::string& text =
   head.resize(length, fill);
   return head;
 }
-Bytes Set(Bytes bytes, size_t at, uint8_t value) {
-  bytes[at] = value;
-  return bytes;
+// The shortest accepted handshake reply: format at 8, status at 9, the flags at 14 and 15.
+Bytes Handshake(uint8_t format, uint8_t status, uint8_t b14, uint8_t b15) {
+  return {0x26, 0x00, 0x00, 0x25, 0xA7, 0x00, 0x06, 0x00, format, status, 0, 0, 0, 0, b14, b15};
 }
-const Bytes kHandshake = Pad({0x26, 0x00, 0x00, 0x25, 0xA7, 0x00, 0x06}, 16);  // the shortest accepted
 Bytes Board(const std::string& text, uint8_t fill = 0) { return Pad({0x4B, 0xC9, 0x03, 0xFF}, 66, fill, text); }
 Bytes Iso(uint8_t present, const std::string& text, uint8_t fill = 0) { return Pad({0x4B, 0xC9, 0x24, 0xFF, present}, 260, fill, text); }
 Bytes Nv(uint8_t byte5, uint8_t byte6) { return {0x4B, 0xC8, 0x1E, 0xFF, 0x00, byte5, byte6, 0x00}; }
 Bytes Status(uint8_t byte5, uint8_t byte6) { return Pad({0x4B, 0xC9, 0x21, 0xFF, 0x00, byte5, byte6}, 36); }
 // The line of each of three tries and the command's own.
 Lines Tries(const std::string& each, const std::string& last) {
-  Lines lines;
-  for (int attempt = 1; attempt <= 3; ++attempt) lines.push_back("Execute#" + std::to_string(attempt) + "> " + each);
-  lines.push_back(last);
-  return lines;
+  return {"Execute#1> " + each, "Execute#2> " + each, "Execute#3> " + each, last};
 }
 
 // Runs one command; out receives what it reports besides its result.
@@ -80,12 +76,12 @@ struct Case {
 const std::string k31(31, 'x'), k128(128, 'd'), kNotText = "1\xEF\xBF\xBD" "2";
 const Bytes kHandshakeRequest = Pad({0x26, 0x00, 0x00, 0x25, 0xA7, 0x00, 0x06}, 133);
 const Case kCases[] = {
-    {"handshake", HandShake(0), {Set(kHandshake, 14, 1)}, 1, "1,0", {"DIAG_HandShake: (1,0)"}, 1, {Frame(kHandshakeRequest)}},
-    {"handshake with leading flag, 2 is no flag", HandShake(1), {Set(Set(kHandshake, 14, 2), 15, 1)}, 1, "0,1",
+    {"handshake", HandShake(0), {Handshake(0, 0, 1, 0)}, 1, "1,0", {"DIAG_HandShake: (1,0)"}, 1, {Frame(kHandshakeRequest)}},
+    {"handshake with leading flag, 2 is no flag", HandShake(1), {Handshake(0, 0, 2, 1)}, 1, "0,1",
      {"DIAG_HandShake: (0,1)"}, 1, {Frame(kHandshakeRequest, true)}},
-    {"too short", HandShake(0), {Pad(kHandshake, 15)}, 0, "1,1", {"DIAG_HandShake: Response Length = 15 (too short)"}},
-    {"format", HandShake(0), {Set(kHandshake, 8, 0x40)}, 0, "1,1", {"DIAG_HandShake: Response's format error"}},
-    {"handshake status", HandShake(0), {Set(kHandshake, 9, 2)}, 0, "1,1", {"DIAG_HandShake: status = 2"}},
+    {"too short", HandShake(0), {Pad(Handshake(0, 0, 0, 0), 15)}, 0, "1,1", {"DIAG_HandShake: Response Length = 15 (too short)"}},
+    {"format", HandShake(0), {Handshake(0x40, 0, 0, 0)}, 0, "1,1", {"DIAG_HandShake: Response's format error"}},
+    {"handshake status", HandShake(0), {Handshake(0, 2, 0, 0)}, 0, "1,1", {"DIAG_HandShake: status = 2"}},
     {"write fails, no read", HandShake(0), {}, 0, "1,1", Tries("Write Fail", "DIAG_HandShake: Write or Read Fail"), 0, {}, 600, 3 * 6000},
     {"to 0D", kBoard, {Board("V1.0\r\nA", 'A')}, 1, "V1.0", {"Firmware Version: V1.0"}, 1, {Frame({0x4B, 0xC9, 0x03, 0xFF})}},
     {"board to 00", kBoard, {Board(std::string("2.1\0" "9", 5), '9')}, 1, "2.1", {"Firmware Version: 2.1"}},
