@@ -151,12 +151,11 @@ struct ScriptedGateway {
       case RESET: return m_Link.Reset();
       case DRIP: for (size_t i = 0; i < answer.size(); ++i) send({answer[i]}, 100 * static_cast<uint32_t>(i + 1)); return;
       case BURST: for (int i = 0; i < 60; ++i) send(Frame({0x55, static_cast<uint8_t>(i)}, true)); break;
-      case WRONG: for (size_t i = 4; i < payload.size(); ++i) payload[i] ^= 0xFF; break;
-      case SHORT: payload.resize(payload.size() / 2); break;
-      case LONG: payload.resize(payload.size() + 100); break;
+      case WRONG: for (size_t i = 4; i < payload.size(); ++i) payload[i] ^= 0xFF; return send(Frame(payload, true));
+      case SHORT: payload.resize(payload.size() / 2); return send(Frame(payload, true));
+      case LONG: payload.resize(payload.size() + 100); return send(Frame(payload, true));
       case FAIL_WRITES: m_Link.FailWrites(kind, 3); break;
     }
-    if (fault->m_What == WRONG || fault->m_What == SHORT || fault->m_What == LONG) answer = Frame(payload, true);
     if (!answer.empty()) send(answer);
   }
 
@@ -482,10 +481,6 @@ TEST_P(HostileTest, EndsInTimeWithTheStepsTextAndLine) {
       << c.m_Line;
 }
 
-INSTANTIATE_TEST_SUITE_P(Steps, HostileTest, ::testing::ValuesIn(kHostile), [](const auto& info) {
-  std::string name = std::to_string(info.index) + " " + testing::PrintToString(info.param);
-  std::replace_if(name.begin(), name.end(), [](char ch) { return !isalnum(ch); }, '_');
-  return name;
-});
+INSTANTIATE_TEST_SUITE_P(Steps, HostileTest, ::testing::ValuesIn(kHostile));
 
 }  // namespace
