@@ -10,8 +10,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   FuzzInput in(data, size);
   const Bytes a = in.Take(in.Byte()), b = in.Rest();
   const std::string current(a.begin(), a.end()), upgrade(b.begin(), b.end());
-  int32_t numbers[3];
-  VersionNumbers(upgrade, numbers);
   const int match = VersionMatch(current, upgrade);
   if (match != 0 && match != 1) abort();
   if (VersionMatch(current, current) != 1 || VersionMatch(upgrade, upgrade) != 1) abort();
