@@ -226,7 +226,6 @@ class GatewayTest : public ::testing::Test {
         {{0, 3000}}, {{0x100000, 3000}}, {{0x200000, 3000}}, {{0x100000, 4097}, {0x300000, 4096}}, {{0x800000, 6000}}};
     PackagePlan plan;
     plan.m_Kind = kind;
-    plan.m_Version = kind == FW ? "2.1.0.8" : kind == DASH ? "3.0.1.3" : "";
     for (const auto& [address, length] : units[kind])
       plan.m_Units.push_back({address, Pattern(length, static_cast<uint8_t>(kind * 40 + (address >> 20)))});
     ModuleEntry& entry = m_Table[kind];
