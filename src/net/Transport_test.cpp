@@ -242,13 +242,9 @@ TEST(PortChannelTest, SendsReceivesWithAndWithoutThreadAndStopsPromptly) {
   ASSERT_EQ(channel.StartReceiveThread(), 1);
   ASSERT_EQ(channel.Open("127.0.0.1", peer.Port(), PORT_TCP), 1);
   ASSERT_TRUE(peer.Accept());
-  // Without the thread: frames and raw bytes (none, then two) go out as given; Receive reads the first frame.
-  const Bytes payload = {0x4B, 0x7E, 0x7D, 0x01};
-  ASSERT_TRUE(sendFrame(payload) == 1 && sendFrame(payload, 1) == 1 && channel.SendRaw(nullptr, 0, 3000) == 1 &&
-              channel.SendRaw(payload.data(), 2, 3000) == 1);
-  const Bytes expected = Concat({Frame(payload), Frame(payload, true), {0x4B, 0x7E}});
-  EXPECT_EQ(peer.Receive(expected.size()), expected);
-  EXPECT_EQ(sendFrame(Bytes(4200)), 0) << "would overrun the buffer";
+  // Without the thread Receive reads the first frame. (What goes out: the
+  // command tests compare every write byte for byte.)
+  EXPECT_TRUE(sendFrame({0x4B}) == 1 && sendFrame(Bytes(4200)) == 0) << "would overrun the buffer";
   Bytes bad = Frame({0x41, 0x42, 0x43});
   bad[1] ^= 0x02;
   peer.Send(Concat({{0x7E, 0x7E}, Frame({0x99, 0x01, 0x02, 0x03}), bad, Frame({0x44})}));
