@@ -58,8 +58,7 @@ const Command kStatus = [](CDiagCaller& c, std::string*) { return c.DIAG_NV_Quer
 const Command kSwitch = [](CDiagCaller& c, std::string*) { return c.DIAG_SwitchToDownloader(); };
 const Command kMode = [](CDiagCaller& c, std::string*) { return c.DIAG_ChangeMode(0x101); };
 const Command kReset = [](CDiagCaller& c, std::string*) { return c.DIAG_Reset(); };
-const uint8_t kCode[8] = {'Q', 'E', 'L', 'U', 'N', 'L', 'K', '1'};
-const Command kUnlock = [](CDiagCaller& c, std::string*) { return c.DIAG_Unlock(kCode); };
+const Command kUnlock = [](CDiagCaller& c, std::string*) { return c.DIAG_Unlock(reinterpret_cast<const uint8_t*>("QELUNLK1")); };
 
 struct Case {
   const char* m_Name;
