@@ -85,8 +85,7 @@ class SimTest : public ::testing::Test {
       if (s.m_Via == 'X' && !(m_Tool->ReceiveFrame().empty() && !m_Tool->Send({0x7E}))) ADD_FAILURE() << "open";
       if (s.m_Via == 'X') m_Tool = std::make_unique<TcpPeer>(m_Options.m_Port);
       if (s.m_Via == 'U') m_Udp.SendTo(Frame(s.m_Request, true), LoopbackAddress("127.0.0.1", m_Options.m_Port));
-      if (s.m_Via == 'T' || s.m_Via == 'L') m_Tool->Send(Frame(s.m_Request, s.m_Via == 'L'));
-      if (s.m_Via == 'R') m_Tool->Send(s.m_Request);
+      if (strchr("TLR", s.m_Via)) m_Tool->Send(s.m_Via == 'R' ? s.m_Request : Frame(s.m_Request, s.m_Via == 'L'));
       if (s.m_Reply.empty()) continue;
       Bytes reply = s.m_Via == 'U' ? Bytes{} : m_Tool->ReceiveFrame();
       if (s.m_Via == 'U' && m_Udp.ReceiveFrom(&reply, nullptr) && !Unframe(reply).empty()) reply = Unframe(reply);
