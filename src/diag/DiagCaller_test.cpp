@@ -98,7 +98,6 @@ const Case kCases[] = {
      {"Execute#1> 14", "DIAG_QueryISOVersion: Write or Read Fail"}},
     {"backup", kBackup, {Nv(0, 0)}, 1, "", {}, 1, {Frame({0x4B, 0xC8, 0x1E, 0xFF, 0x00, 0x00, 0x00, 0x00})}},
     {"restore", kRestore, {Nv(0, 0)}, 1, "", {}, 1, {Frame({0x4B, 0xC8, 0x1E, 0xFF, 0x01, 0x01, 0x00, 0x00})}},
-    {"backup reason 1", kBackup, {Nv(0, 1)}, 0, "", {"Backup NV: 单板状态不正确"}},
     {"backup reason 3 beside byte 5", kBackup, {Nv(1, 3)}, 0, "", {"Backup NV: CRC校验失败"}},
     {"byte 5 alone, no reason", kBackup, {Nv(1, 0)}, 0, "", {}},
     {"nothing to restore", kStatus, {Status(0, 9)}, 1, "", {"DIAG_NV_QueryRestoreStatus: No Backup to Restore"}, 1,
