@@ -395,11 +395,10 @@ struct Hostile {
 
 // The most a misbehaving step can add: a diagnostic request's three tries
 // (reply time-out and pause, the handshake's 6 s), the three discovery tries,
-// the router's result limit plus one poll, the erase's three tries, a
-// presence wait (its limit plus a ping's pause and time-out), a block's tries.
+// the erase's three tries, a presence wait (its limit plus a ping's pause and
+// time-out), a block's tries.
 constexpr uint64_t kDiag = 3 * (3000 + 200), kHandshake = 3 * (6000 + 200), kDiscovery = 3 * (3000 + 100),
-                   kResult = 120000 + 8000, kErase = 3 * (4000 + 1000), kPresence = 60000 + 2000 + 2000,
-                   kBlock = 3 * 5000;
+                   kErase = 3 * (4000 + 1000), kPresence = 60000 + 2000 + 2000, kBlock = 3 * 5000;
 const char* const kNoRouter = "No router is detected", * const kOk = "Download successfully";
 const char* const kTimedOut = "Restarting the wireless module timed out", * const kFailedToRead = "Failed to read";
 const char* const kVersionFailed = "Failed to check the version after the upgrade.";
@@ -415,8 +414,6 @@ const Hostile kHostile[] = {
     {true, {FW}, {{"board-version", DRIP, 3}}, kFailedToRead, "DIAG_QueryBoardVersion: Write or Read Fail", kDiag},
     {true, {FW, DASH}, {{"iso-version", SHORT, 3}}, kFailedToRead, kLengthError, kDiag},
     {false, {CUSTOM}, {{"rut-begin", RESET}}, "Failed to transmit", "Router Block1 Transfer Fail: Connection reset by", 0},
-    {false, {CUSTOM}, {{"rut-image", GARBAGE}}, "Returning the upgrading result", "Waiting for the upgrade of", kResult},
-    {false, {CUSTOM}, {{"rut-image", WRONG}}, "Upgrading result of the router module", "TCP_GetRouterResult's", 0},
     {false, {CUSTOM}, {{"rut-image", DRIP}}, kOk, "TCP_GetRouterResult's ElapsedTime = ", 8000},
     {false, {APP, FW}, {{"erase-nvram", BURST, 3}}, "", "Erasing the NVRAM", kErase},
     // The router entered the forcing mode all the same, so the module comes back in its downloader.
