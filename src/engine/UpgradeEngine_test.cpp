@@ -440,10 +440,8 @@ const Hostile kHostile[] = {
 };
 
 void PrintTo(const Hostile& c, std::ostream* out) {
-  const char* const kWhat[] = {"silent", "garbage", "long run", "burst", "wrong", "short", "long", "oversized", "empty",
-                               "reset", "drip", "failing writes"};
-  *out << (c.m_Check ? "check " : "") << c.m_Selected.back() << " " << c.m_Faults[0].m_Request << " "
-       << kWhat[c.m_Faults[0].m_What];
+  *out << (c.m_Check ? "check " : "") << c.m_Selected.back() << " " << c.m_Faults[0].m_Request << " misbehaviour "
+       << c.m_Faults[0].m_What;
 }
 
 class HostileTest : public GatewayTest, public ::testing::WithParamInterface<Hostile> {};
