@@ -286,8 +286,7 @@ const Pass kPasses[] = {
      {"Waiting: Second Check Fail"}, 6000 + 60000},
     {"FailingFirmwareSkipsTheDashboard", {FW, DASH}, {.m_StartInDownloader = true, .m_ResetRefused = true}, {},
      {0, 0, 0, 130}, {110, 114, 102}, {0, 49, 50, 100},
-     "handshake fwt-force flag unlock write*3 leave-force-load reset*3 leave-force-load",
-     {"DIAG_Reset: Write or Read Fail"}},
+     "handshake fwt-force flag unlock write*3 leave-force-load reset*3 leave-force-load"},
     {"StillInTheDownloaderAfterTheReboot", {FW}, {.m_StartInDownloader = true, .m_StaysInDownloader = true}, {},
      {0, 0, 0, 132}, {110, 114, 102, 113}, kFirmware,
      "handshake fwt-force flag unlock write*3 leave-force-load reset handshake leave-force-load",
@@ -296,16 +295,13 @@ const Pass kPasses[] = {
      {.m_StartInDownloader = true, .m_RestoreStatus5 = 2, .m_RestoreStatusForced = true, .m_RestoreRefused = 2}, {},
      {0, 0, 0, 132}, kDownloader, kFirmware,
      "handshake fwt-force flag unlock write*3 leave-force-load reset handshake restore-status*2 nv-restore "
-     "restore-status*2 nv-restore leave-force-load",
-     {"  Try2: Reading restored status ...", "Restore NV: NV操作失败", "  Try2: Reading restored status ...",
-      "Restore NV: NV操作失败"}},
+     "restore-status*2 nv-restore leave-force-load"},
     {"HandshakeWaitBehindARouterRefusingTheForcingMode", {FW}, {.m_HandshakeSilent = 100, .m_ForceLoadRefused = true},
      {}, {0, 0, 0, 128}, {FORCE, 110, FORCE}, {0}, "handshake*3 enter-force-load fwt-force flag unlock*3 "
      "enter-force-load leave-force-load", {"DIAG_HandShake: Write or Read Fail"}},
     {"DashboardFromTheDownloaderUnlockedOnTheSecondTry", {DASH}, {.m_StartInDownloader = true, .m_UnlockRefused = 3},
-     {}, {0, 0, 0, 0, 103}, {110, FORCE, 115, 102, 113}, kDashboard,
-     "handshake fwt-force flag unlock*3 enter-force-load flag unlock write*2 leave-force-load reset handshake "
-     "iso-version leave-force-load"},
+     {}, {0, 0, 0, 0, 103}, {110, FORCE, 115, 102, 113}, kDashboard, "handshake fwt-force flag unlock*3 enter-force-load "
+     "flag unlock write*2 leave-force-load reset handshake iso-version leave-force-load"},
     {"DashboardStillInTheDownloaderAfterTheReboot", {DASH}, {.m_StartInDownloader = true, .m_StaysInDownloader = true},
      {}, {0, 0, 0, 0, 126}, {110, 115, 102, 113}, kDashboard,
      "handshake fwt-force flag unlock write*2 leave-force-load reset handshake leave-force-load"},
