@@ -384,8 +384,8 @@ struct Hostile {
   bool m_Check;                        // the Check (with the packages) rather than the upgrade pass
   std::vector<ModuleKind> m_Selected;  // the last one's row shows the text
   std::vector<Misbehaving> m_Faults;
-  const char* m_Text;                  // the start of the row's result, the Check's current version, its notice
-  const char* m_Line;                  // the start of a line of the log
+  // The start of the row's result, the Check's current version or its notice; the start of a line of the log.
+  const char* m_Text, * m_Line;
   uint64_t m_StepMs;                   // program time the step may add to a well-behaved run
 };
 
@@ -395,18 +395,16 @@ struct Hostile {
 // time-out), a block's tries.
 constexpr uint64_t kDiag = 3 * (3000 + 200), kHandshake = 3 * (6000 + 200), kDiscovery = 3 * (3000 + 100),
                    kErase = 3 * (4000 + 1000), kPresence = 60000 + 2000 + 2000, kBlock = 3 * 5000;
-const char* const kNoRouter = "No router is detected", * const kOk = "Download successfully";
 const char* const kTimedOut = "Restarting the wireless module timed out", * const kFailedToRead = "Failed to read";
-const char* const kVersionFailed = "Failed to check the version after the upgrade.";
+const char* const kOk = "Download successfully", * const kVersionFailed = "Failed to check the version after the upgrade.";
 const char* const kLengthError = "CDiagCaller::Execute> Response's Length Error";
 const char* const kSwitchFailed = "Switching to the downloading mode failed";
 const Hostile kHostile[] = {
-    {true, {FW}, {{"discover", OVERSIZED, 3}}, kNoRouter, "没有检测到路由器", kDiscovery},
-    {true, {FW}, {{"discover", EMPTY, 3}}, kNoRouter, "没有检测到路由器", kDiscovery},
+    {true, {FW}, {{"discover", OVERSIZED, 3}}, "No router is detected", "没有检测到路由器", kDiscovery},
+    {true, {FW}, {{"discover", EMPTY, 3}}, "No router is detected", "没有检测到路由器", kDiscovery},
     {true, {FW}, {{"discover", BURST}}, "2.1.0.7", "Firmware Version: 2.1.0", 0},
     {true, {FW}, {{"handshake", RESET}}, "2.1.0.7", "Execute#1> Read Fail", kHandshake},
     {true, {FW}, {{"handshake", DRIP}}, "2.1.0.7", "DIAG_HandShake: (0,0)", 6000},
-    {true, {FW}, {{"board-version", LONG, 3}}, kFailedToRead, kLengthError, kDiag},
     {true, {FW}, {{"board-version", DRIP, 3}}, kFailedToRead, "DIAG_QueryBoardVersion: Write or Read Fail", kDiag},
     {true, {FW, DASH}, {{"iso-version", SHORT, 3}}, kFailedToRead, kLengthError, kDiag},
     {false, {CUSTOM}, {{"rut-begin", RESET}}, "Failed to transmit", "Router Block1 Transfer Fail: Connection reset by", 0},
