@@ -62,8 +62,7 @@ struct ImageCase {
   ModuleKind m_Kind;
   std::vector<size_t> m_Units, m_Blocks;  // data lengths; the blocks sent
   uint32_t m_Result, m_ResultMs;          // the code the router sends that long after the image (0 ms: none)
-  int m_FailWrites;                       // writes that fail from the first (begin packets)
-  int m_TextId;                           // 103: the image is accepted
+  int m_FailWrites, m_TextId;             // writes that fail from the first (begin packets); 103: the image is accepted
   const char* m_Transfer;                 // the row's "%" cells up to the result wait
   Lines m_Log;
   uint64_t m_MinMs = 0;  // program time of the stage
