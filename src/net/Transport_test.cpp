@@ -266,8 +266,7 @@ TEST(PortChannelTest, SendsReceivesWithAndWithoutThreadAndStopsPromptly) {
   };
   EXPECT_TRUE(stopsPromptly());
   for (int i = 0; i < 6; ++i) ASSERT_EQ(i % 2 ? channel.StartReceiveThread() : channel.StopReceiveThread(), 1);
-  UdpPeer silent;
-  ASSERT_EQ(channel.Open("127.0.0.1", silent.Port(), PORT_UDP), 1);  // closes the TCP port first
+  ASSERT_EQ(channel.Open("127.0.0.1", FreePort(), PORT_UDP), 1);  // closes the TCP port first; nobody answers
   EXPECT_FALSE(channel.ReceiveThreadRunning());
   ASSERT_EQ(channel.StartReceiveThread(), 1);
   EXPECT_TRUE(stopsPromptly()) << "a UDP port cannot be cancelled: its reads are short";
