@@ -27,4 +27,10 @@ TEST(JsonReportTest, ReportsAreValidJsonForAnyCellBytes) {
             "{\"row\":1,\"type\":\"\",\"currentVersion\":\"\",\"upgradeVersion\":\"\",\"selected\":true,"
             "\"percent\":\"45%\",\"status\":\"\",\"colour\":\"black\",\"result\":\"failed\"}");
   EXPECT_EQ(std::pair(upgrade["rows"][0]["result"], upgrade["succeeded"]), std::pair(Json("skipped"), Json(false)));
+  // Nothing selected and no row failed: success only when the Check succeeded and the upgrade ran.
+  for (const auto& [checked, ran] : {std::pair{true, false}, {false, true}, {true, true}}) {
+    UpgradeOutcome bare;
+    bare.m_CheckSucceeded = checked, bare.m_UpgradeRan = ran;
+    EXPECT_EQ(UpgradeSucceeded(bare), checked && ran);
+  }
 }
