@@ -80,8 +80,9 @@ TEST(UpgradePackageTest, LoadsItsUnitsAndKeepsTheBytesItCheckedUntilItsFlagIsCle
   ASSERT_EQ(truncate(path.c_str(), 0), 0);
   EXPECT_EQ(UnitBytes(package, 2), testsupport::Pattern(49, 2));
   package.Reset();  // frees the bytes, keeps path and flag
-  EXPECT_EQ(std::tuple(package.m_Image, package.UnitCount(), package.m_Kind, package.m_Loaded),
-            std::tuple(nullptr, size_t{0}, MODULE_NONE, true));
+  EXPECT_EQ(std::tuple(package.m_Image, package.UnitCount(), package.m_Kind, package.m_Loaded, package.ImageType(),
+                       package.VersionText()),
+            std::tuple(nullptr, size_t{0}, MODULE_NONE, true, 0u, std::string()));
   EXPECT_TRUE(package.Load());  // reads nothing
   EXPECT_EQ(package.m_Image, nullptr);
   package.m_Loaded = false;  // reads the file again
