@@ -13,9 +13,9 @@ for command in "package info" "package make" "package scan" discover check upgra
     { gsub(/\\/, "\\e"); sub(/^[.'\'']/, "\\\\&&") }
     /^Usage:/ { print ".PP\n.nf\n" $0 "\n.fi"; next }
     /^[A-Za-z]+:$/ || /^$/ { next }
-    /^  [^ ]/ { sub(/^ +/, ""); spec = $0; text = ""
-                if (match(spec, /   +/)) { text = substr(spec, RSTART + RLENGTH); spec = substr(spec, 1, RSTART - 1) }
-                gsub(/-/, "\\-", spec); print ".TP\n\\fB" spec "\\fR"; if (text != "") print text; next }
+    /^  [^ ]/ { sub(/^ +/, ""); item = $0; text = ""
+                if (match(item, /   +/)) { text = substr(item, RSTART + RLENGTH); item = substr(item, 1, RSTART - 1) }
+                gsub(/-/, "\\-", item); print ".TP\n\\fB" item "\\fR"; if (text != "") print text; next }
     /^ +/ { sub(/^ +/, ""); print; next }
     { print ".PP\n" $0 }'
 done

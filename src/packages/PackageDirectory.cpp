@@ -31,7 +31,7 @@ bool SameDirectory(const std::string& a, const std::string& b) {
 }  // namespace
 
 std::string UserPackageDirectory() {
-  // The base directory spec ignores a relative XDG_DATA_HOME.
+  // A relative XDG_DATA_HOME is ignored, as the XDG base directory rules say.
   const char* data = getenv("XDG_DATA_HOME");
   const std::string base = data && data[0] == '/' ? std::string(data) : HomeDirectory() + "/.local/share";
   return base + "/QelUpgrade/packages/";
