@@ -211,30 +211,26 @@ Pass BarePass(int port) {
   return pass;
 }
 
+// One pass of run against a simulator of its own, which must have received
+// the whole image; false when no simulator starts.
+bool MeasuredPass(Pass (*run)(int port), Pass* pass) {
+  int port = 0;
+  auto sim = StartSim(&port);
+  if (!sim) return false;
+  *pass = run(port);
+  pass->m_Ok = pass->m_Ok && Delivered(*sim);
+  return true;
+}
+
 void BM_DownloadLoop(benchmark::State& state) {
   Clock::SetScale(kTimeScale);
   TheImage();
   testsupport::ScopedEnv tmp("TMPDIR", TheImage().m_Dir.Path().c_str());  // the engine's log file
   for (auto _ : state) {
     Pass engine, bare;
-    int port = 0;
-    {
-      auto sim = StartSim(&port);
-      if (!sim) {
-        state.SkipWithError("no simulator");
-        break;
-      }
-      engine = EnginePass(port);
-      engine.m_Ok = engine.m_Ok && Delivered(*sim);
-    }
-    {
-      auto sim = StartSim(&port);
-      if (!sim) {
-        state.SkipWithError("no simulator");
-        break;
-      }
-      bare = BarePass(port);
-      bare.m_Ok = bare.m_Ok && Delivered(*sim);
+    if (!MeasuredPass(EnginePass, &engine) || !MeasuredPass(BarePass, &bare)) {
+      state.SkipWithError("no simulator");
+      break;
     }
     if (!engine.m_Ok || !bare.m_Ok) {
       state.SkipWithError(engine.m_Ok ? "the bare client failed" : "the engine failed");
