@@ -128,10 +128,9 @@ Pass EnginePass(int port) {
   Pass pass;
   TenthsList list(&pass);
   ModuleTable table;
-  UpgradeEngine engine(&list, &table);
+  UpgradeEngine engine({.m_List = &list, .m_Table = &table, .m_RouterPort = port});
   const uint8_t loopback[4] = {127, 0, 0, 1};
   std::memcpy(engine.m_RouterIp, loopback, 4);
-  engine.m_RouterPort = port;
   if (!engine.Connect()) return pass;
   engine.m_Row = MODULE_FIRMWARE;
   pass.m_Ok = engine.DownloadImage(TheImage().m_Package);

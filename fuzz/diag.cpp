@@ -29,7 +29,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const auto [kind, bytes] = in.Record();
     kind & 1 ? link.AnswerRaw(bytes) : link.Answer(bytes);
   });
-  PortChannel channel;
+  PortChannel channel(link.Maker());
   channel.Open("127.0.0.1", 1280, PORT_TCP);
   UpgradeLog log("");
   CDiagCaller caller(channel, log);

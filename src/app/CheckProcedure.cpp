@@ -8,7 +8,6 @@
 #include "log/Notice.h"
 #include "log/UpgradeLog.h"
 #include "packages/PackageScan.h"
-#include "router/DiscoverRouter.h"
 
 namespace {
 
@@ -19,12 +18,42 @@ bool AnyPackageLoaded(const ModuleTable& table) {
   return false;
 }
 
+std::string Describe(const RouterInfo& router) {
+  return (router.m_Interface.empty() ? std::string("?") : router.m_Interface) + " " + FormatMac(router.m_Mac) +
+         " (" + FormatIp(router.m_Ip) + ")";
+}
+
+// Finds the router the pass will talk to: the first that answered.
+bool FindRouter(UpgradeEngine& engine, const CheckOptions& options, RouterInfo* chosen, DiscoveryResult* heard) {
+  if (options.m_KnownRouter) {
+    *chosen = *options.m_KnownRouter;
+    return true;
+  }
+  DiscoveryRequest request;
+  request.m_Target = options.m_Broadcast;
+  request.m_Port = engine.RouterPort();
+  if (!options.m_Interface.empty()) request.m_Only = {options.m_Interface};
+  request.m_Link = engine.Link();
+  request.m_Link.m_Interface.clear();
+  if (!DiscoverRouters(request, heard)) return false;
+  *chosen = heard->m_Routers.front();
+  if (heard->m_Routers.size() > 1) {
+    std::string others;
+    for (size_t i = 1; i < heard->m_Routers.size(); ++i) others += (i > 1 ? ", " : "") + Describe(heard->m_Routers[i]);
+    LogPrintf(&engine.m_Log, "Discovery: chose %s; also answered: %s", Describe(*chosen).c_str(), others.c_str());
+  }
+  return true;
+}
+
 }  // namespace
 
-bool RunCheck(UpgradeEngine& engine, IModuleList& list, const CheckOptions& options) {
-  ModuleTable& table = *engine.m_Table;
+bool RunCheck(UpgradeEngine& engine, IModuleList& list, const CheckOptions& options, DiscoveryResult* discovery) {
+  ModuleTable& table = engine.Table();
+  DiscoveryResult heard;
+  if (!discovery) discovery = &heard;
+  *discovery = DiscoveryResult();
   list.DeleteAllRows();
-  if (!options.m_PackagesEmbedded && !ScanPackages(table, options.m_PackageDir, &engine.m_Log)) {
+  if (!options.m_PackagesEmbedded && !ScanPackages(table, options.m_PackageDir, &engine.m_Log, engine.Notices())) {
     // The scan has shown why. With no package at all, name the folder: an
     // installed copy looks in the user's folder, not beside the program.
     if (!AnyPackageLoaded(table)) {
@@ -34,15 +63,15 @@ bool RunCheck(UpgradeEngine& engine, IModuleList& list, const CheckOptions& opti
     }
     return false;
   }
-  std::string routerVersion;
-  if (!DiscoverRouter(options.m_Broadcast, engine.m_RouterPort, engine.m_RouterMac, engine.m_RouterIp,
-                      &routerVersion)) {
-    ShowWarning(LoadStringId(IDS_NO_ROUTER));
+  RouterInfo router;
+  if (!FindRouter(engine, options, &router, discovery)) {
+    engine.Notices().ShowWarning(LoadStringId(IDS_NO_ROUTER));
     LogPrintf(&engine.m_Log, "%s", "没有检测到路由器");
     return false;
   }
+  engine.SetRouter(router);
   // An unreadable router version leaves the router rows as they were.
-  if (IsValidVersionText(routerVersion)) table.SetRouterVersion(routerVersion);
+  if (IsValidVersionText(router.m_Version)) table.SetRouterVersion(router.m_Version);
   ReadWirelessVersions(engine, FORCE_LOAD_VERSION_TEXT);
   const bool fits = FillRows(engine, list);
   list.Layout();
@@ -50,14 +79,14 @@ bool RunCheck(UpgradeEngine& engine, IModuleList& list, const CheckOptions& opti
 }
 
 void ReadWirelessVersions(UpgradeEngine& engine, const std::string& forceLoadText) {
-  ModuleEntry& firmware = (*engine.m_Table)[MODULE_FIRMWARE];
-  ModuleEntry& dashboard = (*engine.m_Table)[MODULE_DASHBOARD];
+  ModuleEntry& firmware = engine.Table()[MODULE_FIRMWARE];
+  ModuleEntry& dashboard = engine.Table()[MODULE_DASHBOARD];
   firmware.m_CurrentVersion.clear();
   dashboard.m_CurrentVersion.clear();
   // Only router packages: the wireless module is left alone.
   if (!firmware.m_Package.m_Loaded && !dashboard.m_Package.m_Loaded) return;
   if (!engine.Connect()) {
-    ShowWarning(LoadStringId(IDS_TCP_FAILED));
+    engine.Notices().ShowWarning(LoadStringId(IDS_TCP_FAILED));
     return;
   }
   CDiagCaller& caller = engine.m_DiagCaller;
@@ -79,7 +108,7 @@ void ReadWirelessVersions(UpgradeEngine& engine, const std::string& forceLoadTex
 }
 
 bool FillRows(UpgradeEngine& engine, IModuleList& list) {
-  ModuleTable& table = *engine.m_Table;
+  ModuleTable& table = engine.Table();
   bool fits = true;
   for (int row = 0; row < MODULE_COUNT; ++row) {
     ModuleEntry& entry = table[row];

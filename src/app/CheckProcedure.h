@@ -8,6 +8,7 @@
 
 #include "app/ModuleList.h"
 #include "net/AddressText.h"
+#include "router/DiscoverRouter.h"
 
 class UpgradeEngine;
 
@@ -15,14 +16,19 @@ struct CheckOptions {
   std::string m_PackageDir;                          // scanned for *.bin
   std::string m_Broadcast = LIMITED_BROADCAST_TEXT;  // discovery target
   bool m_PackagesEmbedded = false;                   // skip the scan
+  std::string m_Interface;                           // discovery through this one only ("" : all)
+  const RouterInfo* m_KnownRouter = nullptr;         // found already: no discovery
 };
 
 constexpr const char* FORCE_LOAD_VERSION_TEXT = "Can't read in force-load mode";
 
 // Returns true when the router answered and no found package conflicts with
 // the installed version (the Upgrade command may then run). The discovery
-// port is engine.m_RouterPort.
-bool RunCheck(UpgradeEngine& engine, IModuleList& list, const CheckOptions& options);
+// port is the engine's router port. When several routers answer, the first
+// is kept and a log line names it and the others. discovery (may be null)
+// receives what discovery heard.
+bool RunCheck(UpgradeEngine& engine, IModuleList& list, const CheckOptions& options,
+              DiscoveryResult* discovery = nullptr);
 
 // Reads the wireless module's versions into rows 3 and 4 (part of the Check).
 void ReadWirelessVersions(UpgradeEngine& engine, const std::string& forceLoadText);

@@ -45,7 +45,6 @@ Bytes With(Bytes head, const std::string& text, size_t length) {
 struct CheckProcedureTest : ::testing::TestWithParam<Situation> {
   CheckProcedureTest() {
     Clock::SetScale(100);
-    SetNoticeSink(&notices);
     table.LoadTypeNames();
     link.SetScript([this](const Message& m) {
       const Situation& g = GetParam();
@@ -59,7 +58,6 @@ struct CheckProcedureTest : ::testing::TestWithParam<Situation> {
         link.Answer(With({0x4B, 0xC9, 0x24, 0xFF, 0}, "3.0.1.2", 260));
     });
   }
-  ~CheckProcedureTest() override { SetNoticeSink(nullptr); }
 
   testsupport::TempDir logDir, packages;
   testsupport::ScopedEnv tmpDir{"TMPDIR", logDir.Path().c_str()};  // where the engine's log goes
@@ -77,7 +75,7 @@ TEST_P(CheckProcedureTest, Situation) {
   }
   if (s.before) s.before(table);
   link.RefuseConnects(s.refuseTcp);
-  UpgradeEngine engine(&list, &table);
+  UpgradeEngine engine({.m_List = &list, .m_Table = &table, .m_MakePort = link.Maker(), .m_Notices = &notices});
   const uint64_t start = Clock::TickCount();
   // Embedded packages: a scan (of a folder that does not exist) would fail the Check.
   EXPECT_EQ(RunCheck(engine, list, {s.embedded ? "/nonexistent" : packages.Path(), "127.255.255.255", s.embedded}), s.ok);

@@ -16,10 +16,14 @@ struct GatewayOptions {
   std::string m_Broadcast = LIMITED_BROADCAST_TEXT;  // discovery target
   int m_Port = ROUTER_UDP_PORT;                      // router port, UDP and TCP
   double m_TimeScale = 1.0;                          // clock speed factor
+  std::string m_Interface;                           // the one interface to use ("" : every one)
 };
 
 // Sets the program clock's speed.
 void ApplyGatewayOptions(const GatewayOptions& options);
+// Whether the options can be used: an interface named must exist. error
+// receives a sentence for the user.
+bool ValidateGatewayOptions(const GatewayOptions& options, std::string* error);
 // The Check's package directory (PackageDirectory of m_Dir) and discovery
 // target.
 CheckOptions MakeCheckOptions(const GatewayOptions& options);

@@ -34,4 +34,9 @@ class IModuleList {
   virtual void FitStatusColumn(const std::string& text) = 0;
   // Lays the window out again after a Check (column widths fit the contents).
   virtual void Layout() {}
+  // done of total bytes of the row's image have been sent (a list that shows
+  // the transfer rate measures it from these).
+  virtual void SetTransfer(int row, uint64_t done, uint64_t total) {
+    (void)row, (void)done, (void)total;
+  }
 };

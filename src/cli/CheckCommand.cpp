@@ -17,6 +17,7 @@
 namespace {
 
 int RunCheckCommand(const CommandOptions& options) {
+  if (!UsableOptions("check", options)) return 2;
   ApplyGatewayOptions(options);
   ScopedStderrNotices notices;
   TerminalModuleList list(stdout, !options.m_Json && isatty(STDOUT_FILENO));
@@ -24,9 +25,10 @@ int RunCheckCommand(const CommandOptions& options) {
   bool succeeded = false;
   {
     // The engine's end writes the Check's log lines to the log file.
-    UpgradeEngine engine(&list);
-    engine.m_RouterPort = options.m_Port;
-    succeeded = RunCheck(engine, list, MakeCheckOptions(options));
+    UpgradeEngine engine({.m_List = &list, .m_RouterPort = options.m_Port});
+    DiscoveryResult heard;
+    succeeded = RunCheck(engine, list, MakeCheckOptions(options), &heard);
+    PrintNoAnswer(options, heard);
     if (options.m_Json) {
       const std::string json = CheckReportJson(succeeded, engine.m_RouterMac, engine.m_RouterIp, list.Rows());
       printf("%s\n", json.c_str());

@@ -1,5 +1,7 @@
 #include "cli/CommonOptions.h"
 
+#include <cstdio>
+
 void AddGatewayOptions(CLI::App* command, GatewayOptions* options, const std::string& program, bool withDir) {
   if (withDir) {
     command->add_option("--dir", options->m_Dir,
@@ -10,6 +12,9 @@ void AddGatewayOptions(CLI::App* command, GatewayOptions* options, const std::st
                       "Discovery target: 255.255.255.255, a subnet's directed broadcast "
                       "such as 192.168.1.255, or 127.255.255.255 for a simulator on loopback")
       ->capture_default_str();
+  command->add_option("--interface", options->m_Interface,
+                      "Find the gateway through this network interface only, and reach it through "
+                      "it (default: every interface that is up with an IPv4 address)");
   command->add_option("--port", options->m_Port, "Router port, UDP and TCP")
       ->capture_default_str()
       ->check(CLI::Range(1, 65535));
@@ -22,4 +27,19 @@ void AddGatewayOptions(CLI::App* command, GatewayOptions* options, const std::st
 void AddCommandOptions(CLI::App* command, CommandOptions* options, bool withPackages) {
   AddGatewayOptions(command, options, "qel", withPackages);
   if (withPackages) command->add_flag("--json", options->m_Json, "Print one JSON object instead of a table");
+}
+
+bool UsableOptions(const char* command, const GatewayOptions& options) {
+  std::string error;
+  if (ValidateGatewayOptions(options, &error)) return true;
+  fprintf(stderr, "qel %s: %s\n", command, error.c_str());
+  return false;
+}
+
+void PrintNoAnswer(const GatewayOptions& options, const DiscoveryResult& heard) {
+  if (heard.m_Tries == 0 || !heard.m_Routers.empty()) return;
+  std::vector<std::string> only;
+  if (!options.m_Interface.empty()) only.push_back(options.m_Interface);
+  fprintf(stderr, "%s\n", NoAnswerText(only, heard).c_str());
+  fflush(stderr);
 }

@@ -18,3 +18,10 @@ struct CommandOptions : GatewayOptions {
 
 // The gateway options of qel, with --dir and --json when withPackages.
 void AddCommandOptions(CLI::App* command, CommandOptions* options, bool withPackages);
+
+// False, with the reason on stderr, when options cannot be used (an
+// interface that does not exist); command names the qel command.
+bool UsableOptions(const char* command, const GatewayOptions& options);
+// After a discovery that heard no router: the line that tells where it
+// asked, on stderr.
+void PrintNoAnswer(const GatewayOptions& options, const DiscoveryResult& heard);

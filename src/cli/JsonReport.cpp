@@ -32,6 +32,13 @@ void AddRowState(Json* object, const TerminalRow& row) {
   (*object)["colour"] = ColourName(row.m_Colour);
 }
 
+void AddTransfer(Json* object, const TransferMeter& transfer) {
+  (*object)["bytesSent"] = transfer.Done();
+  (*object)["bytesTotal"] = transfer.Total();
+  (*object)["seconds"] = transfer.Seconds();
+  (*object)["kbitPerSecond"] = transfer.KbitPerSecond();
+}
+
 std::string CheckReportJson(bool succeeded, const uint8_t mac[6], const uint8_t ip[4],
                             const std::vector<TerminalRow>& rows) {
   Json report{{"succeeded", succeeded}, {"router", RouterJson(mac, ip)}, {"rows", Json::array()}};

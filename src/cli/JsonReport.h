@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "app/TransferMeter.h"
 #include "cli/TerminalModuleList.h"
 
 // Fields keep the order they are added in.
@@ -24,5 +25,7 @@ const char* ColourName(uint32_t colour);
 Json RouterJson(const uint8_t mac[6], const uint8_t ip[4]);
 void AddRowHead(Json* object, size_t index, const TerminalRow& row);
 void AddRowState(Json* object, const TerminalRow& row);
+// A row's transfer: "bytesSent", "bytesTotal", "seconds" (program time) and "kbitPerSecond".
+void AddTransfer(Json* object, const TransferMeter& transfer);
 std::string CheckReportJson(bool succeeded, const uint8_t mac[6], const uint8_t ip[4],
                             const std::vector<TerminalRow>& rows);

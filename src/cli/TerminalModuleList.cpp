@@ -3,56 +3,14 @@
 #include <algorithm>
 #include <cstdlib>
 
+#include "cli/TerminalText.h"
 #include "engine/UpgradeEngine.h"
+#include "net/Clock.h"
 
 namespace {
 
 constexpr const char* RESET = "\033[0m";
 constexpr int BAR_WIDTH = 20;
-
-// Columns on the screen: code points, East Asian wide ones counted twice.
-size_t DisplayWidth(const std::string& text) {
-  size_t width = 0;
-  for (size_t i = 0; i < text.size();) {
-    const unsigned char c = static_cast<unsigned char>(text[i]);
-    size_t length = c < 0x80 ? 1 : c < 0xE0 ? 2 : c < 0xF0 ? 3 : 4;
-    uint32_t cp = length == 1 ? c : (c & (0x3F >> (length - 1)));
-    for (size_t k = 1; k < length && i + k < text.size(); ++k) {
-      cp = (cp << 6) | (static_cast<unsigned char>(text[i + k]) & 0x3F);
-    }
-    width += (cp >= 0x1100 && (cp <= 0x115F || (cp >= 0x2E80 && cp <= 0xA4CF) ||
-                               (cp >= 0xAC00 && cp <= 0xD7A3) || (cp >= 0xF900 && cp <= 0xFAFF) ||
-                               (cp >= 0xFF00 && cp <= 0xFF60)))
-                 ? 2
-                 : 1;
-    i += length;
-  }
-  return width;
-}
-
-// Version texts come from the gateway: a control character would reach the
-// terminal as a command (cursor moves, colours, its title), so it is shown as
-// U+FFFD. C1 controls (U+0080-U+009F) count too; some terminals obey them.
-std::string Printable(const std::string& text) {
-  std::string shown;
-  for (size_t i = 0; i < text.size(); ++i) {
-    const unsigned char c = static_cast<unsigned char>(text[i]);
-    const unsigned char next = i + 1 < text.size() ? static_cast<unsigned char>(text[i + 1]) : 0;
-    const bool c1 = c == 0xC2 && next >= 0x80 && next < 0xA0;
-    if (c < 0x20 || c == 0x7F || c1) {
-      shown += "\xEF\xBF\xBD";
-      i += c1;
-    } else {
-      shown += text[i];
-    }
-  }
-  return shown;
-}
-
-std::string Pad(const std::string& text, size_t width) {
-  const size_t shown = DisplayWidth(text);
-  return shown >= width ? text : text + std::string(width - shown, ' ');
-}
 
 std::string Coloured(const std::string& text, uint32_t colour, bool useColour) {
   const char* code = TerminalModuleList::ColourCode(colour);
@@ -106,6 +64,12 @@ void TerminalModuleList::SetRowColour(int row, uint32_t colour) {
 // A terminal table sizes its columns when it is printed.
 void TerminalModuleList::FitStatusColumn(const std::string&) {}
 
+// Drawn with the "%" that follows.
+void TerminalModuleList::SetTransfer(int row, uint64_t done, uint64_t total) {
+  std::lock_guard<std::mutex> hold(m_Lock);
+  if (Valid(m_Rows, row)) m_Rows[row].m_Transfer.Update(done, total, Clock::TickCount());
+}
+
 std::vector<TerminalRow> TerminalModuleList::Rows() const {
   std::lock_guard<std::mutex> hold(m_Lock);
   return m_Rows;
@@ -133,7 +97,7 @@ void TerminalModuleList::FinishLive() {
 
 std::string TerminalModuleList::FormatTable(std::vector<TerminalRow> rows, bool colour) {
   for (TerminalRow& row : rows) {
-    for (std::string& cell : row.m_Cells) cell = Printable(cell);
+    for (std::string& cell : row.m_Cells) cell = PrintableText(cell);
   }
   size_t widths[5];
   for (int c = 0; c < 5; ++c) {
@@ -153,7 +117,7 @@ std::string TerminalModuleList::FormatTable(std::vector<TerminalRow> rows, bool 
 }
 
 std::string TerminalModuleList::FormatLiveLine(TerminalRow row, bool colour) {
-  for (std::string& cell : row.m_Cells) cell = Printable(cell);
+  for (std::string& cell : row.m_Cells) cell = PrintableText(cell);
   int percent = atoi(row.m_Cells[COL_PERCENT].c_str());
   percent = percent < 0 ? 0 : percent > 100 ? 100 : percent;
   const int filled = percent * BAR_WIDTH / 100;
@@ -162,6 +126,7 @@ std::string TerminalModuleList::FormatLiveLine(TerminalRow row, bool colour) {
   std::string cell = row.m_Cells[COL_PERCENT];
   line += std::string(cell.size() < 4 ? 4 - cell.size() : 0, ' ') + cell + "  ";
   line += Coloured(row.m_Cells[COL_STATUS], row.m_Colour, colour);
+  if (row.m_Transfer.InFlight()) line += "  " + row.m_Transfer.Text();
   return line;
 }
 

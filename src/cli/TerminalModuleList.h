@@ -12,10 +12,12 @@
 #include <vector>
 
 #include "app/ModuleList.h"
+#include "app/TransferMeter.h"
 
 struct TerminalRow {
   std::string m_Cells[5];
   uint32_t m_Colour = COLOUR_BLACK;
+  TransferMeter m_Transfer;  // the row's image on its way
 };
 
 class TerminalModuleList : public IModuleList {
@@ -28,6 +30,7 @@ class TerminalModuleList : public IModuleList {
   void SetCell(int row, int column, const std::string& text) override;
   void SetRowColour(int row, uint32_t colour) override;
   void FitStatusColumn(const std::string& text) override;
+  void SetTransfer(int row, uint64_t done, uint64_t total) override;
 
   // A copy of the rows, for the table and the JSON report.
   std::vector<TerminalRow> Rows() const;
@@ -42,7 +45,8 @@ class TerminalModuleList : public IModuleList {
   // The table as text; colour wraps each Status cell in its row's colour.
   // Control characters in the cells are shown as U+FFFD.
   static std::string FormatTable(std::vector<TerminalRow> rows, bool colour);
-  // One live line: type, a 20-character bar, the "%" cell and the status.
+  // One live line: type, a 20-character bar, the "%" cell, the status and,
+  // while its image is on its way, the transfer rate and the time left.
   static std::string FormatLiveLine(TerminalRow row, bool colour);
   // The escape sequence that shows a row colour ("" for plain black).
   static const char* ColourCode(uint32_t colour);

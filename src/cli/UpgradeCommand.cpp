@@ -33,6 +33,7 @@ void StopAfterCheck(int) {
 }
 
 int RunUpgradeCommand(const CommandOptions& options) {
+  if (!UsableOptions("upgrade", options)) return 2;
   ApplyGatewayOptions(options);
   SignalHold hold;
   ScopedStderrNotices notices;
@@ -44,10 +45,11 @@ int RunUpgradeCommand(const CommandOptions& options) {
   std::string json;
   {
     // The engine's end writes any log lines still pending to the log file.
-    UpgradeEngine engine(&list, &table);
-    engine.m_RouterPort = options.m_Port;
+    UpgradeEngine engine({.m_List = &list, .m_Table = &table, .m_RouterPort = options.m_Port});
     const CheckOptions check = MakeCheckOptions(options);
-    hold.Run([&] { outcome.m_CheckSucceeded = RunCheck(engine, list, check); }, StopAfterCheck);
+    DiscoveryResult heard;
+    hold.Run([&] { outcome.m_CheckSucceeded = RunCheck(engine, list, check, &heard); }, StopAfterCheck);
+    PrintNoAnswer(options, heard);
     const bool interrupted = hold.LastSignal() != 0;
 
     if (!options.m_Json && !list.Rows().empty()) list.PrintTable();

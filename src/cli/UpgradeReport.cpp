@@ -30,6 +30,7 @@ std::string UpgradeReportJson(const UpgradeOutcome& outcome, const uint8_t mac[6
     object["selected"] = selected;
     AddRowState(&object, row);
     object["result"] = !selected ? "skipped" : RowSucceeded(row) ? "succeeded" : "failed";
+    if (row.m_Transfer.Started()) AddTransfer(&object, row.m_Transfer);
     report["rows"].push_back(std::move(object));
   }
   return JsonText(report);

@@ -3,9 +3,11 @@
 //    "router":{"mac":"02-51-E1-00-00-01","address":"127.0.0.1"},
 //    "rows":[{"row":0,"type":"...","currentVersion":"...","upgradeVersion":"...",
 //             "selected":true,"percent":"100%","status":"Download successfully (00:05)",
-//             "colour":"blue","result":"succeeded"}, ...]}
+//             "colour":"blue","result":"succeeded",
+//             "bytesSent":65536,"bytesTotal":65536,"seconds":1.2,"kbitPerSecond":436.9}, ...]}
 // A row's result is "succeeded", "failed" (selected, but not "Download
-// successfully") or "skipped" (not selected).
+// successfully") or "skipped" (not selected). The transfer fields come with
+// a row whose image went out (program seconds, as the --time-scale runs them).
 #pragma once
 
 #include <cstdint>

@@ -131,7 +131,7 @@ TEST(DiagCallerTest, Commands) {
     });
     if (c.m_Replies.empty()) link.FailWrites(PORT_TCP, 100);
     UpgradeLog log{""};
-    PortChannel channel;
+    PortChannel channel(link.Maker());
     ASSERT_EQ(channel.Open("127.0.0.1", 1280, PORT_TCP), 1);
     channel.StartReceiveThread();
     CDiagCaller caller{channel, log};

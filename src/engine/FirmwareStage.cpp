@@ -93,6 +93,7 @@ bool UpgradeEngine::DownloadImage(const UpgradePackage& package) {
 
   const uint64_t total = package.TotalDataLength();
   uint64_t done = 0;
+  StartRowTransfer(total);
   uint8_t* frame = m_Channel.SendBuffer();
   for (size_t unit = 0; unit < package.UnitCount(); ++unit) {
     uint32_t offset = package.Extent(unit).m_Offset;
@@ -134,7 +135,7 @@ bool UpgradeEngine::DownloadImage(const UpgradePackage& package) {
       address += n;
       offset += n;
       remaining -= n;
-      ShowRowProgress(done, total);
+      ShowRowTransfer(done, total);
     }
   }
   if (m_ForceLoad) LeaveForceLoad();

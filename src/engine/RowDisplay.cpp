@@ -56,6 +56,16 @@ void UpgradeEngine::ShowRowProgress(uint64_t done, uint64_t total) {
   ShowRowProgress(total == 0 ? 100 : static_cast<int>(done * 100 / total));
 }
 
+void UpgradeEngine::StartRowTransfer(uint64_t total) {
+  if (m_ListCtrl && IsListRow(m_Row)) m_ListCtrl->SetTransfer(m_Row, 0, total);
+}
+
+void UpgradeEngine::ShowRowTransfer(uint64_t done, uint64_t total) {
+  // The bytes first, so that the "%" drawn next shows the new pace.
+  if (m_ListCtrl && IsListRow(m_Row)) m_ListCtrl->SetTransfer(m_Row, done, total);
+  ShowRowProgress(done, total);
+}
+
 void UpgradeEngine::ForgetRowProgress() {
   for (int& value : m_LastProgress) value = -1;
 }

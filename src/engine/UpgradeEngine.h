@@ -16,8 +16,11 @@
 #include "app/StringIds.h"
 #include "diag/DiagCaller.h"
 #include "log/UpgradeLog.h"
+#include "log/Notice.h"
 #include "net/PortChannel.h"
 #include "packages/UpgradePackage.h"
+#include "router/DiscoverRouter.h"
+#include "router/RouterUdpClient.h"
 
 // Begin packet types.
 enum BeginType { BEGIN_RUT = 0, BEGIN_FWT = 1, BEGIN_FWT_FORCE = 2 };
@@ -33,13 +36,36 @@ enum ControlCode {
   CTRL_CHECK_DONE = 5,
 };
 
+// What an engine is given when it is made. Nothing of it is shared with
+// another engine, so that several passes can run at once in one process.
+struct EngineSetup {
+  IModuleList* m_List = nullptr;          // the rows; null: they reach only the log
+  ModuleTable* m_Table = nullptr;         // null: the process's module table
+  int m_RouterPort = ROUTER_UDP_PORT;     // the router's UDP and TCP port
+  PortMaker m_MakePort;                   // where its ports come from; empty: sockets
+  INoticeSink* m_Notices = nullptr;       // who shows its notices; null: the process's
+  std::string m_LogFileName = UpgradeLog::FILE_NAME;  // in the user's log folder
+  std::function<void(int code)> m_Notify;  // hears the pass end (ControlCode)
+};
+
 class UpgradeEngine {
  public:
-  // list may be null (rows then reach only the log); table defaults to the
-  // process's module table.
-  explicit UpgradeEngine(IModuleList* list, ModuleTable* table = nullptr);
+  explicit UpgradeEngine(EngineSetup setup = {});
   // Writes the pending log lines first, then closes the connection.
   ~UpgradeEngine();
+  UpgradeEngine(const UpgradeEngine&) = delete;
+  UpgradeEngine& operator=(const UpgradeEngine&) = delete;
+
+  // The router the pass talks to, as discovery found it: its address and
+  // MAC, and the interface it answered on, which every later connection and
+  // datagram goes through.
+  void SetRouter(const RouterInfo& router);
+  const std::string& RouterInterface() const { return m_RouterInterface; }
+  int RouterPort() const { return m_RouterPort; }
+  ModuleTable& Table() { return *m_Table; }
+  INoticeSink& Notices() { return m_Notices ? *m_Notices : ProcessNotices(); }
+  // How the engine's UDP clients reach the router (and discovery its routers).
+  RouterLink Link() const;
 
   // Connection to m_RouterIp:m_RouterPort with its receive thread.
   bool Connect();
@@ -52,6 +78,10 @@ class UpgradeEngine {
   void ShowRowProgress(int percentage);
   // The share of done in total, in whole percent (100 when total is 0).
   void ShowRowProgress(uint64_t done, uint64_t total);
+  // A transfer of total bytes begins (the list may time it; the "%" cell
+  // stays as it is), and done of them have gone (the "%" follows).
+  void StartRowTransfer(uint64_t total);
+  void ShowRowTransfer(uint64_t done, uint64_t total);
   // Forgets the "%" last written to every row; for a list whose rows were
   // made anew (their "%" cells are empty again).
   void ForgetRowProgress();
@@ -95,13 +125,20 @@ class UpgradeEngine {
   UpgradeLog m_Log;
   CDiagCaller m_DiagCaller;
 
-  // Beyond the fixed protocol: the router's port (1280 unless a front end
-  // or a test says otherwise), the module table, and who hears the pass end.
-  int m_RouterPort;
-  ModuleTable* m_Table;
-  std::function<void(int code)> m_Notify;
-
  private:
   ModuleEntry& Entry(ModuleKind kind) { return (*m_Table)[kind]; }
+  // One command record to the router on a client of its own, acknowledged
+  // by its echo within timeoutMs.
+  bool SendRouterCommand(uint8_t code, uint32_t timeoutMs);
+  // Logs, once per connection, that the interface refused the binding.
+  void NoteInterfaceRefused(int error);
+
+  int m_RouterPort;
+  ModuleTable* m_Table;
+  PortMaker m_MakePort;
+  INoticeSink* m_Notices;
+  std::function<void(int code)> m_Notify;
+  std::string m_RouterInterface;
+  bool m_RefusalLogged = false;
   int m_LastProgress[MODULE_COUNT + 1];  // last "%" written, per row
 };

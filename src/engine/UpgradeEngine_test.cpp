@@ -160,7 +160,11 @@ class GatewayTest : public ::testing::Test {
   UpgradeEngine& Start(const std::vector<ModuleKind>& selected, const std::vector<Misbehaving>& faults) {
     for (ModuleKind kind : selected) AddPackage(kind);
     m_Gateway = std::make_unique<ScriptedGateway>(m_Options, faults);
-    m_Engine = std::make_unique<UpgradeEngine>(&m_List, &m_Table);
+    m_Engine = std::make_unique<UpgradeEngine>(EngineSetup{.m_List = &m_List,
+                                                           .m_Table = &m_Table,
+                                                           .m_MakePort = m_Gateway->m_Link.Maker(),
+                                                           .m_Notices = &m_Notices,
+                                                           .m_Notify = [this](int code) { m_Notified(code); }});
     std::memcpy(m_Engine->m_RouterIp, m_Options.m_Ip, 4);
     std::memcpy(m_Engine->m_RouterMac, m_Options.m_Mac, 6);
     return *m_Engine;
@@ -188,6 +192,8 @@ class GatewayTest : public ::testing::Test {
   ScopedEnv m_TmpDir{"TMPDIR", m_Dir.Path().c_str()};
   RecordingList m_List;
   ModuleTable m_Table;
+  RecordingNotices m_Notices;
+  std::function<void(int code)> m_Notified = [](int) {};  // hears the engine's pass end
   std::unique_ptr<ScriptedGateway> m_Gateway;
   std::unique_ptr<UpgradeEngine> m_Engine;
 };
@@ -199,7 +205,7 @@ class GatewayTest : public ::testing::Test {
 // clock may tick over while it runs).
 TEST_F(GatewayTest, RowDisplayShowsStatusProgressAndResult) {
   Clock::SetScale(1);  // the result shows wall-clock seconds
-  UpgradeEngine engine(&m_List);
+  UpgradeEngine engine({.m_List = &m_List});
   engine.m_Row = FW;
   for (int id : {104, 0, 107}) engine.ShowRowStatusId(id, COLOUR_RED);
   for (int percent : {0, 0, 45, 45}) engine.ShowRowProgress(percent);
@@ -225,7 +231,7 @@ TEST_F(GatewayTest, RowDisplayShowsStatusProgressAndResult) {
       {59, IDS_DOWNLOAD_FAILED, "Download failed (00:59)", "Download failed (01:00)"}};
   for (const auto& c : kResults) {
     SCOPED_TRACE(c.m_Text);
-    UpgradeEngine engine(&m_List);
+    UpgradeEngine engine({.m_List = &m_List});
     engine.m_Row = DASH;
     engine.m_ResultTextId = c.m_TextId;
     const time_t before = engine.m_StageStart = Clock::WallSeconds() - c.m_Seconds;
@@ -317,7 +323,7 @@ TEST_P(PassTest, RunsTheSelectedRows) {
   m_Gateway->m_Link.RefuseConnects(c.m_Reach == REFUSED);
   const std::string logFile = m_Dir.File("QelUpgradeLog.txt"), separator(50, '+');
   int notices = 0;
-  engine.m_Notify = [&](int code) {  // after the log is written
+  m_Notified = [&](int code) {  // after the log is written
     notices += code == CTRL_UPGRADE_DONE && ReadText(logFile).find(separator) != std::string::npos;
   };
   const uint64_t start = Clock::TickCount();
@@ -443,18 +449,15 @@ class HostileTest : public GatewayTest, public ::testing::WithParamInterface<Hos
 TEST_P(HostileTest, EndsInTimeWithTheStepsTextAndLine) {
   const Hostile& c = GetParam();
   UpgradeEngine& engine = Start(c.m_Selected, c.m_Faults);
-  RecordingNotices notices;
-  SetNoticeSink(&notices);
   const uint64_t start = Clock::TickCount();
   if (c.m_Check) RunCheck(engine, m_List, {"", "127.255.255.255", true});
   else engine.RunUpgrade();
-  SetNoticeSink(nullptr);
   // The well-behaved runs take 0.2 s (Check), 15 s (router image), 26 s (firmware or dashboard); the
   // slack allows for a busy machine (5 s of program time are 100 real ms).
   uint64_t bound = c.m_StepMs + (c.m_Check ? 3000 : 0);
   for (ModuleKind kind : c.m_Selected) bound += c.m_Check ? 0 : kind == FW || kind == DASH ? 30000 : 20000;
   EXPECT_LE(Clock::TickCount() - start, bound + bound / 10 + 5000);
-  const std::string text = !notices.Texts().empty() ? notices.Texts().back()
+  const std::string text = !m_Notices.Texts().empty() ? m_Notices.Texts().back()
                                                     : m_List.Last(c.m_Selected.back(), c.m_Check ? COL_CURRENT : COL_STATUS);
   EXPECT_EQ(*c.m_Text ? text.substr(0, std::strlen(c.m_Text)) : text, c.m_Text);
   const Lines log = LogMessages(engine.m_Log.Pending() + ReadText(m_Dir.File("QelUpgradeLog.txt")));

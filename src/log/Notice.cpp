@@ -4,15 +4,22 @@
 #include <cstdio>
 
 namespace {
+
+class DefaultSink : public INoticeSink {
+ public:
+  void ShowNotice(const std::string& caption, const std::string& text) override {
+    fprintf(stderr, "%s: %s\n", caption.c_str(), text.c_str());
+  }
+};
+
 std::atomic<INoticeSink*> g_Sink{nullptr};
-}
+
+}  // namespace
 
 void SetNoticeSink(INoticeSink* sink) { g_Sink.store(sink); }
 
-void ShowNotice(const std::string& caption, const std::string& text) {
-  if (INoticeSink* sink = g_Sink.load()) {
-    sink->ShowNotice(caption, text);
-    return;
-  }
-  fprintf(stderr, "%s: %s\n", caption.c_str(), text.c_str());
+INoticeSink& ProcessNotices() {
+  static DefaultSink fallback;
+  INoticeSink* sink = g_Sink.load();
+  return sink ? *sink : fallback;
 }

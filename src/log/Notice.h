@@ -1,6 +1,8 @@
 // Modal notices to the user ("Warning" boxes and the like). The core only
 // says what to show; each front end installs the sink that shows it (a
-// message box in the window, a line on stderr in the terminal program).
+// message box in the window, a line on stderr in the terminal program). A
+// pass that must not share the process's sink (one of several gateways at
+// once) is given a sink of its own.
 #pragma once
 
 #include <string>
@@ -12,9 +14,14 @@ class INoticeSink {
   virtual ~INoticeSink() = default;
   // Shows text under caption and returns once the user has seen it.
   virtual void ShowNotice(const std::string& caption, const std::string& text) = 0;
+  void ShowWarning(const std::string& text) { ShowNotice(WARNING_CAPTION, text); }
 };
 
 // Installs the sink for the process (null restores the default, stderr).
 void SetNoticeSink(INoticeSink* sink);
-void ShowNotice(const std::string& caption, const std::string& text);
+// The process's sink: the one installed, else the default.
+INoticeSink& ProcessNotices();
+inline void ShowNotice(const std::string& caption, const std::string& text) {
+  ProcessNotices().ShowNotice(caption, text);
+}
 inline void ShowWarning(const std::string& text) { ShowNotice(WARNING_CAPTION, text); }

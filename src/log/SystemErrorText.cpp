@@ -15,3 +15,9 @@ std::string SystemErrorText(int code) {
   snprintf(buffer, sizeof buffer, "Unknow Error Code: %d\n", code);
   return buffer;
 }
+
+std::string SystemErrorPhrase(int code) {
+  std::string text = SystemErrorText(code);
+  while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
+  return text;
+}

@@ -10,3 +10,5 @@ constexpr int WAIT_TIMED_OUT = 258;
 // strerror's text for an errno value followed by CR LF, the texts of the two
 // wait outcomes, or "Unknow Error Code: %d\n" for a code with no text.
 std::string SystemErrorText(int code);
+// The same text without its line end, to go inside a sentence.
+std::string SystemErrorPhrase(int code);

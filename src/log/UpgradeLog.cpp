@@ -46,12 +46,16 @@ std::string LogDirectory() {
   return base + "/QelUpgrade";
 }
 
-std::string DefaultLogFilePath() {
+std::string LogFilePath(const std::string& name) {
   const std::string dir = LogDirectory();
-  return (dir == "/" ? dir : dir + "/") + UpgradeLog::FILE_NAME;
+  return (dir == "/" ? dir : dir + "/") + name;
 }
 
-UpgradeLog::UpgradeLog() : UpgradeLog(DefaultLogFilePath()) {
+std::string DefaultLogFilePath() { return LogFilePath(UpgradeLog::FILE_NAME); }
+
+UpgradeLog::UpgradeLog() : UpgradeLog(InLogFolder{FILE_NAME}) {}
+
+UpgradeLog::UpgradeLog(const InLogFolder& file) : UpgradeLog(LogFilePath(file.m_Name)) {
   const char* tmp = getenv("TMPDIR");
   if (!tmp || !*tmp) m_DirectoryToMake = LogDirectory();
 }

@@ -9,9 +9,15 @@
 
 class UpgradeLog {
  public:
+  // A file in the user's log folder (LogDirectory), by name.
+  struct InLogFolder {
+    std::string m_Name;
+  };
   // Logs to DefaultLogFilePath(). Does not touch the file; the first flush
   // creates the log folder (mode 0700) when it is not TMPDIR.
   UpgradeLog();
+  // Logs to that file of the user's log folder, made as above.
+  explicit UpgradeLog(const InLogFolder& file);
   // Tests and tools may log elsewhere; an empty path disables writing.
   explicit UpgradeLog(const std::string& filePath);
   // Flushes once more, so a Check's lines reach the file at program end.
@@ -51,5 +57,7 @@ int LogPrintf(UpgradeLog* log, const char* format, ...) __attribute__((format(pr
 // else $XDG_STATE_HOME/QelUpgrade (default ~/.local/state/QelUpgrade);
 // never the temporary directory shared by all users.
 std::string LogDirectory();
-// LogDirectory() + "/QelUpgradeLog.txt" with exactly one separator between.
+// LogDirectory() + "/" + name with exactly one separator between.
+std::string LogFilePath(const std::string& name);
+// LogFilePath("QelUpgradeLog.txt").
 std::string DefaultLogFilePath();

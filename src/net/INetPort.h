@@ -28,6 +28,28 @@ class INetPort {
   // Read consumes it.
   virtual int Cancel() { return 1; }
 
+  // From the next Open on, the socket goes through the interface of that
+  // name only, whatever the routing table says ("" : the routing table
+  // chooses). Where the system refuses, Open goes on without it and
+  // InterfaceRefused tells why.
+  virtual void SetInterface(const std::string&) {}
+  // errno of the refused binding at the last Open, 0 when there was none.
+  virtual int InterfaceRefused() const { return 0; }
+
+  // UDP: one datagram to the peer out of the interface with that index
+  // (0: the routing table chooses). Other ports just Write.
+  virtual int WriteVia(int interfaceIndex, const uint8_t* data, uint32_t length, uint32_t timeoutMs) {
+    (void)interfaceIndex;
+    return Write(data, length, timeoutMs);
+  }
+  // UDP: Read, and the index of the interface the datagram came in on (0:
+  // unknown). Other ports just Read.
+  virtual int ReadArrival(uint8_t* buffer, uint32_t capacity, uint32_t* received, int* arrival,
+                          uint32_t timeoutMs) {
+    *arrival = 0;
+    return Read(buffer, capacity, received, timeoutMs);
+  }
+
   // errno of the last failed socket operation, WAIT_CANCELLED (1) or
   // WAIT_TIMED_OUT (258) for a wait that ended without data, 0 after success.
   // Atomic: the receive thread's Read and the sender's Write both set it.

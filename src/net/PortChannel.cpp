@@ -10,18 +10,19 @@
 #include "net/PortFactory.h"
 #include "net/ProtocolTimes.h"
 
-PortChannel::PortChannel() = default;
+PortChannel::PortChannel(PortMaker makePort) : m_MakePort(std::move(makePort)) {}
 
 PortChannel::~PortChannel() { Close(); }
 
-int PortChannel::Open(const std::string& address, int port, int kind) {
+int PortChannel::Open(const std::string& address, int port, int kind, const std::string& interface) {
   if (m_Port) {
     Close();
     Clock::Sleep(REOPEN_PAUSE_MS);
   } else {
     StopReceiveThread();  // one started without a port must not see m_Port change
   }
-  std::unique_ptr<INetPort> created = MakePort(kind);
+  std::unique_ptr<INetPort> created = MakePort(m_MakePort, kind);
+  if (created) created->SetInterface(interface);
   if (!created || !created->SetConfig(address, port) || !created->Open()) {
     m_State.exchange(2);
     return 0;
@@ -158,3 +159,5 @@ int PortChannel::Receive(uint8_t* destination, uint32_t capacity, uint32_t* leng
 }
 
 int PortChannel::LastError() const { return m_Port ? m_Port->m_LastError.load() : 0; }
+
+int PortChannel::InterfaceRefused() const { return m_Port ? m_Port->InterfaceRefused() : 0; }

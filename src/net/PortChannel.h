@@ -15,19 +15,21 @@
 #include <thread>
 
 #include "net/INetPort.h"
+#include "net/PortFactory.h"
 #include "net/ReceiveQueue.h"
 
 class PortChannel {
  public:
-  PortChannel();
+  // Ports come from makePort (empty: sockets).
+  explicit PortChannel(PortMaker makePort = {});
   ~PortChannel();
   PortChannel(const PortChannel&) = delete;
   PortChannel& operator=(const PortChannel&) = delete;
 
   // Creates a port of the kind (PORT_UDP or PORT_TCP), configures and opens
-  // it. Closes (and pauses 100 ms) first if a port exists. Does not start
-  // the receive thread.
-  int Open(const std::string& address, int port, int kind);
+  // it, through the named interface when one is given. Closes (and pauses
+  // 100 ms) first if a port exists. Does not start the receive thread.
+  int Open(const std::string& address, int port, int kind, const std::string& interface = "");
   // Stops the receive thread, closes and deletes the port. A port whose
   // socket failed to close is deleted all the same (the result is then 0).
   int Close();
@@ -59,6 +61,8 @@ class PortChannel {
   bool IsOpen() const { return m_State.load() == 0 && m_Port != nullptr; }
   // The port's last error, 0 when there is no port.
   int LastError() const;
+  // The port's refused interface binding (see INetPort), 0 when none.
+  int InterfaceRefused() const;
   ReceiveQueue& Queue() { return m_Queue; }
 
  private:
@@ -69,6 +73,7 @@ class PortChannel {
   std::atomic<bool> m_ThreadRunning{false};
   std::atomic<int> m_StopFlag{0};
   std::mutex m_Lock;  // serialises Close
+  PortMaker m_MakePort;
   std::unique_ptr<INetPort> m_Port;
   ReceiveQueue m_Queue;
   std::unique_ptr<uint8_t[]> m_SendBuffer;

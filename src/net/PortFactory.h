@@ -1,5 +1,5 @@
 // Where the ports come from. The program always gets the socket ports; a
-// test may hand out ports of its own (in-memory peers) for the same code.
+// test may hand its own (in-memory peers) to the code it tests.
 #pragma once
 
 #include <functional>
@@ -9,9 +9,6 @@
 
 using PortMaker = std::function<std::unique_ptr<INetPort>(int kind)>;
 
-// A new, unopened port of the kind (PORT_UDP or PORT_TCP); null for another kind.
-std::unique_ptr<INetPort> MakePort(int kind);
-
-// Replaces the maker for the whole process; an empty maker restores the
-// sockets. Set it while no port is being made (before the threads start).
-void SetPortMaker(PortMaker maker);
+// A new, unopened port of the kind (PORT_UDP or PORT_TCP) from maker, or a
+// socket port when maker is empty; null for another kind.
+std::unique_ptr<INetPort> MakePort(const PortMaker& maker, int kind);

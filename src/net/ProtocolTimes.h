@@ -37,6 +37,9 @@ constexpr int DISCOVERY_TRIES = 3;
 constexpr uint32_t DISCOVERY_REPLY_TIMEOUT_MS = 3000;
 // After a failed discovery try, before its client closes.
 constexpr uint32_t DISCOVERY_RETRY_PAUSE_MS = 100;
+// Once the first router answered a discovery asked on several interfaces,
+// how long the others may still answer (to be named in the log).
+constexpr uint32_t DISCOVERY_SETTLE_MS = 500;
 // The echo of the NVRAM erase command, its tries, and the pause after each
 // failed try.
 constexpr uint32_t ERASE_REPLY_TIMEOUT_MS = 4000;

@@ -12,6 +12,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "net/NetInterfaces.h"
 #include "net/PeerAddress.h"
 #include "net/ProtocolTimes.h"
 #include "net/SocketWait.h"
@@ -82,6 +83,11 @@ int CTcpPort::SetConfig(const std::string& address, int port) {
   return MakePeer(address, port, &m_Peer) ? 1 : 0;
 }
 
+void CTcpPort::SetInterface(const std::string& name) {
+  std::lock_guard<std::recursive_mutex> guard(m_OpenLock);
+  m_Interface = name;
+}
+
 int CTcpPort::Open() {
   std::lock_guard<std::recursive_mutex> guard(m_OpenLock);
   return OpenLocked(false);
@@ -116,6 +122,8 @@ int CTcpPort::OpenLocked(bool cancellable) {
     m_LastError = errno;
     return 0;
   }
+  // A re-connect keeps to the interface as well.
+  m_InterfaceRefused = m_Interface.empty() ? 0 : BindToInterface(fd, m_Interface);
   // Smallest buffers: a Write then completes only when the network has taken
   // the data, so the write time-out bounds each chunk on the wire.
   int zero = 0;

@@ -26,6 +26,8 @@ class CTcpPort : public INetPort {
   int Open() override;
   int GetType() const override { return PORT_TCP; }
   int Cancel() override;
+  void SetInterface(const std::string& name) override;
+  int InterfaceRefused() const override { return m_InterfaceRefused.load(); }
 
   // True while a connected socket is held.
   bool IsConnected() const;
@@ -53,6 +55,8 @@ class CTcpPort : public INetPort {
 
   SocketRef m_Socket;  // null when closed
   sockaddr_in m_Peer{};
+  std::string m_Interface;  // under m_OpenLock; "" : the routing table's way
+  std::atomic<int> m_InterfaceRefused{0};
   CFileDescriptor m_CancelEvent;  // eventfd; stays signalled until a Read consumes it
   uint64_t m_Generation = 0;  // counts connect attempts, under m_OpenLock
   // Guards m_Socket; held only for the swap or the copy of the reference,

@@ -58,7 +58,7 @@ ModuleKind KindOfFile(const std::string& path) {
 
 }  // namespace
 
-bool ScanPackages(ModuleTable& table, const std::string& directory, UpgradeLog* log) {
+bool ScanPackages(ModuleTable& table, const std::string& directory, UpgradeLog* log, INoticeSink& notices) {
   table.ResetPackages();
   int found = 0;
   for (const std::string& path : ListMatches(DirectoryPrefix(directory))) {
@@ -66,7 +66,7 @@ bool ScanPackages(ModuleTable& table, const std::string& directory, UpgradeLog* 
     if (kind == MODULE_NONE) continue;
     UpgradePackage& package = table[kind].m_Package;
     if (package.m_Loaded) {
-      ShowWarning(LoadStringId(IDS_DUPLICATE_PACKAGES));
+      notices.ShowWarning(LoadStringId(IDS_DUPLICATE_PACKAGES));
       return false;
     }
     package.m_Loaded = false;
@@ -77,7 +77,7 @@ bool ScanPackages(ModuleTable& table, const std::string& directory, UpgradeLog* 
     ++found;
   }
   if (found > 0) return true;
-  ShowWarning(LoadStringId(IDS_NO_PACKAGE));
+  notices.ShowWarning(LoadStringId(IDS_NO_PACKAGE));
   LogPrintf(log, "%s", "没有找到至少一个有效的BIN文件");
   return false;
 }

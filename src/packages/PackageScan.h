@@ -4,14 +4,17 @@
 
 #include <string>
 
+#include "log/Notice.h"
+
 class ModuleTable;
 class UpgradeLog;
 
 // Resets the five packages, then fills them from directory. Returns true
 // when at least one package was assigned and no kind turned up twice;
-// otherwise shows the matching warning (and logs the Chinese line when no
-// package was found).
-bool ScanPackages(ModuleTable& table, const std::string& directory, UpgradeLog* log);
+// otherwise shows the matching warning on notices (and logs the Chinese
+// line when no package was found).
+bool ScanPackages(ModuleTable& table, const std::string& directory, UpgradeLog* log,
+                  INoticeSink& notices = ProcessNotices());
 
 // The directory of the running executable, ending in '/'.
 std::string GetModuleDirectory();

@@ -17,11 +17,7 @@
 
 namespace {
 
-std::string ErrnoText(int code) {
-  std::string text = SystemErrorText(code);
-  while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
-  return text;
-}
+std::string ErrnoText(int code) { return SystemErrorPhrase(code); }
 
 std::string Hex32(uint32_t value) {
   char buffer[16];

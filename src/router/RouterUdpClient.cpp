@@ -4,7 +4,6 @@
 #include <cstring>
 
 #include "diag/Hdlc.h"
-#include "log/Notice.h"
 #include "log/Utf8.h"
 #include "net/PortFactory.h"
 #include "net/ProtocolTimes.h"
@@ -45,30 +44,36 @@ bool ParseDiscoveryReply(const uint8_t* reply, uint32_t length, uint8_t mac[6], 
   return true;
 }
 
-RouterUdpClient::RouterUdpClient(const uint8_t ip[4], int port) : m_UdpPort(MakePort(PORT_UDP)) {
+RouterUdpClient::RouterUdpClient(const uint8_t ip[4], int port, const RouterLink& link)
+    : m_UdpPort(MakePort(link.m_MakePort, PORT_UDP)) {
+  INoticeSink& notices = link.m_Notices ? *link.m_Notices : ProcessNotices();
+  m_UdpPort->SetInterface(link.m_Interface);
   if (!m_UdpPort->SetConfig(FormatIp(ip), port)) {
-    ShowNotice(program_invocation_short_name, "m_UdpPort.SetConfig() failed");
+    notices.ShowNotice(program_invocation_short_name, "m_UdpPort.SetConfig() failed");
     return;
   }
   m_PortReady = m_UdpPort->Open() == 1;
-  if (!m_PortReady) ShowNotice(program_invocation_short_name, "m_UdpPort.Open() failed");
+  if (!m_PortReady) notices.ShowNotice(program_invocation_short_name, "m_UdpPort.Open() failed");
 }
 
 RouterUdpClient::~RouterUdpClient() { m_UdpPort->Close(); }
 
-bool RouterUdpClient::SendFrame(const uint8_t* payload, uint32_t length, uint32_t timeoutMs) {
+bool RouterUdpClient::SendFrame(const uint8_t* payload, uint32_t length, uint32_t timeoutMs, int interfaceIndex) {
   if (HdlcMaxEncodedLength(length) > FRAME_BUFFER_SIZE) return false;
   uint8_t frame[FRAME_BUFFER_SIZE];
   const uint32_t size = HdlcEncode(payload, length, frame, 1);
-  return m_UdpPort->Write(frame, size, timeoutMs) == 1;
+  return m_UdpPort->WriteVia(interfaceIndex, frame, size, timeoutMs) == 1;
 }
 
 bool RouterUdpClient::ReceiveFrame(uint8_t* destination, uint32_t capacity, uint32_t* length,
-                                   uint32_t timeoutMs) {
+                                   uint32_t timeoutMs, int* arrival) {
   *length = 0;
   uint8_t datagram[FRAME_BUFFER_SIZE];
   uint32_t received = 0;
-  if (!m_UdpPort->Read(datagram, sizeof datagram, &received, timeoutMs)) return false;
+  int from = 0;
+  if (arrival) *arrival = 0;
+  if (!m_UdpPort->ReadArrival(datagram, sizeof datagram, &received, &from, timeoutMs)) return false;
+  if (arrival) *arrival = from;
   // Decoded in place, then cut to the caller's room.
   const uint32_t decoded = HdlcDecode(datagram, received, datagram);
   const uint32_t count = decoded < capacity ? decoded : capacity;
@@ -77,16 +82,20 @@ bool RouterUdpClient::ReceiveFrame(uint8_t* destination, uint32_t capacity, uint
   return count != 0;
 }
 
-bool RouterUdpClient::Discover(uint8_t mac[6], uint8_t ip[4], std::string* text) {
+bool RouterUdpClient::SendDiscovery(int interfaceIndex) {
   m_Request.Set(ROUTER_CMD_DISCOVER, ZERO_IP, ZERO_MAC);
-  if (!SendFrame(m_Request.m_Bytes, ROUTER_COMMAND_SIZE, UDP_SEND_TIMEOUT_MS)) return false;
+  return SendFrame(m_Request.m_Bytes, ROUTER_COMMAND_SIZE, UDP_SEND_TIMEOUT_MS, interfaceIndex);
+}
+
+bool RouterUdpClient::ReceiveDiscovery(uint8_t mac[6], uint8_t ip[4], std::string* text, int* arrival,
+                                       bool* ignored, uint32_t timeoutMs) {
   uint8_t reply[DISCOVERY_REPLY_SIZE];
-  for (;;) {
-    uint32_t length = 0;
-    if (!ReceiveFrame(reply, sizeof reply, &length, DISCOVERY_REPLY_TIMEOUT_MS)) return false;
-    // Anything else on the port is ignored, and the wait goes on.
-    if (ParseDiscoveryReply(reply, length, mac, ip, text)) return true;
-  }
+  uint32_t length = 0;
+  *ignored = false;
+  if (!ReceiveFrame(reply, sizeof reply, &length, timeoutMs, arrival)) return false;
+  if (ParseDiscoveryReply(reply, length, mac, ip, text)) return true;
+  *ignored = true;
+  return false;
 }
 
 bool RouterUdpClient::Exchange(uint32_t timeoutMs) {

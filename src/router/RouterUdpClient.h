@@ -8,8 +8,10 @@
 #include <memory>
 #include <string>
 
+#include "log/Notice.h"
 #include "net/AddressText.h"
 #include "net/INetPort.h"
+#include "net/PortFactory.h"
 
 constexpr int ROUTER_UDP_PORT = 1280;
 constexpr uint32_t ROUTER_COMMAND_SIZE = 32;
@@ -41,23 +43,47 @@ struct RouterCommand {
 bool ParseDiscoveryReply(const uint8_t* reply, uint32_t length, uint8_t mac[6], uint8_t ip[4],
                          std::string* text);
 
+// The way to a router: where the client's port comes from (empty: a socket),
+// the interface the router answered on ("" : the routing table's way), and
+// who hears of a port that cannot be opened (null: the process's notices).
+struct RouterLink {
+  PortMaker m_MakePort;
+  std::string m_Interface;
+  INoticeSink* m_Notices = nullptr;
+};
+
 class RouterUdpClient {
  public:
   // Configures and opens the port for ip:port; shows a notice when that fails.
-  RouterUdpClient(const uint8_t ip[4], int port);
+  RouterUdpClient(const uint8_t ip[4], int port, const RouterLink& link = {});
   ~RouterUdpClient();
+  RouterUdpClient(const RouterUdpClient&) = delete;
+  RouterUdpClient& operator=(const RouterUdpClient&) = delete;
 
-  // Broadcasts the discovery request and waits for the first reply with code
-  // 1 and a non-zero MAC. Fills the outputs only on success; text may be null.
-  bool Discover(uint8_t mac[6], uint8_t ip[4], std::string* text);
+  // Sends the discovery request out of the interface with that index (0: the
+  // routing table chooses).
+  bool SendDiscovery(int interfaceIndex);
+  // Waits for the next datagram: true with mac, ip and text (may be null)
+  // filled when it is a reply with code 1 and a non-zero MAC; *arrival is the
+  // index of the interface it came in on. *ignored tells a datagram that
+  // was read but is no reply from a router (the wait may go on).
+  bool ReceiveDiscovery(uint8_t mac[6], uint8_t ip[4], std::string* text, int* arrival, bool* ignored,
+                        uint32_t timeoutMs);
   // Sends m_Request and expects it back unchanged within timeoutMs.
   bool Exchange(uint32_t timeoutMs);
-  bool SendFrame(const uint8_t* payload, uint32_t length, uint32_t timeoutMs);
+  bool SendFrame(const uint8_t* payload, uint32_t length, uint32_t timeoutMs, int interfaceIndex = 0);
   // destination must hold 512 bytes.
-  bool ReceiveFrame(uint8_t* destination, uint32_t capacity, uint32_t* length, uint32_t timeoutMs);
+  bool ReceiveFrame(uint8_t* destination, uint32_t capacity, uint32_t* length, uint32_t timeoutMs,
+                    int* arrival = nullptr);
 
-  std::unique_ptr<INetPort> m_UdpPort;
-  bool m_PortReady = false;
+  bool PortReady() const { return m_PortReady; }
+  // The port's refused interface binding (see INetPort), 0 when none.
+  int InterfaceRefused() const { return m_UdpPort ? m_UdpPort->InterfaceRefused() : 0; }
+
   RouterCommand m_Request;
   RouterCommand m_Response;
+
+ private:
+  std::unique_ptr<INetPort> m_UdpPort;
+  bool m_PortReady = false;
 };

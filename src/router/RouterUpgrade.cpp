@@ -17,13 +17,6 @@ namespace {
 constexpr uint32_t ROUTER_BLOCK_SIZE = 7300;
 constexpr uint32_t RESULT_BUFFER_SIZE = 512;
 
-// One command record to the router, acknowledged by its echo.
-bool RouterExchange(RouterUdpClient& client, uint8_t code, const uint8_t ip[4], const uint8_t mac[6],
-                    uint32_t timeoutMs) {
-  client.m_Request.Set(code, ip, mac);
-  return client.Exchange(timeoutMs);
-}
-
 // The log line and magic text of a begin packet type; null for others.
 const char* BeginLogLine(int type) {
   switch (type) {
@@ -59,6 +52,7 @@ bool UpgradeEngine::UpgradeRouterImage(const UpgradePackage& package) {
   const uint32_t length = package.UnitCount() > 0 ? package.Extent(0).m_Length : 0;
   const uint32_t blocks = (length + ROUTER_BLOCK_SIZE - 1) / ROUTER_BLOCK_SIZE;
   uint32_t sent = 0;
+  StartRowTransfer(total);
   for (uint32_t block = 1; block <= blocks; ++block) {
     const uint32_t n = std::min(ROUTER_BLOCK_SIZE, length - sent);
     if (!m_Channel.SendRaw(image + sent, n, SEND_TIMEOUT_MS)) {
@@ -71,7 +65,7 @@ bool UpgradeEngine::UpgradeRouterImage(const UpgradePackage& package) {
       return false;
     }
     sent += n;
-    ShowRowProgress(sent, total);
+    ShowRowTransfer(sent, total);
   }
 
   m_Channel.StartReceiveThread();
@@ -136,8 +130,7 @@ bool UpgradeEngine::EraseRouterNvram() {
   m_Row = MODULE_NONE;
   ShowRowStatusId(IDS_ERASING_NVRAM, COLOUR_BLACK);
   for (int attempt = 1; attempt <= ERASE_TRIES; ++attempt) {
-    RouterUdpClient client(m_RouterIp, m_RouterPort);
-    if (RouterExchange(client, ROUTER_CMD_ERASE_NVRAM, m_RouterIp, m_RouterMac, ERASE_REPLY_TIMEOUT_MS)) return true;
+    if (SendRouterCommand(ROUTER_CMD_ERASE_NVRAM, ERASE_REPLY_TIMEOUT_MS)) return true;
     Clock::Sleep(ERASE_RETRY_PAUSE_MS);
   }
   return false;
@@ -145,20 +138,20 @@ bool UpgradeEngine::EraseRouterNvram() {
 
 bool UpgradeEngine::WaitForRouter(uint32_t timeoutMs) {
   const uint64_t start = Clock::TickCount();
-  RouterUdpClient client(m_RouterIp, m_RouterPort);
+  // One client for every poll.
+  RouterUdpClient client(m_RouterIp, m_RouterPort, Link());
+  NoteInterfaceRefused(client.InterfaceRefused());
+  client.m_Request.Set(ROUTER_CMD_PING, m_RouterIp, m_RouterMac);
   for (;;) {
     Clock::Sleep(PING_PAUSE_MS);
-    if (RouterExchange(client, ROUTER_CMD_PING, m_RouterIp, m_RouterMac, COMMAND_REPLY_TIMEOUT_MS)) return true;
+    if (client.Exchange(COMMAND_REPLY_TIMEOUT_MS)) return true;
     if (Clock::TickCount() - start > timeoutMs) return false;
   }
 }
 
 bool UpgradeEngine::EnterForceLoad() {
   ShowRowStatus("Enter Forcing Download Mode ...", COLOUR_BLACK);
-  RouterUdpClient client(m_RouterIp, m_RouterPort);
-  if (!RouterExchange(client, ROUTER_CMD_ENTER_FORCE_LOAD, m_RouterIp, m_RouterMac, COMMAND_REPLY_TIMEOUT_MS)) {
-    return false;
-  }
+  if (!SendRouterCommand(ROUTER_CMD_ENTER_FORCE_LOAD, COMMAND_REPLY_TIMEOUT_MS)) return false;
   Clock::Sleep(FORCE_LOAD_PAUSE_MS);
   m_ForceLoad = 1;
   return true;
@@ -166,6 +159,12 @@ bool UpgradeEngine::EnterForceLoad() {
 
 bool UpgradeEngine::LeaveForceLoad() {
   LogPrintf(&m_Log, "Leave Forcing Download Mode ...");
-  RouterUdpClient client(m_RouterIp, m_RouterPort);
-  return RouterExchange(client, ROUTER_CMD_LEAVE_FORCE_LOAD, m_RouterIp, m_RouterMac, COMMAND_REPLY_TIMEOUT_MS);
+  return SendRouterCommand(ROUTER_CMD_LEAVE_FORCE_LOAD, COMMAND_REPLY_TIMEOUT_MS);
+}
+
+bool UpgradeEngine::SendRouterCommand(uint8_t code, uint32_t timeoutMs) {
+  RouterUdpClient client(m_RouterIp, m_RouterPort, Link());
+  NoteInterfaceRefused(client.InterfaceRefused());
+  client.m_Request.Set(code, m_RouterIp, m_RouterMac);
+  return client.Exchange(timeoutMs);
 }

@@ -54,7 +54,7 @@ struct RouterTest : testing::Test {
   ScopedEnv m_TmpDir{"TMPDIR", m_Dir.Path().c_str()};
   ScriptedLink m_Link;
   RecordingList m_List;
-  UpgradeEngine m_Engine{&m_List};
+  UpgradeEngine m_Engine{{.m_List = &m_List, .m_MakePort = m_Link.Maker()}};
 };
 
 struct ImageCase {
@@ -195,14 +195,12 @@ TEST_F(RouterTest, BeginPacketsAndCommands) {
   // A client whose port cannot be set up shows a notice and sends nothing: a
   // TCP port refuses the limited broadcast, and nobody listens on the free port.
   RecordingNotices notices;
-  SetNoticeSink(&notices);
-  SetPortMaker([](int) { return std::make_unique<CTcpPort>(); });
-  EXPECT_FALSE(RouterUdpClient(BROADCAST_IP, 1280).m_PortReady);
-  RouterUdpClient unopened(LOOPBACK, FreePort());
-  uint8_t mac[6], ip[4];
-  EXPECT_FALSE(unopened.m_PortReady || unopened.Discover(mac, ip, nullptr) || unopened.Exchange(100));
-  SetPortMaker({});
-  SetNoticeSink(nullptr);
+  const RouterLink tcpPorts{.m_MakePort = [](int) { return std::make_unique<CTcpPort>(); }, .m_Notices = &notices};
+  EXPECT_FALSE(RouterUdpClient(BROADCAST_IP, 1280, tcpPorts).PortReady());
+  RouterUdpClient unopened(LOOPBACK, FreePort(), tcpPorts);
+  EXPECT_FALSE(unopened.PortReady());
+  EXPECT_FALSE(unopened.SendDiscovery(0));
+  EXPECT_FALSE(unopened.Exchange(100));
   EXPECT_EQ(notices.Texts(), (Lines{"m_UdpPort.SetConfig() failed", "m_UdpPort.Open() failed"}));
 }
 

@@ -109,7 +109,7 @@ TEST_F(QelTest, PackagesRewrittenDuringThePassAreSentAsChecked) {
 // may end it. Ctrl-C then ends the simulator, which must exit cleanly. Needs
 // root; fails, not skips, without.
 TEST_F(QelTest, WholePassWithTheDefaultsWhileSignalsAreHeld) {
-  NetNamespaces namespaces("up");
+  NetNamespaces namespaces("up", true);
   ASSERT_TRUE(namespaces.Ok()) << "this test needs to create network namespaces (run as root with ip(8) available): "
                                << namespaces.Failure();
   const auto data = MakeFittingPackages(dir.Path());

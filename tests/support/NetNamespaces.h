@@ -1,8 +1,7 @@
-// Two private network namespaces joined by a veth pair, made for one test
-// and deleted with it: the tool's side (device "qel0", host .2, default
-// route via the peer, so the limited broadcast has a way out) and the
-// gateway's side (GATEWAY_DEVICE, host .1). Whatever is sent inside them
-// never reaches the machine's own network. Needs root and ip(8).
+// Private network namespaces made for one test and deleted with it: the
+// tool's (the PC) and, for each cable, a gateway's, joined by a veth pair.
+// Whatever is sent inside them never reaches the machine's own network.
+// Needs root and ip(8).
 #pragma once
 
 #include <fcntl.h>
@@ -14,24 +13,42 @@ namespace testsupport {
 
 class NetNamespaces {
  public:
+  // The gateway's end of every cable.
   static constexpr const char* GATEWAY_DEVICE = "qel1";
 
-  // tag keeps the names and the test subnet apart from other tests'.
-  explicit NetNamespaces(const std::string& tag)
-      : m_Tool("qel" + tag + "-" + std::to_string(getpid()) + "-a"), m_Gateway(m_Tool.substr(0, m_Tool.size() - 1) + "b") {
-    // A private test subnet per test and process, set inside the namespaces only.
+  // The tool's namespace only; tag keeps the names apart from other tests'.
+  explicit NetNamespaces(const std::string& tag) : m_Tool("qel" + tag + "-" + std::to_string(getpid())) {
+    Run("ip netns add " + m_Tool + " && ip -n " + m_Tool + " link set lo up");
+  }
+  // The tool's namespace and one gateway's (Gateway()), cabled on "qel0"
+  // in a private test subnet, the tool's default route through it.
+  NetNamespaces(const std::string& tag, bool cabled) : NetNamespaces(tag) {
     const std::string prefix = "10.213." + std::to_string(1 + (std::hash<std::string>{}(tag) + getpid()) % 250) + ".";
-    const std::string tool = " && ip -n " + m_Tool + " ", gateway = " && ip -n " + m_Gateway + " ";
-    // The trace (set -x) names the command that failed.
-    const std::string script = "set -x; ip netns add " + m_Tool + " && ip netns add " + m_Gateway + tool +
-        "link add qel0 type veth peer name " + GATEWAY_DEVICE + " netns " + m_Gateway + tool + "addr add " + prefix +
-        "2/24 dev qel0" + gateway + "addr add " + prefix + "1/24 dev " + GATEWAY_DEVICE + tool + "link set lo up" +
-        gateway + "link set lo up" + tool + "link set qel0 up" + gateway + "link set " + GATEWAY_DEVICE + " up" + tool +
-        "route add default via " + prefix + "1 dev qel0";
-    if (RunCommand("(" + script + ") 2>&1", &m_Failure) == 0) m_Failure.clear();
+    if (cabled) m_Gateway = Cable("qel0", prefix + "2", prefix + "1", true);
   }
   ~NetNamespaces() {
-    RunCommand("ip netns del " + m_Tool + " 2>/dev/null; ip netns del " + m_Gateway + " 2>/dev/null", nullptr);
+    for (const std::string& name : m_Made) RunCommand("ip netns del " + name + " 2>/dev/null", nullptr);
+  }
+
+  // Cables a new gateway namespace to the tool's: toolDevice with
+  // toolAddress/24 in the tool's (and the default route through it when
+  // asked), GATEWAY_DEVICE with gatewayAddress/24 in the gateway's. The
+  // gateway namespace's name; "" when something failed (see Failure()).
+  std::string Cable(const std::string& toolDevice, const std::string& toolAddress, const std::string& gatewayAddress,
+                    bool defaultRoute = false) {
+    const std::string gateway = m_Tool + "-" + std::to_string(m_Made.size());
+    const std::string tool = " && ip -n " + m_Tool + " ", far = " && ip -n " + gateway + " ";
+    const bool made = Run("ip netns add " + gateway + far + "link set lo up" + tool + "link add " + toolDevice +
+                          " type veth peer name " + GATEWAY_DEVICE + " netns " + gateway + tool + "addr add " +
+                          toolAddress + "/24 dev " + toolDevice + far + "addr add " + gatewayAddress + "/24 dev " +
+                          GATEWAY_DEVICE + tool + "link set " + toolDevice + " up" + far + "link set " +
+                          GATEWAY_DEVICE + " up" + (defaultRoute ? tool + "route add default dev " + toolDevice : ""));
+    m_Made.push_back(gateway);
+    return made ? gateway : "";
+  }
+  // Sets a device of the tool's namespace up or down (a cable pulled out).
+  bool SetLink(const std::string& toolDevice, bool up) {
+    return Run("ip -n " + m_Tool + " link set " + toolDevice + (up ? " up" : " down"));
   }
 
   bool Ok() const { return m_Failure.empty(); }
@@ -40,6 +57,8 @@ class NetNamespaces {
   const std::string& Failure() const { return m_Failure; }
   const std::string& Tool() const { return m_Tool; }
   const std::string& Gateway() const { return m_Gateway; }
+  // Runs command inside the tool's namespace.
+  std::string InTool(const std::string& command) const { return "ip netns exec " + m_Tool + " " + command; }
 
   // Runs body on a thread of its own inside the namespace called name (a
   // namespace belongs to a thread; a socket made there stays in it); false
@@ -56,7 +75,16 @@ class NetNamespaces {
   }
 
  private:
+  // The trace (set -x) names the command that failed.
+  bool Run(const std::string& script) {
+    std::string output;
+    if (!m_Failure.empty() || RunCommand("(set -x; " + script + ") 2>&1", &output) == 0) return m_Failure.empty();
+    m_Failure = output;
+    return false;
+  }
+
   std::string m_Tool, m_Gateway, m_Failure;
+  std::vector<std::string> m_Made{m_Tool};
 };
 
 }  // namespace testsupport

@@ -191,17 +191,18 @@ class ScriptedLink {
  public:
   using Script = std::function<void(const Message& message)>;
 
-  // Installs the link as the process's port maker; the destructor restores
-  // the socket ports. One link at a time.
   explicit ScriptedLink(Script script = {}) : m_State(std::make_shared<LinkState>()) {
     m_State->m_Script = std::move(script);
-    SetPortMaker([state = m_State](int kind) -> std::unique_ptr<INetPort> {
-      return kind == PORT_TCP || kind == PORT_UDP ? std::make_unique<ScriptedPort>(state, kind) : nullptr;
-    });
   }
-  ~ScriptedLink() { SetPortMaker({}); }
   ScriptedLink(const ScriptedLink&) = delete;
   ScriptedLink& operator=(const ScriptedLink&) = delete;
+
+  // The maker of the link's ports, for the code under test.
+  PortMaker Maker() const {
+    return [state = m_State](int kind) -> std::unique_ptr<INetPort> {
+      return kind == PORT_TCP || kind == PORT_UDP ? std::make_unique<ScriptedPort>(state, kind) : nullptr;
+    };
+  }
 
   // Replaces the script; set it before the code under test writes.
   void SetScript(Script script) { m_State->Locked([&] { m_State->m_Script = std::move(script); }); }

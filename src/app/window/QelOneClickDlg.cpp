@@ -37,12 +37,12 @@ CQelOneClickDlg::CQelOneClickDlg(const WindowOptions& options, QWidget* parent)
       m_CheckButton(this),
       m_UpgradeButton(this),
       m_List(this),
-      m_Engine(&m_List),
+      m_Engine({.m_List = &m_List,
+                .m_RouterPort = options.m_Port,
+                .m_Notify = [this](int code) { PostControl(code); }}),
       m_Notices(this) {
   setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinMaxButtonsHint |
                  Qt::WindowCloseButtonHint);
-  m_Engine.m_RouterPort = options.m_Port;
-  m_Engine.m_Notify = [this](int code) { PostControl(code); };
   SetNoticeSink(&m_Notices);
   InitDialog();
 }

@@ -28,6 +28,10 @@ int RunWindowProgram(int argc, char** argv) {
     if (!error.empty()) ShowStartWarning(QString::fromStdString(error));
     return exitCode;
   }
+  if (!ValidateGatewayOptions(options, &error)) {
+    ShowStartWarning(QString::fromStdString(error));
+    return 2;
+  }
   ApplyGatewayOptions(options);
 
   CSingleInstance instance;
