@@ -16,7 +16,7 @@ struct CheckOptions {
   std::string m_PackageDir;                          // scanned for *.bin
   std::string m_Broadcast = LIMITED_BROADCAST_TEXT;  // discovery target
   bool m_PackagesEmbedded = false;                   // skip the scan
-  std::string m_Interface;                           // discovery through this one only ("" : all)
+  std::string m_Interface = {};                      // discovery through this one only ("" : all)
   const RouterInfo* m_KnownRouter = nullptr;         // found already: no discovery
 };
 

@@ -8,3 +8,4 @@ void AddPackageCommands(CLI::App& app, int* exitCode);
 void AddDiscoverCommand(CLI::App& app, int* exitCode);
 void AddCheckCommand(CLI::App& app, int* exitCode);
 void AddUpgradeCommand(CLI::App& app, int* exitCode);
+void AddStationCommand(CLI::App& app, int* exitCode);

@@ -15,7 +15,6 @@
 
 namespace {
 
-
 std::string RoutersJson(const DiscoveryResult& heard) {
   Json report{{"routers", Json::array()}};
   for (const RouterInfo& router : heard.m_Routers) {
@@ -54,6 +53,9 @@ int RunDiscover(const CommandOptions& options) {
   request.m_AllAnswers = true;
   DiscoveryResult heard;
   const bool found = DiscoverRouters(request, &heard);
+  // Listed by interface, whatever order the answers came in.
+  std::stable_sort(heard.m_Routers.begin(), heard.m_Routers.end(),
+                   [](const RouterInfo& a, const RouterInfo& b) { return a.m_Interface < b.m_Interface; });
   if (options.m_Json) {
     printf("%s\n", RoutersJson(heard).c_str());
   } else if (found) {

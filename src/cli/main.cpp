@@ -14,6 +14,7 @@ int main(int argc, char** argv) {
   AddDiscoverCommand(app, &exitCode);
   AddCheckCommand(app, &exitCode);
   AddUpgradeCommand(app, &exitCode);
+  AddStationCommand(app, &exitCode);
   CLI11_PARSE(app, argc, argv);
   return exitCode;
 }

@@ -42,10 +42,10 @@ struct EngineSetup {
   IModuleList* m_List = nullptr;          // the rows; null: they reach only the log
   ModuleTable* m_Table = nullptr;         // null: the process's module table
   int m_RouterPort = ROUTER_UDP_PORT;     // the router's UDP and TCP port
-  PortMaker m_MakePort;                   // where its ports come from; empty: sockets
+  PortMaker m_MakePort = {};              // where its ports come from; empty: sockets
   INoticeSink* m_Notices = nullptr;       // who shows its notices; null: the process's
   std::string m_LogFileName = UpgradeLog::FILE_NAME;  // in the user's log folder
-  std::function<void(int code)> m_Notify;  // hears the pass end (ControlCode)
+  std::function<void(int code)> m_Notify = {};  // hears the pass end (ControlCode)
 };
 
 class UpgradeEngine {

@@ -33,14 +33,14 @@ struct RouterInfo {
 struct DiscoveryRequest {
   std::string m_Target = LIMITED_BROADCAST_TEXT;  // dotted IPv4 text
   int m_Port = ROUTER_UDP_PORT;
-  std::vector<std::string> m_Only;   // only these (none: what the target calls for)
-  std::vector<std::string> m_Skip;   // interfaces not to ask
+  std::vector<std::string> m_Only = {};  // only these (none: what the target calls for)
+  std::vector<std::string> m_Skip = {};  // interfaces not to ask
   // false: done at the first answer, once every interface asked has
   // answered or DISCOVERY_SETTLE_MS later (the Check). true: every reply
   // window is waited out, to hear every router there is.
   bool m_AllAnswers = false;
   const std::atomic<bool>* m_Stop = nullptr;  // set: no further try
-  RouterLink m_Link;
+  RouterLink m_Link = {};
 };
 
 struct DiscoveryResult {

@@ -47,8 +47,8 @@ bool ParseDiscoveryReply(const uint8_t* reply, uint32_t length, uint8_t mac[6], 
 // the interface the router answered on ("" : the routing table's way), and
 // who hears of a port that cannot be opened (null: the process's notices).
 struct RouterLink {
-  PortMaker m_MakePort;
-  std::string m_Interface;
+  PortMaker m_MakePort = {};
+  std::string m_Interface = {};
   INoticeSink* m_Notices = nullptr;
 };
 
