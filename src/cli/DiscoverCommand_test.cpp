@@ -11,6 +11,7 @@
 #include "router/DiscoverRouter.h"
 #include "support/LoopbackPeers.h"
 #include "support/NetNamespaces.h"
+#include "support/Packages.h"
 #include "support/TestSupport.h"
 
 namespace {
@@ -107,6 +108,16 @@ TEST(DiscoverCommandTest, EveryCableIsAsked) {
       {net.InTool(kQel + "--interface qelwifi"), 1, "No router is detected\nNo answer through: qelwifi\n"},
   };
   for (const Expected& run : runs) Expect(run);
+  // The Check keeps the first answer and names it and the other in the log.
+  testsupport::TempDir dir;
+  testsupport::MakePackage(dir.Path(), MODULE_BOOT, "1.0.0.1");
+  EXPECT_EQ(testsupport::RunCommand(net.InTool("env TMPDIR=" + dir.Path() + " " + testsupport::BinDir() +
+                                                "/qel check --time-scale 50 --dir " + dir.Path()), nullptr), 0);
+  const std::string log = testsupport::ReadText(dir.File("QelUpgradeLog.txt"));
+  const size_t line = log.find(" Discovery: chose ");
+  ASSERT_NE(line, std::string::npos) << log;
+  for (const char* router : {"qeleth A0-0B-C1-0D-E2-0A (127.0.0.1)", "qelusb A0-0B-C1-0D-E2-0B (127.0.0.1)"})
+    EXPECT_NE(log.substr(line, log.find('\r', line) - line).find(router), std::string::npos) << router;
   ASSERT_TRUE(net.SetLink("qeleth", false) && net.SetLink("qelusb", false) && net.SetLink("qelwifi", false));
   Expect({net.InTool(kQel), 1, "No router is detected\nNo network interface is up with an IPv4 address: is the cable "
                                "plugged in, and has this PC an address on the gateway's network?\n"});

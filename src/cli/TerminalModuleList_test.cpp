@@ -72,6 +72,18 @@ TEST(TerminalModuleListTest, LiveLinesWithoutATerminalAtEveryQuarter) {
   EXPECT_TRUE(list.Rows().empty());
 }
 
+// While a row's image is on its way its line tells the pace; then no more.
+TEST(TerminalModuleListTest, LiveLineShowsThePaceOfAnImageInFlight) {
+  TerminalRow row;
+  row.m_Cells[COL_PERCENT] = "25%";
+  row.m_Transfer.Update(0, 400000, 1000);
+  row.m_Transfer.Update(100000, 400000, 3000);
+  EXPECT_EQ(TerminalModuleList::FormatLiveLine(row, false), std::string(30, ' ') + "  [#####---------------]  25%  " +
+                                                                "     400 kbit/s  00:06 left");
+  row.m_Transfer.Update(400000, 400000, 9000);
+  EXPECT_EQ(TerminalModuleList::FormatLiveLine(row, false).find("kbit/s"), std::string::npos);
+}
+
 TEST(TerminalModuleListTest, LiveRedrawsInPlaceOnATerminal) {
   MemoryFile out;
   TerminalModuleList list(out.m_File, true, true);

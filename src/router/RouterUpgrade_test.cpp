@@ -40,8 +40,10 @@ Bytes ControlPacket(const std::string& magic, uint32_t value, size_t length = 40
 
 struct RouterTest : testing::Test {
   RouterTest() {
-    memcpy(m_Engine.m_RouterIp, LOOPBACK, 4);
-    memcpy(m_Engine.m_RouterMac, MAC, 6);
+    RouterInfo router{.m_Interface = "qelx"};
+    memcpy(router.m_Ip, LOOPBACK, 4);
+    memcpy(router.m_Mac, MAC, 6);
+    m_Engine.SetRouter(router);
   }
   // Log messages; the elapsed time of a result line reads "#".
   Lines Log() const {
@@ -153,6 +155,9 @@ TEST_F(RouterTest, BeginPacketsAndCommands) {
     EXPECT_EQ(m_Link.Payloads().back(), ControlPacket(kMagic[type - 1], 0x7E7D0102));
     EXPECT_EQ(m_Engine.m_ForceLoad, type >= BEGIN_FWT_FORCE) << type;
   }
+  // Where the system will not tie a port to the interface, one line says so
+  // and the commands go all the same.
+  m_Link.RefuseInterfaces(EPERM);
   int answer = 1;  // 0: silent, 1: the echo, 2: the echo a byte short, 3: the echo with its last byte changed
   m_Link.SetScript([&](const Message& m) {
     Bytes echo = m.m_Payload;
@@ -182,14 +187,16 @@ TEST_F(RouterTest, BeginPacketsAndCommands) {
     const std::vector<Message> sent = m_Link.Messages();
     EXPECT_TRUE(!s.requests || sent.size() - before == s.requests) << sent.size() - before;
     for (size_t i = before; i < sent.size(); ++i)
-      EXPECT_EQ(sent[i].m_Address + ":" + std::to_string(sent[i].m_Port) + testing::PrintToString(sent[i].m_Payload),
-                "127.0.0.1:1280" + testing::PrintToString(record));
+      EXPECT_EQ(sent[i].m_Address + ":" + std::to_string(sent[i].m_Port) + "@" + sent[i].m_Interface +
+                    testing::PrintToString(sent[i].m_Payload),
+                "127.0.0.1:1280@qelx" + testing::PrintToString(record));
     EXPECT_EQ(m_Link.OpenPorts(PORT_UDP), 0) << "every client closes its port";
   }
   EXPECT_EQ(m_Engine.m_ResultTextId, IDS_DOWNLOAD_OK) << "no result text of their own";
   const std::string erasing = "Erasing the NVRAM of the router module", entering = "Enter Forcing Download Mode ...",
                     leaving = "Leave Forcing Download Mode ...";
-  EXPECT_EQ(Log(), (Lines{"Sending FWT Begin Pkt", "Sending FWT Force Pkt", erasing, entering, leaving, leaving, leaving,
+  const std::string refused = "Cannot bind to interface qelx (Operation not permitted): the routing table picks the way to the router";
+  EXPECT_EQ(Log(), (Lines{"Sending FWT Begin Pkt", "Sending FWT Force Pkt", erasing, refused, entering, leaving, leaving, leaving,
                           erasing, entering}));
   EXPECT_EQ(m_List.Statuses(MODULE_FIRMWARE), (Lines{entering, entering}));
   // A client whose port cannot be set up shows a notice and sends nothing: a

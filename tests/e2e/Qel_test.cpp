@@ -83,6 +83,7 @@ TEST_F(QelTest, FailingRowExitsOneAndAnyVersionBytesGiveValidJson) {
   // BOOT failed (its row red), the rest never ran.
   EXPECT_EQ((std::vector<size_t>{CountOf(out, "\"result\":\"failed\""), CountOf(out, "\"colour\":\"red\""),
                                  sim->RouterImages().size()}), (std::vector<size_t>{5, 1, 1}));
+  EXPECT_EQ(std::pair(report["rows"][0]["bytesSent"], report["rows"][0]["bytesTotal"]), std::pair(Json(9000), Json(9000)));
 }
 
 // The pass sends the bytes the Check verified, whatever happens to the files
@@ -101,29 +102,35 @@ TEST_F(QelTest, PackagesRewrittenDuringThePassAreSentAsChecked) {
   EXPECT_EQ(sim->WirelessMemory(), (std::map<uint32_t, std::vector<uint8_t>>{{0x100000, data[3]}, {0x800000, data[4]}}));
 }
 
-// One whole pass as in the field, in private network namespaces made for
-// the test, so the broadcast never leaves them: the simulator program (at
-// most a minute) serves a veth interface; once it says so, `qel upgrade` runs
-// with its defaults (limited broadcast, port 1280). Once the Check's table is
-// out the pass follows: then Ctrl-C, and a TERM after the refusal; neither
-// may end it. Ctrl-C then ends the simulator, which must exit cleanly. Needs
-// root; fails, not skips, without.
+// One whole pass as in the field, on a laptop made of private network
+// namespaces, so the broadcast never leaves them: the default route goes
+// out of one cable (nobody there), the gateway (the simulator program, at
+// most a minute) is on another. Once it serves, `qel check` and `qel upgrade`
+// run with their defaults (limited broadcast, port 1280). Once the Check's
+// table is out the pass follows: then Ctrl-C, and a TERM after the refusal;
+// neither may end it. Ctrl-C then ends the simulator, which must exit
+// cleanly. Needs root; fails, not skips, without.
 TEST_F(QelTest, WholePassWithTheDefaultsWhileSignalsAreHeld) {
-  NetNamespaces namespaces("up", true);
+  NetNamespaces namespaces("up");
+  namespaces.Cable("qelwifi", "10.213.9.2", "10.213.9.1", true);
+  const std::string gateway = namespaces.Cable("qeleth", "192.168.1.2", "192.168.1.1");
   ASSERT_TRUE(namespaces.Ok()) << "this test needs to create network namespaces (run as root with ip(8) available): "
                                << namespaces.Failure();
   const auto data = MakeFittingPackages(dir.Path());
   EXPECT_EQ(RunCommand("cd " + dir.Path() + "; w() { for i in $(seq 3000); do grep -q \"$2\" $1 && break; sleep 0.02; done; }; "
-                           "timeout -k 5 60 ip netns exec " + namespaces.Gateway() + " " + BinDir() + "/qel-gateway-sim "
+                           "timeout -k 5 60 ip netns exec " + gateway + " " + BinDir() + "/qel-gateway-sim "
                            "--interface " + NetNamespaces::GATEWAY_DEVICE + " --record record --time-scale 50 --quiet "
-                           ">sim.txt 2>&1 & sim=$!; w sim.txt serving; ip netns exec " + namespaces.Tool() + " env TMPDIR=$PWD " +
-                           BinDir() + "/qel upgrade --dir . --time-scale 50 >out.txt 2>err.txt & q=$!; w out.txt Type; "
+                           ">sim.txt 2>&1 & sim=$!; w sim.txt serving; " + namespaces.InTool("env TMPDIR=$PWD " + BinDir()) +
+                           "/qel check --dir . --time-scale 50 >check.txt 2>&1 || echo check failed; " +
+                           namespaces.InTool("env TMPDIR=$PWD " + BinDir()) +
+                           "/qel upgrade --dir . --time-scale 50 >out.txt 2>err.txt & q=$!; w out.txt Type; "
                            "kill -INT $q; w err.txt .; kill -TERM $q; wait $q; tool=$?; kill -INT $sim; "
                            "wait $sim || echo simulator failed; exit $tool",
                        &out),
             0)
       << out << Err() << ReadText(dir.File("sim.txt"));
   EXPECT_EQ(CountOf(Err(), LoadStringId(IDS_UPGRADE_IN_PROCESS)), 2u) << Err();
+  EXPECT_EQ(CountOf(ReadText(dir.File("check.txt")), "Waiting for the upgrade"), 5u) << ReadText(dir.File("check.txt"));
   // Live lines with a bar while the rows run, each row's last one with its
   // result, and the same results in the table at the end.
   const std::string shown = ReadText(dir.File("out.txt"));

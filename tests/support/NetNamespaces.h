@@ -20,12 +20,6 @@ class NetNamespaces {
   explicit NetNamespaces(const std::string& tag) : m_Tool("qel" + tag + "-" + std::to_string(getpid())) {
     Run("ip netns add " + m_Tool + " && ip -n " + m_Tool + " link set lo up");
   }
-  // The tool's namespace and one gateway's (Gateway()), cabled on "qel0"
-  // in a private test subnet, the tool's default route through it.
-  NetNamespaces(const std::string& tag, bool cabled) : NetNamespaces(tag) {
-    const std::string prefix = "10.213." + std::to_string(1 + (std::hash<std::string>{}(tag) + getpid()) % 250) + ".";
-    if (cabled) m_Gateway = Cable("qel0", prefix + "2", prefix + "1", true);
-  }
   ~NetNamespaces() {
     for (const std::string& name : m_Made) RunCommand("ip netns del " + name + " 2>/dev/null", nullptr);
   }
@@ -56,7 +50,6 @@ class NetNamespaces {
   // assertion message.
   const std::string& Failure() const { return m_Failure; }
   const std::string& Tool() const { return m_Tool; }
-  const std::string& Gateway() const { return m_Gateway; }
   // Runs command inside the tool's namespace.
   std::string InTool(const std::string& command) const { return "ip netns exec " + m_Tool + " " + command; }
 
@@ -83,7 +76,7 @@ class NetNamespaces {
     return false;
   }
 
-  std::string m_Tool, m_Gateway, m_Failure;
+  std::string m_Tool, m_Failure;
   std::vector<std::string> m_Made{m_Tool};
 };
 

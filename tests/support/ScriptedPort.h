@@ -39,6 +39,7 @@ using Bytes = std::vector<uint8_t>;
 struct Message {
   int m_Kind = PORT_TCP, m_Port = 0;
   std::string m_Address;  // the port's peer address
+  std::string m_Interface;  // the interface the port was tied to
   Bytes m_Wire, m_Payload;  // as written; its payload when framed
   bool m_Framed = false;  // the bytes were one frame with a good check value
   // Payload byte at, or -1 past its end.
@@ -68,6 +69,7 @@ struct LinkState {
   std::vector<Message> m_Messages;
   std::vector<ScriptedPort*> m_Ports;  // open ports, oldest first
   int m_Connections = 0, m_RefuseConnects = 0, m_FailWrites[3] = {};
+  int m_InterfaceRefusal = 0;  // the errno a port tied to an interface reports
   // Runs f with the lock held.
   template <typename F>
   auto Locked(F f) {
@@ -87,9 +89,13 @@ class ScriptedPort : public INetPort {
   int Open() override { return (m_LastError = m_State->Locked([this] { return Connect(); })) == 0; }
   int Close() override { return m_State->Locked([this] { return Unlist(), 1; }); }
   int Cancel() override { return m_State->Locked([this] { return m_Cancel = true, m_State->m_Changed.notify_all(), 1; }); }
+  void SetInterface(const std::string& name) override { m_Interface = name; }
+  int InterfaceRefused() const override {
+    return m_Interface.empty() ? 0 : m_State->Locked([this] { return m_State->m_InterfaceRefusal; });
+  }
 
   int Write(const uint8_t* data, uint32_t length, uint32_t) override {
-    Message message{m_Kind, m_PeerPort, m_Address, Bytes(data, data + length), {}, false};
+    Message message{m_Kind, m_PeerPort, m_Address, m_Interface, Bytes(data, data + length), {}, false};
     // One frame with a good check value, flags only at its ends.
     if (length >= 4 && data[length - 1] == HDLC_FLAG && !std::count(data + 1, data + length - 1, HDLC_FLAG))
       message.m_Framed = !(message.m_Payload = Unframe(message.m_Wire)).empty();
@@ -172,7 +178,7 @@ class ScriptedPort : public INetPort {
 
   std::shared_ptr<LinkState> m_State;
   const int m_Kind;
-  std::string m_Address;
+  std::string m_Address, m_Interface;
   int m_PeerPort = 0;
   bool m_Open = false, m_Reset = false, m_Cancel = false;
   std::deque<std::pair<uint64_t, Bytes>> m_Incoming;  // ready tick, bytes
@@ -225,6 +231,8 @@ class ScriptedLink {
   void Reset() { m_State->Locked([&] { if (ScriptedPort* port = Target(*m_State, PORT_TCP)) port->BreakConnection(); }); }
   // The next count TCP Opens fail with ECONNREFUSED.
   void RefuseConnects(int count) { m_State->Locked([&] { m_State->m_RefuseConnects = count; }); }
+  // Ports tied to an interface report that the system refused it (errno).
+  void RefuseInterfaces(int error) { m_State->Locked([&] { m_State->m_InterfaceRefusal = error; }); }
   // The next count Writes of kind fail (EPIPE) before the script sees them.
   void FailWrites(int kind, int count) { m_State->Locked([&] { m_State->m_FailWrites[kind] = count; }); }
 

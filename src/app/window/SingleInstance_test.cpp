@@ -22,6 +22,7 @@ int Start(std::vector<std::string> arguments) {
 TEST_F(WindowFixture, StartsThatEndAtOnce) {
   ModalResponder responder;
   EXPECT_NE(Start({"qel-upgrade", "--bogus"}), 0);
+  EXPECT_EQ(Start({"qel-upgrade", "--interface", "qel-none"}), 2);
   const QString lock = CSingleInstance().LockPath();  // in the user's own directory
   EXPECT_TRUE(lock.startsWith(QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation) + "/"));
   QFile::remove(lock);
@@ -45,6 +46,7 @@ TEST_F(WindowFixture, StartsThatEndAtOnce) {
   EXPECT_TRUE(CSingleInstance().Acquire());
   EXPECT_FALSE(CSingleInstance("single-instance-test-alone").NotifyRunning());
   EXPECT_EQ(responder.m_Boxes, QStringList({"! Warning: The following argument was not expected: --bogus",
+                                            "! Warning: --interface: this PC has no network interface called \"qel-none\"",
                                             "! Warning: Is a directory"}));
 }
 
