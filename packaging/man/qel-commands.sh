@@ -6,7 +6,7 @@ set -eu
 PATH="$1:$PATH"
 exec > "$2"
 echo "[COMMANDS]"
-for command in "package info" "package make" "package scan" discover check upgrade; do
+for command in "package info" "package make" "package scan" discover check upgrade station; do
   echo ".SS \"qel $command\""
   # Options and arguments become tagged paragraphs, the rest filled text.
   qel $command --help | awk '
