@@ -45,7 +45,7 @@ struct RouterTest : testing::Test {
   }
   // Log messages; the elapsed time of a result line reads "#".
   Lines Log() const {
-    Lines lines = LogMessages(m_Engine.m_Log.Pending());
+    Lines lines = LogMessages(ReadText(m_Engine.m_Log.FilePath()));
     for (std::string& line : lines) line = std::regex_replace(line, std::regex("Time = [0-9]+"), "Time = #");
     return lines;
   }
