@@ -16,3 +16,11 @@ void ShowNotice(const std::string& caption, const std::string& text) {
   }
   fprintf(stderr, "%s: %s\n", caption.c_str(), text.c_str());
 }
+
+void ShowNoticeDetail(const std::string& text) {
+  if (INoticeSink* sink = g_Sink.load()) {
+    sink->ShowDetail(text);
+    return;
+  }
+  fprintf(stderr, "%s\n", text.c_str());
+}

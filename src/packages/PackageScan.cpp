@@ -69,6 +69,8 @@ bool ScanPackages(ModuleTable& table, const std::string& directory, UpgradeLog* 
   }
   if (found > 0) return true;
   ShowWarning(LoadStringId(IDS_NO_PACKAGE));
+  // Where the packages go: an installed copy does not look beside itself.
+  ShowNoticeDetail("Looked for *.bin files in " + (prefix.size() > 1 ? prefix.substr(0, prefix.size() - 1) : prefix));
   LogPrintf(log, "%s", "没有找到至少一个有效的BIN文件");
   return false;
 }

@@ -43,7 +43,7 @@ class QelTest : public ::testing::Test {
 TEST_F(QelTest, CheckPrintsTheRowsOrWhyNot) {
   const auto sim = StartSim(options);
   EXPECT_EQ(Run("check"), 1);
-  EXPECT_EQ(Err(), "No valid .bin file is found in the current directory\n");
+  EXPECT_EQ(Err(), "No valid .bin file is found in the current directory\nLooked for *.bin files in " + dir.Path() + "\n");
   EXPECT_EQ(CountOf(Log(), " RunCheck: no valid .bin file in " + dir.Path() + "\r\n"), 1u);
 
   for (auto [kind, version] : {std::pair{MODULE_BOOT, "1.2.3.5"}, {MODULE_FIRMWARE, "2.1.0.9"}, {MODULE_DASHBOARD, "4.0.0.0"}})
