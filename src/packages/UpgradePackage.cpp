@@ -30,8 +30,9 @@ std::string Hex32(uint32_t value) {
   return buffer;
 }
 
-// Linux reads at most about 2 GiB at a time; other systems may take less.
-constexpr size_t MAX_READ = size_t{1} << 30;
+// Reads of a huge page's size: few calls, and each chunk's checksum still
+// finds the bytes just read in the cache.
+constexpr uint64_t READ_STEP = uint64_t{2} << 20;
 
 // The first size bytes of the file, leaving its offset where it was. A file
 // with fewer is being cut short.
@@ -47,22 +48,15 @@ bool ReadHead(int fd, uint8_t* destination, size_t size, std::string* reason) {
   return true;
 }
 
-// Reads exactly the size the file had when opened, in large reads straight
-// into destination. A file that ends sooner or goes on longer is being
+// The file ends where it ended when opened. One more byte means it is being
 // rewritten, and the bytes read may mix both.
-bool ReadExactly(int fd, uint8_t* destination, size_t size, std::string* reason) {
-  size_t done = 0;
+bool AtEnd(int fd, std::string* reason) {
   uint8_t beyond = 0;
-  while (done <= size) {
-    // Once the size is reached, one more byte tells whether the file grew.
-    const ssize_t n = done < size ? read(fd, destination + done, std::min(size - done, MAX_READ)) : read(fd, &beyond, 1);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) return FailBecause(reason, "cannot read: " + ErrnoText(errno));
-    if (n == 0) break;
-    done += static_cast<size_t>(n);
+  ssize_t n;
+  while ((n = read(fd, &beyond, 1)) < 0 && errno == EINTR) {
   }
-  if (done != size) return FailBecause(reason, "changed size while being read");
-  return true;
+  if (n < 0) return FailBecause(reason, "cannot read: " + ErrnoText(errno));
+  return n == 0 || FailBecause(reason, "changed size while being read");
 }
 
 }  // namespace
@@ -97,7 +91,7 @@ bool UpgradePackage::LoadWithReason(std::string* reason) {
     return FailBecause(reason, m_Path.rfind("//", 0) == 0 ? "network paths are refused"
                                                    : "path is empty, unreadable or 7 characters or shorter");
   }
-  return ReadFile(reason) && Verify(reason);
+  return ReadAndVerify(reason);
 }
 
 bool UpgradePackage::LoadFromBytes(const std::vector<uint8_t>& bytes, std::string* reason) {
@@ -115,7 +109,8 @@ bool UpgradePackage::LoadFromBytes(const std::vector<uint8_t>& bytes, std::strin
 bool UpgradePackage::Verify(std::string* reason) {
   m_Image = m_Memory.Data();
   m_Size = static_cast<uint32_t>(m_Memory.Size());
-  if (!ParseUnits(reason)) return false;
+  if (!ParseUnits(reason) || !ReadUpTo(m_Size, reason)) return false;
+  if (m_ReadFd >= 0 && !AtEnd(m_ReadFd, reason)) return false;
   m_Kind = DetectKind(m_Units[0].Tag(), ImageType());
   if (m_Kind == MODULE_NONE) {
     const uint32_t tag = m_Units[0].Tag();
@@ -129,7 +124,7 @@ bool UpgradePackage::Verify(std::string* reason) {
   return true;
 }
 
-bool UpgradePackage::ReadFile(std::string* reason) {
+bool UpgradePackage::ReadAndVerify(std::string* reason) {
   // Non-blocking, so that a FIFO named *.bin cannot hang the scan.
   const CFileDescriptor fd(open(m_Path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
   if (!fd.IsOpen()) return FailBecause(reason, "cannot open: " + ErrnoText(errno));
@@ -147,7 +142,23 @@ bool UpgradePackage::ReadFile(std::string* reason) {
   uint64_t chunkCount = 0;
   if (!CheckUnitHeader(first, PACKAGE_HEADER_SIZE, size, "unit 1: ", &chunkCount, reason)) return false;
   if (!m_Memory.Allocate(static_cast<size_t>(size))) return FailBecause(reason, "cannot read: " + ErrnoText(ENOMEM));
-  return ReadExactly(fd.Get(), m_Memory.Data(), static_cast<size_t>(size), reason);
+  m_ReadFd = fd.Get();
+  m_ReadSoFar = 0;
+  const bool verified = Verify(reason);
+  m_ReadFd = -1;
+  return verified;
+}
+
+bool UpgradePackage::ReadUpTo(uint64_t end, std::string* reason) {
+  while (m_ReadFd >= 0 && m_ReadSoFar < end) {
+    const uint64_t want = std::min(std::max(end - m_ReadSoFar, READ_STEP), uint64_t{m_Size} - m_ReadSoFar);
+    const ssize_t n = read(m_ReadFd, m_Memory.Data() + m_ReadSoFar, static_cast<size_t>(want));
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return FailBecause(reason, "cannot read: " + ErrnoText(errno));
+    if (n == 0) return FailBecause(reason, "changed size while being read");
+    m_ReadSoFar += static_cast<uint64_t>(n);
+  }
+  return true;
 }
 
 bool UpgradePackage::ParseUnits(std::string* reason) {
@@ -206,6 +217,7 @@ bool UpgradePackage::ParseUnit(uint32_t& offset, std::string* reason) {
   const uint64_t size = m_Size;
   const uint64_t start = offset;
   if (!m_Image || start + UNIT_HEADER_SIZE > size) return FailBecause(reason, unit + "header runs past the end of the file");
+  if (!ReadUpTo(start + UNIT_HEADER_SIZE, reason)) return false;
   UnitHeader header;
   memcpy(header.m_Bytes, m_Image + start, UNIT_HEADER_SIZE);
 
@@ -224,6 +236,7 @@ bool UpgradePackage::ParseUnit(uint32_t& offset, std::string* reason) {
     for (uint64_t i = 0; i < chunkCount; ++i) {
       const uint64_t from = i * chunkSize;
       const uint32_t length = static_cast<uint32_t>(std::min(chunkSize, dataLength - from));
+      if (!ReadUpTo(dataOffset + from + length, reason)) return false;
       const uint16_t stated = ReadLe16(table + 2 * i);
       if (Crc16(data + from, length) != stated) {
         return FailBecause(reason, unit + "checksum of chunk " + std::to_string(i + 1) + " does not match");

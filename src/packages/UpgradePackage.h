@@ -122,21 +122,29 @@ class UpgradePackage {
   ModuleKind m_Kind = MODULE_NONE;
 
  private:
-  // Reads the file at m_Path into m_Memory, its first unit header checked
-  // before the rest is read.
-  bool ReadFile(std::string* reason);
+  // Reads the file at m_Path into m_Memory and checks it, its first unit
+  // header before the rest is read, each chunk as soon as it is read.
+  bool ReadAndVerify(std::string* reason);
+  // Reads the file on until the first end bytes are in m_Memory (while a
+  // file is being read; otherwise every byte is there).
+  bool ReadUpTo(uint64_t end, std::string* reason);
   // The rules one unit header must meet, for a unit at start: its checksum
   // (file packages), its lengths, and a table and data inside the image of
   // size bytes. Gives the unit's chunk count.
   bool CheckUnitHeader(const UnitHeader& header, uint64_t start, uint64_t size, const std::string& unit,
                        uint64_t* chunkCount, std::string* reason) const;
-  // Checks the bytes in m_Memory and decides the kind.
+  // Checks the bytes in m_Memory (reading them first while a file is being
+  // read) and decides the kind.
   bool Verify(std::string* reason);
   bool ParseUnits(std::string* reason);
   // The 32-bit value at offset 12 of the first unit's data, when inside the image.
   bool RouterKindValue(uint32_t* value) const;
   uint32_t m_Size = 0;    // bytes at m_Image
   CImageMemory m_Memory;  // the package's own copy of a file
+  // The file being read and how much of it is in m_Memory: its bytes are
+  // checked a few MiB at a time as they come, while still in the cache.
+  int m_ReadFd = -1;
+  uint64_t m_ReadSoFar = 0;
 };
 
 // Ids of the program's own embedded data: a package slot per module kind
