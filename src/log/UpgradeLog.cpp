@@ -75,7 +75,12 @@ UpgradeLog::UpgradeLog() : UpgradeLog(DefaultLogFilePath()) {
 UpgradeLog::UpgradeLog(const std::string& filePath)
     : m_FilePath(filePath), m_PathValid(!filePath.empty()) {}
 
-UpgradeLog::~UpgradeLog() { Flush(); }
+UpgradeLog::~UpgradeLog() {
+  // One more try for lines that could not be written; no sync, which ends a
+  // pass only (a Check's lines are as safe as they were before).
+  CFileDescriptor fd;
+  if (!m_Pending.empty() && OpenFile(&fd)) WritePending(fd);
+}
 
 void UpgradeLog::AppendLine(const std::string& message) {
   char stamp[32];

@@ -18,7 +18,7 @@ class UpgradeLog {
   UpgradeLog();
   // Tests and tools may log elsewhere; an empty path disables writing.
   explicit UpgradeLog(const std::string& filePath);
-  // Flushes once more: lines that could not be written get one more try.
+  // Lines that could not be written get one more try.
   ~UpgradeLog();
 
   UpgradeLog(const UpgradeLog&) = delete;
