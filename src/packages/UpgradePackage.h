@@ -142,7 +142,7 @@ class UpgradePackage {
   uint32_t m_Size = 0;    // bytes at m_Image
   CImageMemory m_Memory;  // the package's own copy of a file
   // The file being read and how much of it is in m_Memory: its bytes are
-  // checked a few MiB at a time as they come, while still in the cache.
+  // checked 2 MiB at a time as they come, while still in the cache.
   int m_ReadFd = -1;
   uint64_t m_ReadSoFar = 0;
 };
