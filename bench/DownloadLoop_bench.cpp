@@ -133,8 +133,9 @@ Pass EnginePass(int port) {
   std::memcpy(engine.m_RouterIp, loopback, 4);
   if (!engine.Connect()) return pass;
   engine.m_Row = MODULE_FIRMWARE;
+  std::remove(engine.m_Log.FilePath().c_str());  // the log file then holds this pass's lines only
   pass.m_Ok = engine.DownloadImage(TheImage().m_Package);
-  const std::string& log = engine.m_Log.Pending();
+  const std::string log = testsupport::ReadText(engine.m_Log.FilePath());
   for (size_t at = log.find("DIAG_Write#"); at != std::string::npos; at = log.find("DIAG_Write#", at + 1)) ++pass.m_Retries;
   engine.Disconnect();
   return pass;

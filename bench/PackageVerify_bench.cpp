@@ -1,5 +1,7 @@
-// Verifying a 256 MiB package (map, walk, every chunk checksum) beside the
-// least any verification must do: read the file and run Crc16 over it once.
+// Loading and verifying a 256 MiB package (read into the package's own
+// memory, walk, every chunk checksum) beside the least any load must do:
+// read the file with read(2) into one reused 1 MiB buffer. Both from the
+// page cache. Goal: the load at a quarter of that speed or more.
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
 #include <unistd.h>
@@ -10,7 +12,6 @@
 #include <vector>
 
 #include "BenchRatios.h"
-#include "diag/Crc16.h"
 #include "packages/PackageBuilder.h"
 #include "packages/UpgradePackage.h"
 #include "support/TestSupport.h"
@@ -49,36 +50,44 @@ int64_t FileSize(const std::string& path) {
   return size;
 }
 
+bool LoadPackage(const std::string& path) {
+  UpgradePackage package;
+  package.m_Path = path;
+  return package.Load() && package.UnitCount() == 1;
+}
+
 void BM_PackageVerify(benchmark::State& state) {
   const std::string& path = PackagePath();
+  // One untimed load first: the first memory taken for the bytes may be
+  // memory the machine never touched (on a virtual machine its host then
+  // backs it page by page: 0.4 s for 256 MiB here), which says nothing of
+  // the load.
+  LoadPackage(path);
   for (auto _ : state) {
-    UpgradePackage package;
-    package.m_Path = path;
-    if (!package.Load()) {
+    if (!LoadPackage(path)) {
       state.SkipWithError("the package does not verify");
       break;
     }
-    benchmark::DoNotOptimize(package.UnitCount());
   }
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * FileSize(path));
 }
 
-void BM_ReadAndCrc16(benchmark::State& state) {
+void BM_ReadReused1MiB(benchmark::State& state) {
   const std::string& path = PackagePath();
   std::vector<uint8_t> buffer(size_t{1} << 20);
   for (auto _ : state) {
     const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    uint16_t crc = CRC16_PRESET;
-    ssize_t n;
-    while ((n = read(fd, buffer.data(), buffer.size())) > 0) crc = Crc16Run(crc, buffer.data(), static_cast<uint32_t>(n));
+    while (read(fd, buffer.data(), buffer.size()) > 0) {
+    }
     close(fd);
-    benchmark::DoNotOptimize(crc);
+    benchmark::DoNotOptimize(buffer.data());
   }
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * FileSize(path));
 }
 
 BENCHMARK(BM_PackageVerify)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_ReadAndCrc16)->Unit(benchmark::kMillisecond);
-const bool kRatios = AddBenchRatio("package verify time / (read + Crc16) time (goal <= 2)", "BM_ReadAndCrc16", "BM_PackageVerify");
+BENCHMARK(BM_ReadReused1MiB)->Unit(benchmark::kMillisecond);
+const bool kRatios = AddBenchRatio("package load+verify speed / read speed into a reused 1 MiB buffer (goal >= 0.25)",
+                                   "BM_PackageVerify", "BM_ReadReused1MiB");
 
 }  // namespace

@@ -80,6 +80,7 @@ class GatewayNotices : public INoticeSink {
     m_Last = text;
     m_Reporter.Tell(GatewayEvent::NOTICE, text);
   }
+  void ShowDetail(const std::string& text) override { m_Reporter.Tell(GatewayEvent::NOTICE, text); }
   const std::string& Last() const { return m_Last; }
 
  private:

@@ -90,16 +90,19 @@ TEST(PackageCommandTest, MakeRefusesWhatCannotBeAPackageOrNotesAnUnexpectedKind)
 TEST(PackageCommandTest, ScanAssignsEveryBinFileToItsKindOrWarns) {
   TempDir dir, tmp;  // the scan's log goes to tmp, not into the machine's temp
   const std::string scan = "package scan --dir ", env = "TMPDIR=" + tmp.Path() + " ";
-  const std::string none = "Warning: No valid .bin file is found in the current directory\nexit 1";
+  // No package: the warning, then the folder looked in.
+  const auto none = [](const std::string& folder) {
+    return "Warning: No valid .bin file is found in the current directory\nLooked for *.bin files in " + folder + "\nexit 1";
+  };
   const auto put = [&](const std::string& name, ModuleKind kind, const std::string& version) {
     return rename(testsupport::MakePackage(dir.Path(), kind, version, 100).c_str(), dir.File(name).c_str()) == 0;
   };
-  EXPECT_EQ(Qel(scan + dir.File("nowhere"), env), none);
+  EXPECT_EQ(Qel(scan + dir.File("nowhere/"), env), none(dir.File("nowhere")));
   // Only files that are no packages, and packages under names that do not match.
   testsupport::WriteFile(dir.File("garbage.bin"), std::vector<uint8_t>(500, 0x41));
   ASSERT_EQ(mkdir(dir.File("folder.bin").c_str(), 0755), 0);
   ASSERT_TRUE(put("other.bin.txt", MODULE_BOOT, "o") && put("dashbin", MODULE_DASHBOARD, "d"));
-  EXPECT_EQ(Qel(scan + dir.Path(), env), none);
+  EXPECT_EQ(Qel(scan + dir.Path(), env), none(dir.Path()));
   // Both empty scans' Chinese lines reached the log file when qel ended.
   EXPECT_EQ(testsupport::LogMessages(testsupport::ReadText(tmp.File("QelUpgradeLog.txt"))),
             std::vector<std::string>(2, "没有找到至少一个有效的BIN文件"));

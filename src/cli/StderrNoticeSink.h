@@ -1,5 +1,5 @@
 // Notices of the terminal program: just the text, one line on stderr (the
-// caption "Warning" says nothing in a terminal).
+// caption "Warning" says nothing in a terminal), and the lines that add to it.
 #pragma once
 
 #include "log/Notice.h"
@@ -7,6 +7,7 @@
 class StderrNoticeSink : public INoticeSink {
  public:
   void ShowNotice(const std::string& caption, const std::string& text) override;
+  void ShowDetail(const std::string& text) override { ShowNotice("", text); }
 };
 
 // Installs a StderrNoticeSink for as long as it lives.

@@ -27,3 +27,8 @@ uint16_t Crc16RunPortable(uint16_t crc, const uint8_t* data, uint32_t length);
 // when Crc16ClmulAvailable() is true.
 uint16_t Crc16RunClmul(uint16_t crc, const uint8_t* data, uint32_t length);
 bool Crc16ClmulAvailable();
+// The same folding on 512-bit registers (AVX-512 with VPCLMULQDQ), 256 bytes
+// per step: about four times the speed of the above where it runs. Call only
+// when Crc16Clmul512Available() is true.
+uint16_t Crc16RunClmul512(uint16_t crc, const uint8_t* data, uint32_t length);
+bool Crc16Clmul512Available();

@@ -15,11 +15,12 @@ TEST(Crc16Test, EveryPathMatchesBoostOnEveryLengthAndAlignment) {
   std::vector<std::pair<const char*, uint16_t (*)(uint16_t, const uint8_t*, uint32_t)>> paths = {
       {"dispatch", Crc16Run}, {"bytewise", Crc16RunBytewise}, {"portable", Crc16RunPortable}};
   if (Crc16ClmulAvailable()) paths.push_back({"clmul", Crc16RunClmul});
+  if (Crc16Clmul512Available()) paths.push_back({"clmul512", Crc16RunClmul512});
   std::mt19937 random(2024);
   std::vector<uint8_t> pool((size_t{1} << 20) + 16);
   for (uint8_t& b : pool) b = static_cast<uint8_t>(random());
   std::vector<uint32_t> lengths = {4095, 4096, 65536 + 13, 1 << 20};
-  for (uint32_t n = 0; n <= 300; ++n) lengths.push_back(n);
+  for (uint32_t n = 0; n <= 600; ++n) lengths.push_back(n);
   for (uint32_t length : lengths) {
     for (size_t align = 0; align < 16; ++align) {
       const uint8_t* data = pool.data() + align;

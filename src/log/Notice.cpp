@@ -10,6 +10,7 @@ class DefaultSink : public INoticeSink {
   void ShowNotice(const std::string& caption, const std::string& text) override {
     fprintf(stderr, "%s: %s\n", caption.c_str(), text.c_str());
   }
+  void ShowDetail(const std::string& text) override { fprintf(stderr, "%s\n", text.c_str()); }
 };
 
 std::atomic<INoticeSink*> g_Sink{nullptr};
@@ -23,3 +24,4 @@ INoticeSink& ProcessNotices() {
   INoticeSink* sink = g_Sink.load();
   return sink ? *sink : fallback;
 }
+

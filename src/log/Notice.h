@@ -14,6 +14,9 @@ class INoticeSink {
   virtual ~INoticeSink() = default;
   // Shows text under caption and returns once the user has seen it.
   virtual void ShowNotice(const std::string& caption, const std::string& text) = 0;
+  // A line that adds to the notice before it, for a front end with room for
+  // one (the terminal); a message box keeps its text and leaves it out.
+  virtual void ShowDetail(const std::string& text) { (void)text; }
   void ShowWarning(const std::string& text) { ShowNotice(WARNING_CAPTION, text); }
 };
 

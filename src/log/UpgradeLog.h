@@ -1,11 +1,14 @@
-// The upgrade log: timestamped lines collected in memory and appended to
-// QelUpgradeLog.txt in the user's log folder (LogDirectory) at the end of
-// each upgrade pass and when the log is destroyed. UTF-8, CR LF line ends.
-// The file is the user's own: created with mode 0600, never through a
-// symbolic link, and not written when someone else owns it.
+// The upgrade log: timestamped lines appended to QelUpgradeLog.txt in the
+// user's log folder (LogDirectory) as they are made, so a pass that crashes
+// or is killed leaves every line made before; the end of a pass asks the
+// system once to put them on disk. UTF-8, CR LF line ends. The file
+// is the user's own: created with mode 0600, never through a symbolic link,
+// and not written when someone else owns it.
 #pragma once
 
 #include <string>
+
+class CFileDescriptor;
 
 class UpgradeLog {
  public:
@@ -13,27 +16,32 @@ class UpgradeLog {
   struct InLogFolder {
     std::string m_Name;
   };
-  // Logs to DefaultLogFilePath(). Does not touch the file; the first flush
-  // creates the log folder (mode 0700) when it is not TMPDIR.
+  // Logs to DefaultLogFilePath(). Does not touch the file; the first line
+  // creates the log folder (mode 0700) when it is not TMPDIR, and no line is
+  // written while that folder is not the user's own or is a symbolic link.
   UpgradeLog();
   // Logs to that file of the user's log folder, made as above.
   explicit UpgradeLog(const InLogFolder& file);
   // Tests and tools may log elsewhere; an empty path disables writing.
   explicit UpgradeLog(const std::string& filePath);
-  // Flushes once more, so a Check's lines reach the file at program end.
+  // Lines that could not be written get one more try.
   ~UpgradeLog();
 
   UpgradeLog(const UpgradeLog&) = delete;
   UpgradeLog& operator=(const UpgradeLog&) = delete;
 
-  // Appends one line: "%Y-%m-%d %H:%M:%S " + message + CR LF.
+  // Makes one line, "%Y-%m-%d %H:%M:%S " + message + CR LF, and appends it
+  // to the file at once, after any lines that could not be written before.
+  // A line that cannot be written stays pending for the next line or flush.
   void AppendLine(const std::string& message);
 
-  // Appends the pending lines to the file in one write. Returns 1 when every
-  // byte reached the file; otherwise 0 and the lines stay pending for the
-  // next flush. 0 also when nothing is pending or no path is known.
+  // The end of a pass: writes what is pending, then asks the system once to
+  // put the file's data on disk. Returns 1 when every line made so far is
+  // in the file and on disk (also when there is none); otherwise 0.
   int Flush();
 
+  // Lines not in the file yet: those that could not be written (all of
+  // them when no path is known).
   const std::string& Pending() const { return m_Pending; }
   const std::string& FilePath() const { return m_FilePath; }
   bool PathValid() const { return m_PathValid; }
@@ -43,10 +51,17 @@ class UpgradeLog {
   static constexpr size_t MAX_MESSAGE = 1039;
 
  private:
+  // Opens the file for appending, making the log's own folder first when
+  // it is missing; refuses a file or a folder that is not the user's own.
+  bool OpenFile(CFileDescriptor* fd);
+  // Writes m_Pending to fd and drops what got through.
+  bool WritePending(const CFileDescriptor& fd);
+
   std::string m_Pending;
   std::string m_FilePath;
-  std::string m_DirectoryToMake;
+  std::string m_OwnFolder;  // the folder the log makes for itself (empty: TMPDIR or a given path)
   bool m_PathValid = false;
+  bool m_Unsynced = false;  // lines were written since the last flush
 };
 
 // Formats one line into the log, printf style; always returns 1.
@@ -54,8 +69,10 @@ class UpgradeLog {
 int LogPrintf(UpgradeLog* log, const char* format, ...) __attribute__((format(printf, 2, 3)));
 
 // The user's log folder: $TMPDIR when set (a per-user temporary directory),
-// else $XDG_STATE_HOME/QelUpgrade (default ~/.local/state/QelUpgrade);
-// never the temporary directory shared by all users.
+// else $XDG_STATE_HOME/QelUpgrade, else ~/.local/state/QelUpgrade when the
+// home folder is one the user can write in; without one, QelUpgrade-<uid>
+// in the system's temporary directory, a folder of the user's own (mode
+// 0700) and never one that someone else made there.
 std::string LogDirectory();
 // LogDirectory() + "/" + name with exactly one separator between.
 std::string LogFilePath(const std::string& name);

@@ -18,28 +18,26 @@ using testsupport::ReadText;
 using Lines = std::vector<std::string>;
 
 // Lines are timestamp, message and CR LF, the message cut to the buffer;
-// a flush appends them, and the log flushes when it goes.
-TEST(UpgradeLogTest, LinesAreAppendedAtEachFlushAndWhenTheLogGoes) {
+// each is in the file as soon as it is made.
+TEST(UpgradeLogTest, EachLineReachesTheFileWhenItIsMade) {
   testsupport::TempDir dir;
   const std::string path = dir.File(UpgradeLog::FILE_NAME), longText(5000, 'x');
   testsupport::WriteFile(path, {'o', 'l', 'd', '\r', '\n'});
-  {
-    UpgradeLog log(path);
-    EXPECT_EQ(log.Flush(), 0);  // nothing pending
-    EXPECT_EQ(LogPrintf(&log, "Execute#%d> Read Fail", 3), 1);
-    const std::regex line("\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d Execute#3> Read Fail\r\n");
-    EXPECT_TRUE(std::regex_match(log.Pending(), line)) << log.Pending();
-    EXPECT_EQ(log.Flush(), 1);
-    LogPrintf(&log, "%s", "没有检测到路由器\n");
-    LogPrintf(&log, "%s", longText.c_str());
-    log.AppendLine(longText);
-  }
+  UpgradeLog log(path);
+  EXPECT_EQ(log.Flush(), 1);  // nothing to write
+  EXPECT_EQ(LogPrintf(&log, "Execute#%d> Read Fail", 3), 1);
+  const std::regex line("old\r\n\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d Execute#3> Read Fail\r\n");
+  EXPECT_TRUE(std::regex_match(ReadText(path), line)) << ReadText(path);
+  LogPrintf(&log, "%s", "没有检测到路由器\n");
+  LogPrintf(&log, "%s", longText.c_str());
+  log.AppendLine(longText);
   EXPECT_EQ(LogMessages(ReadText(path)),  // "old" too short for a time stamp
             (Lines{"", "Execute#3> Read Fail", "没有检测到路由器\n", std::string(1039, 'x'), std::string(1039, 'x')}));
+  EXPECT_EQ(std::pair(log.Pending(), log.Flush()), std::pair(std::string(), 1));
   EXPECT_EQ(LogPrintf(nullptr, "no log"), 1);
 }
 
-TEST(UpgradeLogTest, AFailedFlushKeepsTheLinesForTheNextOne) {
+TEST(UpgradeLogTest, ALineThatCannotBeWrittenGoesWithTheNextThatCan) {
   testsupport::TempDir dir;
   // A link in place of the log and another user's file are left alone.
   ASSERT_EQ(symlink(dir.File("elsewhere").c_str(), dir.File("link.txt").c_str()), 0);
@@ -53,19 +51,24 @@ TEST(UpgradeLogTest, AFailedFlushKeepsTheLinesForTheNextOne) {
   }
   EXPECT_NE(access(dir.File("elsewhere").c_str(), F_OK), 0);
   EXPECT_EQ(ReadText(dir.File("theirs.txt")), "");
-  // A file size limit makes the kernel write only part, then refuse.
-  UpgradeLog log(dir.File("short.txt"));
-  for (int i = 0; i < 10; ++i) LogPrintf(&log, "line %d of the short write", i);
-  const std::string all = log.Pending();
+  // A file size limit of 100 bytes: two lines of 47 go in, the third only
+  // in part, and the rest waits for the next line after the limit is gone.
+  const std::string path = dir.File("short.txt");
+  UpgradeLog log(path);
   struct rlimit saved, limited;
   ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
   limited = saved, limited.rlim_cur = 100;
   auto* previous = signal(SIGXFSZ, SIG_IGN);
-  const int result = setrlimit(RLIMIT_FSIZE, &limited) == 0 ? log.Flush() : -1;
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limited), 0);
+  for (int i = 0; i < 3; ++i) LogPrintf(&log, "line %d of the short write", i);
+  const int result = log.Flush();
   setrlimit(RLIMIT_FSIZE, &saved), signal(SIGXFSZ, previous);
-  EXPECT_EQ(std::pair(result, log.Pending()), std::pair(0, all.substr(100)));
-  EXPECT_EQ(log.Flush(), 1);
-  EXPECT_EQ(ReadText(dir.File("short.txt")), all);
+  EXPECT_EQ(std::tuple(result, ReadText(path).size(), log.Pending().size()), std::tuple(0, size_t{100}, size_t{41}));
+  LogPrintf(&log, "line 3 of the short write");
+  EXPECT_EQ(std::pair(log.Pending(), log.Flush()), std::pair(std::string(), 1));
+  const Lines lines = LogMessages(ReadText(path));
+  EXPECT_EQ(lines, (Lines{"line 0 of the short write", "line 1 of the short write", "line 2 of the short write",
+                          "line 3 of the short write"}));
 }
 
 TEST(UpgradeLogTest, FileSitsInTheUsersLogFolderMadeForThemAlone) {
@@ -81,12 +84,29 @@ TEST(UpgradeLogTest, FileSitsInTheUsersLogFolderMadeForThemAlone) {
     testsupport::ScopedEnv tmpEnv("TMPDIR", tmpdir), stateEnv("XDG_STATE_HOME", stateHome);
     EXPECT_EQ(UpgradeLog().FilePath(), path);
   }
-  // Outside TMPDIR the first flush makes the folder.
+  // Outside TMPDIR the first line makes the folder.
   testsupport::ScopedEnv tmpEnv("TMPDIR", nullptr), stateEnv("XDG_STATE_HOME", nullptr);
   UpgradeLog().AppendLine("first");
   struct stat folder = {}, file = {};
   ASSERT_EQ(stat(state.c_str(), &folder) + stat((state + "/QelUpgradeLog.txt").c_str(), &file), 0);
   EXPECT_EQ(std::pair(folder.st_mode & 0777, file.st_mode & 0777), std::pair(0700u, 0600u));
+  // Without a home to write in, a folder of the user's own in the system's
+  // temporary directory. A folder the log makes for itself is not written in
+  // when it is a link or someone else's.
+  {
+    testsupport::ScopedEnv noHome("HOME", "/nonexistent");
+    EXPECT_EQ(UpgradeLog().FilePath(), std::string(P_tmpdir) + "/QelUpgrade-" + std::to_string(geteuid()) + "/QelUpgradeLog.txt");
+  }
+  const std::string linked = home.File("a"), theirs = home.File("b");
+  ASSERT_EQ(mkdir(linked.c_str(), 0700) + mkdir(theirs.c_str(), 0700) + mkdir(home.File("target").c_str(), 0700), 0);
+  ASSERT_EQ(symlink(home.File("target").c_str(), (linked + "/QelUpgrade").c_str()), 0);
+  ASSERT_EQ(mkdir((theirs + "/QelUpgrade").c_str(), 0700) + chown((theirs + "/QelUpgrade").c_str(), 12345, 12345), 0);
+  for (const std::string& base : {linked, theirs}) {
+    testsupport::ScopedEnv plantedEnv("XDG_STATE_HOME", base.c_str());
+    UpgradeLog log;
+    LogPrintf(&log, "refused");
+    EXPECT_EQ(LogMessages(log.Pending()), Lines{"refused"}) << base;
+  }
 }
 
 }  // namespace

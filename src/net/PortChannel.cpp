@@ -129,6 +129,10 @@ void PortChannel::ExpectReply(const uint8_t* pattern, uint32_t length) {
   m_Queue.SetPattern(pattern, length);
 }
 
+void PortChannel::ExpectReplyAcceptingQueued(const uint8_t* pattern, uint32_t length) {
+  m_Queue.SetPatternAcceptingQueued(pattern, length);
+}
+
 uint8_t* PortChannel::SendBuffer() {
   if (!m_SendBuffer) m_SendBuffer.reset(new (std::nothrow) uint8_t[SEND_BUFFER_SIZE]);
   return m_SendBuffer.get();

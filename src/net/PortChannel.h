@@ -42,6 +42,8 @@ class PortChannel {
   // Names the reply the next Receive waits for (up to 16 bytes) and clears a
   // match signalled before.
   void ExpectReply(const uint8_t* pattern, uint32_t length);
+  // The same, but a matching frame queued already answers too.
+  void ExpectReplyAcceptingQueued(const uint8_t* pattern, uint32_t length);
   // Writes data as it is (raw image blocks, prebuilt write frames).
   int SendRaw(const uint8_t* data, uint32_t length, uint32_t timeoutMs);
   // Encodes data as one frame into the send buffer (with a leading flag when

@@ -75,6 +75,13 @@ void ReceiveQueue::SetPattern(const uint8_t* pattern, uint32_t length) {
   m_ReplySignalled = false;
 }
 
+void ReceiveQueue::SetPatternAcceptingQueued(const uint8_t* pattern, uint32_t length) {
+  SetPattern(pattern, length);
+  std::lock_guard<std::mutex> guard(m_Lock);
+  for (uint32_t i = 0; i < m_Count && !m_ReplySignalled; ++i)
+    m_ReplySignalled = MatchesLocked(m_Data.data() + m_Entries[i].m_Offset, m_Entries[i].m_Length);
+}
+
 bool ReceiveQueue::Matches(const uint8_t* frame, uint32_t length) const {
   std::lock_guard<std::mutex> guard(m_Lock);
   return MatchesLocked(frame, length);

@@ -21,6 +21,10 @@ class ReceiveQueue {
   int WaitReply(uint8_t* destination, uint32_t capacity, uint32_t* length, uint32_t timeoutMs);
   // Sets the pattern and clears a match signalled before.
   void SetPattern(const uint8_t* pattern, uint32_t length);
+  // Sets the pattern; a frame already queued that matches it answers the
+  // next wait at once. For a reply that may come before its wait begins;
+  // the caller clears the queue of frames that are no answer.
+  void SetPatternAcceptingQueued(const uint8_t* pattern, uint32_t length);
   // 02-patterns: a 3-byte 03 frame, or the first min(L, n) bytes equal.
   // Error replies 13/14/15/18: the pattern behind the first byte.
   // Otherwise: the first L bytes equal.

@@ -7,6 +7,7 @@
 
 #include <cstring>
 #include <filesystem>
+#include <utility>
 #include <vector>
 
 #include "app/ModuleTable.h"
@@ -47,37 +48,29 @@ std::vector<std::string> ListMatches(const std::string& prefix) {
   return paths;
 }
 
-ModuleKind KindOfFile(const std::string& path) {
-  UpgradePackage probe;
-  probe.m_Loaded = false;
-  probe.m_Path = path;
-  probe.m_ResourceId = 0;
-  probe.Load();
-  return probe.m_Kind;
-}
-
 }  // namespace
 
 bool ScanPackages(ModuleTable& table, const std::string& directory, UpgradeLog* log, INoticeSink& notices) {
   table.ResetPackages();
   int found = 0;
-  for (const std::string& path : ListMatches(DirectoryPrefix(directory))) {
-    const ModuleKind kind = KindOfFile(path);
-    if (kind == MODULE_NONE) continue;
-    UpgradePackage& package = table[kind].m_Package;
+  const std::string prefix = DirectoryPrefix(directory);
+  for (const std::string& path : ListMatches(prefix)) {
+    // Each file is read and verified once; its entry takes the bytes.
+    UpgradePackage candidate;
+    candidate.m_Path = path;
+    if (!candidate.Load()) continue;
+    UpgradePackage& package = table[candidate.m_Kind].m_Package;
     if (package.m_Loaded) {
       notices.ShowWarning(LoadStringId(IDS_DUPLICATE_PACKAGES));
       return false;
     }
-    package.m_Loaded = false;
-    package.m_Path = path;
-    package.m_ResourceId = 0;
-    package.Load();
-    // Counted even if this second load fails: both read the same file.
+    package = std::move(candidate);
     ++found;
   }
   if (found > 0) return true;
   notices.ShowWarning(LoadStringId(IDS_NO_PACKAGE));
+  // Where the packages go: an installed copy does not look beside itself.
+  notices.ShowDetail("Looked for *.bin files in " + (prefix.size() > 1 ? prefix.substr(0, prefix.size() - 1) : prefix));
   LogPrintf(log, "%s", "没有找到至少一个有效的BIN文件");
   return false;
 }

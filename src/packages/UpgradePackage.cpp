@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstring>
 #include <new>
+#include <utility>
 
 #include "diag/Crc16.h"
 #include "log/FileDescriptor.h"
@@ -25,31 +26,56 @@ std::string Hex32(uint32_t value) {
   return buffer;
 }
 
-// Reads exactly the size the file had when opened. A file that ends sooner
-// or goes on longer is being rewritten, and the bytes read may mix both.
-bool ReadExactly(int fd, size_t size, std::vector<uint8_t>* bytes, std::string* reason) {
-  try {
-    bytes->resize(size);
-  } catch (const std::bad_alloc&) {
-    return FailBecause(reason, "cannot read: " + ErrnoText(ENOMEM));
-  }
+// Reads of a huge page's size: few calls, and each chunk's checksum still
+// finds the bytes just read in the cache.
+constexpr uint64_t READ_STEP = uint64_t{2} << 20;
+
+// The first size bytes of the file, leaving its offset where it was. A file
+// with fewer is being cut short.
+bool ReadHead(int fd, uint8_t* destination, size_t size, std::string* reason) {
   size_t done = 0;
-  uint8_t beyond = 0;
-  while (done <= size) {
-    // Once the size is reached, one more byte tells whether the file grew.
-    const ssize_t n = done < size ? read(fd, bytes->data() + done, size - done) : read(fd, &beyond, 1);
+  while (done < size) {
+    const ssize_t n = pread(fd, destination + done, size - done, static_cast<off_t>(done));
     if (n < 0 && errno == EINTR) continue;
     if (n < 0) return FailBecause(reason, "cannot read: " + ErrnoText(errno));
-    if (n == 0) break;
+    if (n == 0) return FailBecause(reason, "changed size while being read");
     done += static_cast<size_t>(n);
   }
-  if (done != size) return FailBecause(reason, "changed size while being read");
   return true;
+}
+
+// The file ends where it ended when opened. One more byte means it is being
+// rewritten, and the bytes read may mix both.
+bool AtEnd(int fd, std::string* reason) {
+  uint8_t beyond = 0;
+  ssize_t n;
+  while ((n = read(fd, &beyond, 1)) < 0 && errno == EINTR) {
+  }
+  if (n < 0) return FailBecause(reason, "cannot read: " + ErrnoText(errno));
+  return n == 0 || FailBecause(reason, "changed size while being read");
 }
 
 }  // namespace
 
 UpgradePackage::~UpgradePackage() { Reset(); }
+
+UpgradePackage& UpgradePackage::operator=(UpgradePackage&& other) noexcept {
+  if (this == &other) return *this;
+  Reset();
+  m_Units = std::move(other.m_Units);
+  m_Extents = std::move(other.m_Extents);
+  m_Path = std::move(other.m_Path);
+  m_ResourceId = std::exchange(other.m_ResourceId, 0);
+  m_Loaded = std::exchange(other.m_Loaded, false);
+  m_Image = std::exchange(other.m_Image, nullptr);
+  m_Kind = std::exchange(other.m_Kind, MODULE_NONE);
+  m_Size = std::exchange(other.m_Size, 0);
+  m_Memory = std::move(other.m_Memory);
+  other.m_Units.clear();
+  other.m_Extents.clear();
+  other.m_Path.clear();
+  return *this;
+}
 
 bool UpgradePackage::Load() { return LoadWithReason(nullptr); }
 
@@ -61,22 +87,26 @@ bool UpgradePackage::LoadWithReason(std::string* reason) {
     return FailBecause(reason, m_Path.rfind("//", 0) == 0 ? "network paths are refused"
                                                    : "path is empty, unreadable or 7 characters or shorter");
   }
-  std::vector<uint8_t> bytes;
-  if (!ReadFile(&bytes, reason)) return false;
-  return LoadFromBytes(std::move(bytes), reason);
+  return ReadAndVerify(reason);
 }
 
-bool UpgradePackage::LoadFromBytes(std::vector<uint8_t> bytes, std::string* reason) {
+bool UpgradePackage::LoadFromBytes(const std::vector<uint8_t>& bytes, std::string* reason) {
   m_Loaded = false;
   Reset();
   // Bytes of a file: every checksum is verified, whatever a caller left here.
   m_ResourceId = 0;
   if (bytes.size() >= MAX_PACKAGE_FILE_SIZE) return FailBecause(reason, "4 GiB or larger");
   if (bytes.size() < MIN_PACKAGE_SIZE) return FailBecause(reason, "shorter than 190 bytes");
-  m_FileBytes = std::move(bytes);
-  m_Image = m_FileBytes.data();
-  m_Size = static_cast<uint32_t>(m_FileBytes.size());
-  if (!ParseUnits(reason)) return false;
+  if (!m_Memory.Allocate(bytes.size())) return FailBecause(reason, "cannot read: " + ErrnoText(ENOMEM));
+  memcpy(m_Memory.Data(), bytes.data(), bytes.size());
+  return Verify(reason);
+}
+
+bool UpgradePackage::Verify(std::string* reason) {
+  m_Image = m_Memory.Data();
+  m_Size = static_cast<uint32_t>(m_Memory.Size());
+  if (!ParseUnits(reason) || !ReadUpTo(m_Size, reason)) return false;
+  if (m_ReadFd >= 0 && !AtEnd(m_ReadFd, reason)) return false;
   m_Kind = DetectKind(m_Units[0].Tag(), ImageType());
   if (m_Kind == MODULE_NONE) {
     const uint32_t tag = m_Units[0].Tag();
@@ -90,7 +120,7 @@ bool UpgradePackage::LoadFromBytes(std::vector<uint8_t> bytes, std::string* reas
   return true;
 }
 
-bool UpgradePackage::ReadFile(std::vector<uint8_t>* bytes, std::string* reason) const {
+bool UpgradePackage::ReadAndVerify(std::string* reason) {
   // Non-blocking, so that a FIFO named *.bin cannot hang the scan.
   const CFileDescriptor fd(open(m_Path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
   if (!fd.IsOpen()) return FailBecause(reason, "cannot open: " + ErrnoText(errno));
@@ -100,7 +130,31 @@ bool UpgradePackage::ReadFile(std::vector<uint8_t>* bytes, std::string* reason) 
   const uint64_t size = static_cast<uint64_t>(info.st_size);
   if (size >= MAX_PACKAGE_FILE_SIZE) return FailBecause(reason, "4 GiB or larger");
   if (size < MIN_PACKAGE_SIZE) return FailBecause(reason, "shorter than 190 bytes");
-  return ReadExactly(fd.Get(), static_cast<size_t>(size), bytes, reason);
+  // The first unit header decides whether the rest is worth reading.
+  uint8_t head[MIN_PACKAGE_SIZE];
+  if (!ReadHead(fd.Get(), head, sizeof head, reason)) return false;
+  UnitHeader first;
+  memcpy(first.m_Bytes, head + PACKAGE_HEADER_SIZE, UNIT_HEADER_SIZE);
+  uint64_t chunkCount = 0;
+  if (!CheckUnitHeader(first, PACKAGE_HEADER_SIZE, size, "unit 1: ", &chunkCount, reason)) return false;
+  if (!m_Memory.Allocate(static_cast<size_t>(size))) return FailBecause(reason, "cannot read: " + ErrnoText(ENOMEM));
+  m_ReadFd = fd.Get();
+  m_ReadSoFar = 0;
+  const bool verified = Verify(reason);
+  m_ReadFd = -1;
+  return verified;
+}
+
+bool UpgradePackage::ReadUpTo(uint64_t end, std::string* reason) {
+  while (m_ReadFd >= 0 && m_ReadSoFar < end) {
+    const uint64_t want = std::min(std::max(end - m_ReadSoFar, READ_STEP), uint64_t{m_Size} - m_ReadSoFar);
+    const ssize_t n = read(m_ReadFd, m_Memory.Data() + m_ReadSoFar, static_cast<size_t>(want));
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return FailBecause(reason, "cannot read: " + ErrnoText(errno));
+    if (n == 0) return FailBecause(reason, "changed size while being read");
+    m_ReadSoFar += static_cast<uint64_t>(n);
+  }
+  return true;
 }
 
 bool UpgradePackage::ParseUnits(std::string* reason) {
@@ -135,7 +189,7 @@ void UpgradePackage::Reset() {
   m_Units.clear();
   m_Extents.clear();
   m_Kind = MODULE_NONE;
-  std::vector<uint8_t>().swap(m_FileBytes);  // a file's bytes can be large: give them back
+  m_Memory.Release();  // a file's bytes can be large: give them back
   m_Image = nullptr;  // resource data is the program's; only forget it
   m_Size = 0;
 }
@@ -159,38 +213,26 @@ bool UpgradePackage::ParseUnit(uint32_t& offset, std::string* reason) {
   const uint64_t size = m_Size;
   const uint64_t start = offset;
   if (!m_Image || start + UNIT_HEADER_SIZE > size) return FailBecause(reason, unit + "header runs past the end of the file");
+  if (!ReadUpTo(start + UNIT_HEADER_SIZE, reason)) return false;
   UnitHeader header;
   memcpy(header.m_Bytes, m_Image + start, UNIT_HEADER_SIZE);
 
-  const bool fromFile = m_ResourceId == 0;
+  uint64_t chunkCount = 0;
+  if (!CheckUnitHeader(header, start, size, unit, &chunkCount, reason)) return false;
   const uint64_t chunkSize = header.ChunkSize();
   const uint64_t dataLength = header.DataLength();
-  if (fromFile) {
-    UnitHeader zeroed = header;
-    zeroed.m_Bytes[UNIT_HEADER_CRC] = 0;
-    zeroed.m_Bytes[UNIT_HEADER_CRC + 1] = 0;
-    if (Crc16(zeroed.m_Bytes, UNIT_HEADER_SIZE) != header.HeaderCrc()) return FailBecause(reason, unit + "header checksum does not match");
-    if (dataLength == 0) return FailBecause(reason, unit + "data length is 0");
-  }
-  if (chunkSize == 0) return FailBecause(reason, unit + "chunk size is 0");
-
-  const uint64_t chunkCount = (dataLength + chunkSize - 1) / chunkSize;
   const uint64_t tableSize = 2 * chunkCount;
-  if (header.HeaderLength() != UNIT_HEADER_SIZE + tableSize) {
-    return FailBecause(reason, unit + "header length " + std::to_string(header.HeaderLength()) + " is not 98 + 2 x " +
-                            std::to_string(chunkCount) + " chunks");
-  }
   const uint64_t tableOffset = start + UNIT_HEADER_SIZE;
-  if (tableOffset + tableSize > size) return FailBecause(reason, unit + "checksum table runs past the end of the file");
   const uint64_t dataOffset = tableOffset + tableSize;
-  if (dataOffset + dataLength > size) return FailBecause(reason, unit + "data runs past the end of the file");
 
+  const bool fromFile = m_ResourceId == 0;
   if (fromFile) {
     const uint8_t* table = m_Image + tableOffset;
     const uint8_t* data = m_Image + dataOffset;
     for (uint64_t i = 0; i < chunkCount; ++i) {
       const uint64_t from = i * chunkSize;
       const uint32_t length = static_cast<uint32_t>(std::min(chunkSize, dataLength - from));
+      if (!ReadUpTo(dataOffset + from + length, reason)) return false;
       const uint16_t stated = ReadLe16(table + 2 * i);
       if (Crc16(data + from, length) != stated) {
         return FailBecause(reason, unit + "checksum of chunk " + std::to_string(i + 1) + " does not match");
@@ -206,6 +248,31 @@ bool UpgradePackage::ParseUnit(uint32_t& offset, std::string* reason) {
   offset = static_cast<uint32_t>(std::min(next, size));
   m_Extents.push_back({static_cast<uint32_t>(dataOffset), static_cast<uint32_t>(dataLength)});
   m_Units.push_back(header);
+  return true;
+}
+
+bool UpgradePackage::CheckUnitHeader(const UnitHeader& header, uint64_t start, uint64_t size, const std::string& unit,
+                                     uint64_t* chunkCount, std::string* reason) const {
+  const uint64_t chunkSize = header.ChunkSize();
+  const uint64_t dataLength = header.DataLength();
+  if (m_ResourceId == 0) {
+    UnitHeader zeroed = header;
+    zeroed.m_Bytes[UNIT_HEADER_CRC] = 0;
+    zeroed.m_Bytes[UNIT_HEADER_CRC + 1] = 0;
+    if (Crc16(zeroed.m_Bytes, UNIT_HEADER_SIZE) != header.HeaderCrc()) return FailBecause(reason, unit + "header checksum does not match");
+    if (dataLength == 0) return FailBecause(reason, unit + "data length is 0");
+  }
+  if (chunkSize == 0) return FailBecause(reason, unit + "chunk size is 0");
+
+  *chunkCount = (dataLength + chunkSize - 1) / chunkSize;
+  const uint64_t tableSize = 2 * *chunkCount;
+  if (header.HeaderLength() != UNIT_HEADER_SIZE + tableSize) {
+    return FailBecause(reason, unit + "header length " + std::to_string(header.HeaderLength()) + " is not 98 + 2 x " +
+                            std::to_string(*chunkCount) + " chunks");
+  }
+  const uint64_t tableOffset = start + UNIT_HEADER_SIZE;
+  if (tableOffset + tableSize > size) return FailBecause(reason, unit + "checksum table runs past the end of the file");
+  if (tableOffset + tableSize + dataLength > size) return FailBecause(reason, unit + "data runs past the end of the file");
   return true;
 }
 

@@ -2,7 +2,9 @@
 // package owns, its units walked and checked on exactly those bytes (header
 // CRC, chunk CRCs, lengths, bounds), its kind decided. Every later step sends
 // from the same bytes, so a file rewritten on disk during a pass changes
-// nothing that was verified.
+// nothing that was verified. The package header and the first unit header
+// are read and checked first: a file that is no package (a disk image that
+// happens to end in .bin) is refused before the rest of it is read.
 //
 // File layout (little-endian): image type (4), 4 bytes, version text (84,
 // NUL-terminated), then units from offset 92, each 4-byte aligned:
@@ -16,6 +18,7 @@
 
 #include "app/ModuleKind.h"
 #include "net/ByteOrder.h"
+#include "packages/ImageMemory.h"
 
 constexpr uint32_t UNIT_TAG_ROUTER = 0x30524448;    // "HDR0" in file order
 constexpr uint32_t UNIT_TAG_WIRELESS = 0xA55AAA55;  // 55 AA 5A A5 in file order
@@ -70,6 +73,9 @@ class UpgradePackage {
   ~UpgradePackage();
   UpgradePackage(const UpgradePackage&) = delete;
   UpgradePackage& operator=(const UpgradePackage&) = delete;
+  // Takes over other's bytes, units, kind, path and flags, and leaves other
+  // empty and not loaded: a package loaded once changes hands unread.
+  UpgradePackage& operator=(UpgradePackage&& other) noexcept;
 
   // Reads and checks the file at m_Path. Returns true at once, reading
   // nothing, when already loaded; clear m_Loaded first for a fresh load.
@@ -77,9 +83,9 @@ class UpgradePackage {
   // Load, telling in *reason (when not null) the first rule the file broke.
   // The scan uses the silent Load; `qel package info` uses this.
   bool LoadWithReason(std::string* reason);
-  // Takes bytes as the package's own and checks them as a file's contents
+  // Copies bytes as the package's own and checks them as a file's contents
   // (every checksum; m_Path only for the kind rule). Always a fresh load.
-  bool LoadFromBytes(std::vector<uint8_t> bytes, std::string* reason);
+  bool LoadFromBytes(const std::vector<uint8_t>& bytes, std::string* reason);
   // Loads from the program's own embedded package of that id (one of
   // PACKAGE_RESOURCE_IDS), which also names its kind.
   bool LoadFromResource(uint32_t resourceId);
@@ -112,16 +118,33 @@ class UpgradePackage {
   std::string m_Path;
   uint32_t m_ResourceId = 0;
   bool m_Loaded = false;
-  const uint8_t* m_Image = nullptr;  // m_FileBytes, or a resource's data
+  const uint8_t* m_Image = nullptr;  // m_Memory's bytes, or a resource's data
   ModuleKind m_Kind = MODULE_NONE;
 
  private:
-  bool ReadFile(std::vector<uint8_t>* bytes, std::string* reason) const;
+  // Reads the file at m_Path into m_Memory and checks it, its first unit
+  // header before the rest is read, each chunk as soon as it is read.
+  bool ReadAndVerify(std::string* reason);
+  // Reads the file on until the first end bytes are in m_Memory (while a
+  // file is being read; otherwise every byte is there).
+  bool ReadUpTo(uint64_t end, std::string* reason);
+  // The rules one unit header must meet, for a unit at start: its checksum
+  // (file packages), its lengths, and a table and data inside the image of
+  // size bytes. Gives the unit's chunk count.
+  bool CheckUnitHeader(const UnitHeader& header, uint64_t start, uint64_t size, const std::string& unit,
+                       uint64_t* chunkCount, std::string* reason) const;
+  // Checks the bytes in m_Memory (reading them first while a file is being
+  // read) and decides the kind.
+  bool Verify(std::string* reason);
   bool ParseUnits(std::string* reason);
   // The 32-bit value at offset 12 of the first unit's data, when inside the image.
   bool RouterKindValue(uint32_t* value) const;
-  uint32_t m_Size = 0;               // bytes at m_Image
-  std::vector<uint8_t> m_FileBytes;  // the package's own copy of a file
+  uint32_t m_Size = 0;    // bytes at m_Image
+  CImageMemory m_Memory;  // the package's own copy of a file
+  // The file being read and how much of it is in m_Memory: its bytes are
+  // checked 2 MiB at a time as they come, while still in the cache.
+  int m_ReadFd = -1;
+  uint64_t m_ReadSoFar = 0;
 };
 
 // Ids of the program's own embedded data: a package slot per module kind

@@ -26,8 +26,8 @@
 struct RouterInfo {
   uint8_t m_Mac[6] = {};
   uint8_t m_Ip[4] = {};
-  std::string m_Version;
-  std::string m_Interface;
+  std::string m_Version = {};
+  std::string m_Interface = {};
 };
 
 struct DiscoveryRequest {

@@ -68,6 +68,9 @@ bool UpgradeEngine::UpgradeRouterImage(const UpgradePackage& package) {
     ShowRowTransfer(sent, total);
   }
 
+  // Frames from before this image answer nothing of it; its result may come
+  // from now on, before the wait for it begins (a small image, a fast router).
+  m_Channel.Queue().Clear();
   m_Channel.StartReceiveThread();
   return TCP_GetRouterResult(package.m_Kind);
 }
@@ -95,7 +98,7 @@ bool UpgradeEngine::TCP_GetRouterResult(ModuleKind kind) {
   ShowRowProgress(0);
   const uint64_t start = Clock::TickCount();
   const uint8_t pattern = ROUTER_CONTROL_MARKER;
-  m_Channel.ExpectReply(&pattern, 1);
+  m_Channel.ExpectReplyAcceptingQueued(&pattern, 1);
 
   uint8_t reply[RESULT_BUFFER_SIZE];
   uint32_t code = 0;

@@ -2,7 +2,11 @@
 // simulator in this process on loopback, both at the same accelerated clock,
 // and one whole pass with the defaults (limited broadcast, port 1280) in
 // private network namespaces.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
 
 #include <nlohmann/json.hpp>
 #include <regex>
@@ -24,6 +28,15 @@ size_t CountOf(const std::string& text, const std::string& part) {
   return count;
 }
 
+// Starts a shell command as a process of its own; the shell execs the
+// program, so the id returned is the program's.
+pid_t Spawn(const std::string& command) {
+  const std::string line = "exec env " + command;
+  const pid_t pid = fork();
+  if (pid == 0) execl("/bin/sh", "sh", "-c", line.c_str(), nullptr), _exit(127);
+  return pid;
+}
+
 // One folder holds the packages, the log (TMPDIR) and err.txt (stderr).
 class QelTest : public ::testing::Test {
  protected:
@@ -43,7 +56,7 @@ class QelTest : public ::testing::Test {
 TEST_F(QelTest, CheckPrintsTheRowsOrWhyNot) {
   const auto sim = StartSim(options);
   EXPECT_EQ(Run("check"), 1);
-  EXPECT_EQ(Err(), "No valid .bin file is found in the current directory\n");
+  EXPECT_EQ(Err(), "No valid .bin file is found in the current directory\nLooked for *.bin files in " + dir.Path() + "\n");
   EXPECT_EQ(CountOf(Log(), " RunCheck: no valid .bin file in " + dir.Path() + "\r\n"), 1u);
 
   for (auto [kind, version] : {std::pair{MODULE_BOOT, "1.2.3.5"}, {MODULE_FIRMWARE, "2.1.0.9"}, {MODULE_DASHBOARD, "4.0.0.0"}})
@@ -100,6 +113,63 @@ TEST_F(QelTest, PackagesRewrittenDuringThePassAreSentAsChecked) {
   ASSERT_TRUE(begun);
   EXPECT_EQ(status, 0) << out << Err();
   EXPECT_EQ(sim->WirelessMemory(), (std::map<uint32_t, std::vector<uint8_t>>{{0x100000, data[3]}, {0x800000, data[4]}}));
+}
+
+// A log's messages with every number as '#' (times differ from pass to pass).
+std::vector<std::string> Messages(const std::string& log) {
+  std::vector<std::string> messages = LogMessages(log);
+  for (std::string& message : messages) message = std::regex_replace(message, std::regex("[0-9]+"), "#");
+  return messages;
+}
+
+// Every line of a pass is in the log once it is made: a normal pass leaves
+// its lines as before, each once, in order, CR LF, the separator last; a
+// pass killed in the middle of the firmware download leaves the same lines
+// up to the download. The router answers each image at once (installed in
+// 0 ms), before the wait for its result begins.
+TEST_F(QelTest, APassKilledInTheDownloadLeavesItsLinesUpToThere) {
+  options.m_InstallMs = 0;
+  MakeFittingPackages(dir.Path());
+  MakePackage(dir.Path(), MODULE_FIRMWARE, "2.1.5.0", 512 * 4096);
+  const auto sim = StartSim(options);
+  ASSERT_EQ(Run("upgrade"), 0) << out << Err() << Log();
+  const std::string whole = Log();
+  EXPECT_TRUE(std::regex_match(whole, std::regex("(\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d [^\r\n]*\r\n)+"))) << whole;
+  const auto writes = [&] {
+    const std::vector<SimEvent> events = sim->Events();
+    return std::count_if(events.begin(), events.end(), [](const SimEvent& e) { return e.m_Name == "write"; });
+  };
+  const auto before = writes();
+  ASSERT_EQ(remove(dir.File(UpgradeLog::FILE_NAME).c_str()), 0);
+  const pid_t pid = Spawn(Qel("upgrade", options.m_Port) + " >/dev/null");
+  const bool downloading = WaitUntil([&] { return writes() > before + 50; }, 60000);
+  kill(pid, SIGKILL);
+  waitpid(pid, nullptr, 0);
+  ASSERT_TRUE(downloading && writes() < before + 512) << writes() - before;
+  const std::vector<std::string> killed = Messages(Log()), all = Messages(whole);
+  ASSERT_LT(killed.size(), all.size());
+  EXPECT_EQ(killed, std::vector<std::string>(all.begin(), all.begin() + killed.size()));
+  EXPECT_EQ(killed.back(), LoadStringId(IDS_DOWNLOADING_FIRMWARE));
+}
+
+// A 2 GiB file named *.bin that is no package (sparse here) is refused from
+// its first bytes: the Check's CPU time and its peak memory over that of a
+// Check of the empty folder stay small.
+TEST_F(QelTest, AHugeFileThatIsNoPackageIsRefusedFromItsFirstBytes) {
+  const auto measured = [&] {
+    rusage use{};
+    wait4(Spawn(Qel("check", options.m_Port) + " >/dev/null"), nullptr, 0, &use);
+    const double cpu = use.ru_utime.tv_sec + use.ru_stime.tv_sec + (use.ru_utime.tv_usec + use.ru_stime.tv_usec) / 1e6;
+    return std::pair(cpu, use.ru_maxrss);  // seconds, KiB
+  };
+  const auto [emptyCpu, emptyKiB] = measured();
+  const int fd = open(dir.File("disk.bin").c_str(), O_CREAT | O_WRONLY | O_CLOEXEC, 0600);
+  ASSERT_EQ(ftruncate(fd, off_t{2} << 30), 0);
+  close(fd);
+  const auto [cpu, kib] = measured();
+  EXPECT_EQ(Err(), "No valid .bin file is found in the current directory\nLooked for *.bin files in " + dir.Path() + "\n");
+  EXPECT_LT(cpu, 0.1) << "an empty folder: " << emptyCpu;
+  EXPECT_LT(kib - emptyKiB, 64 * 1024) << kib;
 }
 
 // One whole pass as in the field, on a laptop made of private network
