@@ -129,13 +129,12 @@ Pass EnginePass(int port) {
   TenthsList list(&pass);
   ModuleTable table;
   UpgradeEngine engine({.m_List = &list, .m_Table = &table, .m_RouterPort = port});
-  const uint8_t loopback[4] = {127, 0, 0, 1};
-  std::memcpy(engine.m_RouterIp, loopback, 4);
+  engine.SetRouter({.m_Ip = {127, 0, 0, 1}});
   if (!engine.Connect()) return pass;
-  engine.m_Row = MODULE_FIRMWARE;
-  std::remove(engine.m_Log.FilePath().c_str());  // the log file then holds this pass's lines only
+  engine.SetRow(MODULE_FIRMWARE);
+  std::remove(engine.Log().FilePath().c_str());  // the log file then holds this pass's lines only
   pass.m_Ok = engine.DownloadImage(TheImage().m_Package);
-  const std::string log = testsupport::ReadText(engine.m_Log.FilePath());
+  const std::string log = testsupport::ReadText(engine.Log().FilePath());
   for (size_t at = log.find("DIAG_Write#"); at != std::string::npos; at = log.find("DIAG_Write#", at + 1)) ++pass.m_Retries;
   engine.Disconnect();
   return pass;

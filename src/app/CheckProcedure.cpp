@@ -40,7 +40,7 @@ bool FindRouter(UpgradeEngine& engine, const CheckOptions& options, RouterInfo* 
   if (heard->m_Routers.size() > 1) {
     std::string others;
     for (size_t i = 1; i < heard->m_Routers.size(); ++i) others += (i > 1 ? ", " : "") + Describe(heard->m_Routers[i]);
-    LogPrintf(&engine.m_Log, "Discovery: chose %s; also answered: %s", Describe(*chosen).c_str(), others.c_str());
+    LogPrintf(&engine.Log(), "Discovery: chose %s; also answered: %s", Describe(*chosen).c_str(), others.c_str());
   }
   return true;
 }
@@ -53,20 +53,20 @@ bool RunCheck(UpgradeEngine& engine, IModuleList& list, const CheckOptions& opti
   if (!discovery) discovery = &heard;
   *discovery = DiscoveryResult();
   list.DeleteAllRows();
-  if (!options.m_PackagesEmbedded && !ScanPackages(table, options.m_PackageDir, &engine.m_Log, engine.Notices())) {
+  if (!options.m_PackagesEmbedded && !ScanPackages(table, options.m_PackageDir, &engine.Log(), engine.Notices())) {
     // The scan has shown why. With no package at all, name the folder: an
     // installed copy looks in the user's folder, not beside the program.
     if (!AnyPackageLoaded(table)) {
       std::error_code error;
       const std::filesystem::path folder = std::filesystem::absolute(options.m_PackageDir, error);
-      LogPrintf(&engine.m_Log, "RunCheck: no valid .bin file in %s", folder.lexically_normal().c_str());
+      LogPrintf(&engine.Log(), "RunCheck: no valid .bin file in %s", folder.lexically_normal().c_str());
     }
     return false;
   }
   RouterInfo router;
   if (!FindRouter(engine, options, &router, discovery)) {
     engine.Notices().ShowWarning(LoadStringId(IDS_NO_ROUTER));
-    LogPrintf(&engine.m_Log, "%s", "没有检测到路由器");
+    LogPrintf(&engine.Log(), "%s", "没有检测到路由器");
     return false;
   }
   engine.SetRouter(router);
@@ -89,13 +89,13 @@ void ReadWirelessVersions(UpgradeEngine& engine, const std::string& forceLoadTex
     engine.Notices().ShowWarning(LoadStringId(IDS_TCP_FAILED));
     return;
   }
-  CDiagCaller& caller = engine.m_DiagCaller;
-  if (!caller.DIAG_HandShake(0, &engine.m_InDownloader, &engine.m_Offline)) {
-    LogPrintf(&engine.m_Log, "%s", "初次和无线模块握手失败");
+  CDiagCaller& caller = engine.Diag();
+  if (!engine.HandShakeModule(0)) {
+    LogPrintf(&engine.Log(), "%s", "初次和无线模块握手失败");
     engine.Disconnect();
     return;
   }
-  if (engine.m_InDownloader) {
+  if (engine.InDownloader()) {
     // The downloader cannot tell versions.
     firmware.m_CurrentVersion = forceLoadText;
     dashboard.m_CurrentVersion = forceLoadText;

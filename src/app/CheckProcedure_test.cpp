@@ -85,10 +85,10 @@ TEST_P(CheckProcedureTest, Situation) {
   for (const Bytes& p : link.Payloads(PORT_TCP)) requests[p[0] == 0x26 ? 2 : p.at(2) == 0x03 ? 3 : 4]++;
   EXPECT_EQ(requests, s.requests);
   EXPECT_EQ(notices.Texts(), s.notices);
-  const std::vector<std::string> log = testsupport::LogMessages(testsupport::ReadText(engine.m_Log.FilePath()));
+  const std::vector<std::string> log = testsupport::LogMessages(testsupport::ReadText(engine.Log().FilePath()));
   for (const std::string& line : s.logged)  // each a line's start
     EXPECT_TRUE(std::any_of(log.begin(), log.end(), [&](const std::string& l) { return l.rfind(line, 0) == 0; })) << line;
-  EXPECT_FALSE(engine.m_Channel.IsOpen()) << "the Check disconnects";
+  EXPECT_FALSE(engine.Channel().IsOpen()) << "the Check disconnects";
 
   ASSERT_EQ(list.Rows(), s.statuses.empty() ? 0 : 5);
   if (s.statuses.empty()) return;

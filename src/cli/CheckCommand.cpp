@@ -30,7 +30,7 @@ int RunCheckCommand(const CommandOptions& options) {
     succeeded = RunCheck(engine, list, MakeCheckOptions(options), &heard);
     PrintNoAnswer(options, heard);
     if (options.m_Json) {
-      const std::string json = CheckReportJson(succeeded, engine.m_RouterMac, engine.m_RouterIp, list.Rows());
+      const std::string json = CheckReportJson(succeeded, engine.RouterMac(), engine.RouterIp(), list.Rows());
       printf("%s\n", json.c_str());
     } else if (!list.Rows().empty()) {
       list.PrintTable();

@@ -70,7 +70,7 @@ int RunUpgradeCommand(const CommandOptions& options) {
       }
     }
     outcome.m_Rows = list.Rows();
-    if (options.m_Json) json = UpgradeReportJson(outcome, engine.m_RouterMac, engine.m_RouterIp);
+    if (options.m_Json) json = UpgradeReportJson(outcome, engine.RouterMac(), engine.RouterIp());
   }
   if (options.m_Json) printf("%s\n", json.c_str());
   fflush(stdout);

@@ -142,9 +142,9 @@ TEST(DiagCallerTest, Commands) {
     EXPECT_TRUE(elapsed >= c.m_MinMs && (!c.m_MaxMs || elapsed < c.m_MaxMs)) << elapsed;
     EXPECT_EQ(std::tie(result, out, requests), std::tie(c.m_Result, c.m_Out, c.m_Requests));
     EXPECT_EQ(testsupport::LogMessages(log.Pending()), c.m_Lines);
-    const uint32_t length = caller.m_ReplyLength;  // 0: nothing read, nothing to look at
+    const uint32_t length = caller.ReplyLength();  // 0: nothing read, nothing to look at
     EXPECT_TRUE(!length ||
-                std::count(caller.m_Reply + length, caller.m_Reply + DIAG_REPLY_SIZE, 0xCD) == DIAG_REPLY_SIZE - length);
+                std::count(caller.Reply() + length, caller.Reply() + DIAG_REPLY_SIZE, 0xCD) == DIAG_REPLY_SIZE - length);
     const std::vector<testsupport::Message> messages = link.Messages();
     ASSERT_GE(messages.size(), c.m_Wire.size());
     for (size_t i = 0; i < c.m_Wire.size(); ++i) EXPECT_EQ(messages[i].m_Wire, c.m_Wire[i]) << "write " << i;

@@ -11,9 +11,15 @@ constexpr uint8_t HDLC_ESCAPE = 0x7D;
 // Largest encoded size of an n-byte payload: every byte escaped, both flags.
 constexpr uint32_t HdlcMaxEncodedLength(uint32_t n) { return 2 * n + 6; }
 
-// Size of the buffer a downloader write frame is built in (4096 data bytes).
+// Size of the buffer a downloader write frame is built in (the channel's send
+// buffer), and the most data bytes one write frame carries.
 constexpr uint32_t WRITE_FRAME_BUFFER_SIZE = 8210;
 constexpr uint32_t WRITE_BLOCK_SIZE = 4096;
+// The longest write frame fits: flag, 0F, the address with every byte
+// escaped, the length of a whole block (10 00, nothing to escape), its data
+// with every byte escaped, both FCS bytes escaped, flag. A shorter block is
+// shorter whatever its length bytes.
+static_assert(WRITE_FRAME_BUFFER_SIZE >= 1 + 1 + 2 * 4 + 2 + 2 * WRITE_BLOCK_SIZE + 2 * 2 + 1);
 
 // Appends the escaped form of data to out at *position, advances *position and
 // feeds every unescaped byte into the running register *crc.

@@ -7,16 +7,8 @@
 
 #include "diag/Hdlc.h"
 #include "engine/UpgradeEngine.h"
-#include "net/ByteOrder.h"
 #include "net/Clock.h"
 #include "net/ProtocolTimes.h"
-
-namespace {
-
-constexpr uint32_t WRITE_REPLY_SIZE = 5;
-constexpr uint8_t REPLY_EXEC_FAIL = 0x03;
-
-}  // namespace
 
 bool UpgradeEngine::UpgradeWirelessFirmware() {
   m_Row = MODULE_FIRMWARE;
@@ -94,7 +86,6 @@ bool UpgradeEngine::DownloadImage(const UpgradePackage& package) {
   const uint64_t total = package.TotalDataLength();
   uint64_t done = 0;
   StartRowTransfer(total);
-  uint8_t* frame = m_Channel.SendBuffer();
   for (size_t unit = 0; unit < package.UnitCount(); ++unit) {
     uint32_t offset = package.Extent(unit).m_Offset;
     uint32_t remaining = package.Extent(unit).m_Length;
@@ -102,31 +93,7 @@ bool UpgradeEngine::DownloadImage(const UpgradePackage& package) {
     const uint32_t blocks = (remaining + WRITE_BLOCK_SIZE - 1) / WRITE_BLOCK_SIZE;
     for (uint32_t block = 1; block <= blocks; ++block) {
       const uint32_t n = std::min(remaining, WRITE_BLOCK_SIZE);
-      const uint32_t frameLength = frame ? BuildWriteFrame(frame, address, n, package.m_Image + offset) : 0;
-      uint8_t pattern[5] = {0x02};
-      WriteBe32(pattern + 1, address);
-      m_Channel.ExpectReply(pattern, sizeof pattern);
-
-      bool written = false;
-      for (int attempt = 1; attempt <= WRITE_TRIES && !written; ++attempt) {
-        if (!frame || !m_Channel.SendRaw(frame, frameLength, SEND_TIMEOUT_MS)) {
-          LogPrintf(&m_Log, "DIAG_Write#%d> Write Fail", attempt);
-          continue;
-        }
-        uint32_t received = 0;
-        const int ok = m_Channel.Receive(m_DiagCaller.m_Reply, WRITE_REPLY_SIZE, &received, WRITE_REPLY_TIMEOUT_MS);
-        m_DiagCaller.m_ReplyLength = ok ? received : 0;
-        if (!ok) {
-          LogPrintf(&m_Log, "DIAG_Write#%d> Read Fail", attempt);
-          continue;
-        }
-        if (m_DiagCaller.m_Reply[0] == REPLY_EXEC_FAIL) {
-          LogPrintf(&m_Log, "DIAG_Write#%d> Exec Fail", attempt);
-          continue;
-        }
-        written = true;
-      }
-      if (!written) {
+      if (!m_DiagCaller.DIAG_Write(address, package.m_Image + offset, n)) {
         LogPrintf(&m_Log, "Unit%d Block%d: Download Fail", static_cast<int>(unit + 1), static_cast<int>(block));
         m_ResultTextId = IDS_DOWNLOAD_FAILED;
         return false;

@@ -13,14 +13,18 @@ bool UpgradeEngine::RestartWirelessModule() {
   return false;
 }
 
+bool UpgradeEngine::HandShakeModule(int leadingFlag) {
+  return m_DiagCaller.DIAG_HandShake(leadingFlag, &m_InDownloader, &m_Offline) == 1;
+}
+
 bool UpgradeEngine::WaitHandshake() {
   WaitForRouter(ROUTER_WAIT_SHORT_MS);
-  if (m_DiagCaller.DIAG_HandShake(0, &m_InDownloader, &m_Offline)) return true;
+  if (HandShakeModule(0)) return true;
   // A module that ignores the normal framing may still answer once the
   // router forces it into its downloader.
   if (EnterForceLoad()) {
     WaitForRouter(ROUTER_WAIT_SHORT_MS);
-    if (m_DiagCaller.DIAG_HandShake(1, &m_InDownloader, &m_Offline)) return true;
+    if (HandShakeModule(1)) return true;
   }
   m_ResultTextId = IDS_HANDSHAKE_FAILED;
   return false;
@@ -48,7 +52,7 @@ bool UpgradeEngine::WaitModuleRestart() {
   const uint8_t flag = 0x7E;
   m_Channel.SendRaw(&flag, 1, SEND_TIMEOUT_MS);
   for (int attempt = 1; attempt <= RESTART_HANDSHAKE_TRIES; ++attempt) {
-    if (m_DiagCaller.DIAG_HandShake(0, &m_InDownloader, &m_Offline)) {
+    if (HandShakeModule(0)) {
       ShowRowProgress(100);
       return true;
     }

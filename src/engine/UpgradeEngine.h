@@ -48,6 +48,12 @@ struct EngineSetup {
   std::function<void(int code)> m_Notify = {};  // hears the pass end (ControlCode)
 };
 
+// Its methods live in the files of their subsystems: construction, the
+// router's address and the connection in engine/UpgradeEngine.cpp; the row
+// display in engine/RowDisplay.cpp; the router upgrade protocol in
+// router/RouterUpgrade.cpp; the pass in engine/RunUpgrade.cpp; the wireless
+// stages in engine/FirmwareStage.cpp and engine/DashboardStage.cpp; the
+// restart and verification waits in engine/RestartWaits.cpp.
 class UpgradeEngine {
  public:
   explicit UpgradeEngine(EngineSetup setup = {});
@@ -56,22 +62,46 @@ class UpgradeEngine {
   UpgradeEngine(const UpgradeEngine&) = delete;
   UpgradeEngine& operator=(const UpgradeEngine&) = delete;
 
+  // --- engine/UpgradeEngine.cpp
+
   // The router the pass talks to, as discovery found it: its address and
   // MAC, and the interface it answered on, which every later connection and
   // datagram goes through.
   void SetRouter(const RouterInfo& router);
+  const uint8_t* RouterMac() const { return m_RouterMac; }
+  const uint8_t* RouterIp() const { return m_RouterIp; }
   const std::string& RouterInterface() const { return m_RouterInterface; }
   int RouterPort() const { return m_RouterPort; }
-  ModuleTable& Table() { return *m_Table; }
-  INoticeSink& Notices() { return m_Notices ? *m_Notices : ProcessNotices(); }
   // How the engine's UDP clients reach the router (and discovery its routers).
   RouterLink Link() const;
 
-  // Connection to m_RouterIp:m_RouterPort with its receive thread.
+  // Connection to the router's address and port with its receive thread.
   bool Connect();
   void Disconnect();
+  const PortChannel& Channel() const { return m_Channel; }
 
-  // Row display (on m_Row; with MODULE_NONE only the log line is written).
+  ModuleTable& Table() { return *m_Table; }
+  UpgradeLog& Log() { return m_Log; }
+  const UpgradeLog& Log() const { return m_Log; }
+  INoticeSink& Notices() { return m_Notices ? *m_Notices : ProcessNotices(); }
+  CDiagCaller& Diag() { return m_DiagCaller; }
+  // The row the engine works on (MODULE_NONE: none), the text id of the
+  // last outcome (IDS_DOWNLOAD_OK: success), and when the stage began.
+  ModuleKind Row() const { return m_Row; }
+  void SetRow(ModuleKind row) { m_Row = row; }
+  int ResultTextId() const { return m_ResultTextId; }
+  void SetResultTextId(int id) { m_ResultTextId = id; }
+  void SetStageStart(time_t start) { m_StageStart = start; }
+  time_t StageStart() const { return m_StageStart; }
+  // The router's forcing download mode was entered by this pass.
+  bool ForceLoad() const { return m_ForceLoad != 0; }
+  void SetForceLoad(bool on) { m_ForceLoad = on ? 1 : 0; }
+  // True while the upgrade pass runs (any thread may ask).
+  bool Busy() const { return m_Busy.load() == BUSY_UPGRADING; }
+
+  // --- engine/RowDisplay.cpp: how the rows show the work (on the current
+  // row; with MODULE_NONE only the log line is written).
+
   void ShowRowStatus(const std::string& text, uint32_t colour);
   void ShowRowStatusId(int id, uint32_t colour);
   void ShowRowResult();
@@ -86,7 +116,8 @@ class UpgradeEngine {
   // made anew (their "%" cells are empty again).
   void ForgetRowProgress();
 
-  // Router upgrade protocol.
+  // --- router/RouterUpgrade.cpp: the router upgrade protocol.
+
   bool UpgradeRouterImage(const UpgradePackage& package);
   bool SendBeginPacket(int type, uint32_t value);
   bool TCP_GetRouterResult(ModuleKind kind);
@@ -95,10 +126,13 @@ class UpgradeEngine {
   bool EnterForceLoad();
   bool LeaveForceLoad();
 
-  // The upgrade pass (thread body); returns 0.
+  // --- engine/RunUpgrade.cpp: the upgrade pass (thread body); returns 0.
+
   int RunUpgrade();
 
-  // Wireless stages.
+  // --- engine/FirmwareStage.cpp and engine/DashboardStage.cpp: the
+  // wireless stages and the downloader steps they share.
+
   bool UpgradeWirelessFirmware();
   bool EnterDownloadingMode();
   bool UnlockWirelessModule(const uint8_t code[8]);
@@ -106,10 +140,23 @@ class UpgradeEngine {
   bool CheckNvRestore();
   bool UpgradeDashboard();
 
-  // Restart and verification waits.
+  // --- engine/RestartWaits.cpp: restart and verification waits.
+
   bool RestartWirelessModule();
   bool WaitHandshake();
   bool WaitModuleRestart();
+  // The module's handshake, which tells whether it runs its downloader and
+  // whether it is offline (both taken as 1 when it fails).
+  bool HandShakeModule(int leadingFlag);
+  bool InDownloader() const { return m_InDownloader == 1; }
+
+ private:
+  ModuleEntry& Entry(ModuleKind kind) { return (*m_Table)[kind]; }
+  // One command record to the router on a client of its own, acknowledged
+  // by its echo within timeoutMs.
+  bool SendRouterCommand(uint8_t code, uint32_t timeoutMs);
+  // Logs, once per connection, that the interface refused the binding.
+  void NoteInterfaceRefused(int error);
 
   ModuleKind m_Row = MODULE_NONE;
   time_t m_StageStart = 0;
@@ -124,14 +171,6 @@ class UpgradeEngine {
   int m_Offline = 0;
   UpgradeLog m_Log;
   CDiagCaller m_DiagCaller;
-
- private:
-  ModuleEntry& Entry(ModuleKind kind) { return (*m_Table)[kind]; }
-  // One command record to the router on a client of its own, acknowledged
-  // by its echo within timeoutMs.
-  bool SendRouterCommand(uint8_t code, uint32_t timeoutMs);
-  // Logs, once per connection, that the interface refused the binding.
-  void NoteInterfaceRefused(int error);
 
   int m_RouterPort;
   ModuleTable* m_Table;

@@ -165,8 +165,10 @@ class GatewayTest : public ::testing::Test {
                                                            .m_MakePort = m_Gateway->m_Link.Maker(),
                                                            .m_Notices = &m_Notices,
                                                            .m_Notify = [this](int code) { m_Notified(code); }});
-    std::memcpy(m_Engine->m_RouterIp, m_Options.m_Ip, 4);
-    std::memcpy(m_Engine->m_RouterMac, m_Options.m_Mac, 6);
+    RouterInfo router;
+    std::memcpy(router.m_Ip, m_Options.m_Ip, 4);
+    std::memcpy(router.m_Mac, m_Options.m_Mac, 6);
+    m_Engine->SetRouter(router);
     return *m_Engine;
   }
 
@@ -206,16 +208,16 @@ class GatewayTest : public ::testing::Test {
 TEST_F(GatewayTest, RowDisplayShowsStatusProgressAndResult) {
   Clock::SetScale(1);  // the result shows wall-clock seconds
   UpgradeEngine engine({.m_List = &m_List});
-  engine.m_Row = FW;
+  engine.SetRow(FW);
   for (int id : {104, 0, 107}) engine.ShowRowStatusId(id, COLOUR_RED);
   for (int percent : {0, 0, 45, 45}) engine.ShowRowProgress(percent);
   engine.ShowRowProgress(uint64_t{1} << 40, uint64_t{3} << 40);  // no wrap
   engine.ShowRowProgress(5, 0);
-  engine.m_Row = APP;
+  engine.SetRow(APP);
   engine.ShowRowProgress(100);
   engine.ForgetRowProgress();
   engine.ShowRowProgress(100);
-  engine.m_Row = MODULE_NONE;  // as during the erase: no row changes, the status is still fitted
+  engine.SetRow(MODULE_NONE);  // as during the erase: no row changes, the status is still fitted
   const size_t fitted = m_List.Changes().size();
   engine.ShowRowStatusId(107, COLOUR_RED);
   engine.ShowRowProgress(10);
@@ -232,16 +234,17 @@ TEST_F(GatewayTest, RowDisplayShowsStatusProgressAndResult) {
   for (const auto& c : kResults) {
     SCOPED_TRACE(c.m_Text);
     UpgradeEngine engine({.m_List = &m_List});
-    engine.m_Row = DASH;
-    engine.m_ResultTextId = c.m_TextId;
-    const time_t before = engine.m_StageStart = Clock::WallSeconds() - c.m_Seconds;
+    engine.SetRow(DASH);
+    engine.SetResultTextId(c.m_TextId);
+    const time_t before = Clock::WallSeconds() - c.m_Seconds;
+    engine.SetStageStart(before);
     const size_t changes = m_List.Changes().size();
     engine.ShowRowResult();
     EXPECT_EQ(m_List.Changes().size(), changes + 3);  // colour, text, fit
-    EXPECT_GE(engine.m_StageStart, before + c.m_Seconds) << "the next stage's time starts now";
+    EXPECT_GE(engine.StageStart(), before + c.m_Seconds) << "the next stage's time starts now";
     const std::string shown = m_List.LastStatus(DASH);
     EXPECT_TRUE(shown == c.m_Text || shown == c.m_TextLater) << shown;
-    EXPECT_EQ(LogMessages(ReadText(engine.m_Log.FilePath())).back(), shown);
+    EXPECT_EQ(LogMessages(ReadText(engine.Log().FilePath())).back(), shown);
     EXPECT_EQ(m_List.LastColour(DASH), c.m_TextId == IDS_DOWNLOAD_OK ? COLOUR_BLUE : COLOUR_RED);
   }
 }
@@ -319,7 +322,11 @@ TEST_P(PassTest, RunsTheSelectedRows) {
   const Pass& c = GetParam();
   m_Options.m_Faults = c.m_Faults;
   UpgradeEngine& engine = Start(c.m_Selected, c.m_Misbehaving);
-  if (c.m_Reach == NO_ADDRESS) memset(engine.m_RouterIp, 0, 4);
+  if (c.m_Reach == NO_ADDRESS) {
+    RouterInfo unknownAddress;
+    std::memcpy(unknownAddress.m_Mac, m_Options.m_Mac, 6);
+    engine.SetRouter(unknownAddress);
+  }
   m_Gateway->m_Link.RefuseConnects(c.m_Reach == REFUSED);
   const std::string logFile = m_Dir.File("QelUpgradeLog.txt"), separator(50, '+');
   int notices = 0;
@@ -330,9 +337,9 @@ TEST_P(PassTest, RunsTheSelectedRows) {
   EXPECT_EQ(engine.RunUpgrade(), 0);
   EXPECT_GE(Clock::TickCount() - start, c.m_AtLeastMs);
   EXPECT_EQ(notices, 1);
-  EXPECT_FALSE(engine.m_Busy.load() || engine.m_Channel.IsOpen() || engine.m_Channel.ReceiveThreadRunning() ||
+  EXPECT_FALSE(engine.Busy() || engine.Channel().IsOpen() || engine.Channel().ReceiveThreadRunning() ||
                m_Gateway->m_Link.OpenPorts()) << "all ends";
-  EXPECT_EQ(engine.m_ResultTextId, c.m_Reach == CONNECTS ? engine.m_ResultTextId : IDS_TCP_FAILED);
+  EXPECT_EQ(engine.ResultTextId(), c.m_Reach == CONNECTS ? engine.ResultTextId() : IDS_TCP_FAILED);
   EXPECT_EQ(m_Gateway->m_Link.Connections(), c.m_Reach == CONNECTS ? 1 : 0);
   for (const Message& m : m_Gateway->m_Link.Messages())
     EXPECT_EQ(m.m_Address + ":" + std::to_string(m.m_Port), c.m_Reach == NO_ADDRESS ? "0.0.0.0:1280" : "127.1.2.3:1280");
@@ -374,7 +381,7 @@ TEST_P(PassTest, RunsTheSelectedRows) {
   for (const std::string& line : log) found += found < c.m_Log.size() && line == c.m_Log[found];
   EXPECT_EQ(found, c.m_Log.size()) << "missing or out of order: " << (found < c.m_Log.size() ? c.m_Log[found] : "");
   // Lines logged later (a Check's) reach the file when the engine ends.
-  LogPrintf(&engine.m_Log, "%s", "later");
+  LogPrintf(&engine.Log(), "%s", "later");
   m_Engine.reset();
   EXPECT_EQ(LogMessages(ReadText(logFile)).back(), "later");
 }

@@ -14,6 +14,7 @@
 #include <string>
 #include <thread>
 
+#include "diag/Hdlc.h"
 #include "net/INetPort.h"
 #include "net/PortFactory.h"
 #include "net/ReceiveQueue.h"
@@ -58,7 +59,7 @@ class PortChannel {
   // The buffer frames are encoded in; callers that build a whole frame
   // themselves (block writes) write into it and Send it raw.
   uint8_t* SendBuffer();
-  static constexpr uint32_t SEND_BUFFER_SIZE = 8210;
+  static constexpr uint32_t SEND_BUFFER_SIZE = WRITE_FRAME_BUFFER_SIZE;
 
   bool IsOpen() const { return m_State.load() == 0 && m_Port != nullptr; }
   // The port's last error, 0 when there is no port.

@@ -69,7 +69,10 @@ class RouterUdpClient {
   // was read but is no reply from a router (the wait may go on).
   bool ReceiveDiscovery(uint8_t mac[6], uint8_t ip[4], std::string* text, int* arrival, bool* ignored,
                         uint32_t timeoutMs);
-  // Sends m_Request and expects it back unchanged within timeoutMs.
+  // The command record the next Exchange sends: code, the router's address
+  // and MAC, zero elsewhere.
+  void SetRequest(uint8_t code, const uint8_t ip[4], const uint8_t mac[6]) { m_Request.Set(code, ip, mac); }
+  // Sends the request and expects it back unchanged within timeoutMs.
   bool Exchange(uint32_t timeoutMs);
   bool SendFrame(const uint8_t* payload, uint32_t length, uint32_t timeoutMs, int interfaceIndex = 0);
   // destination must hold 512 bytes.
@@ -80,10 +83,9 @@ class RouterUdpClient {
   // The port's refused interface binding (see INetPort), 0 when none.
   int InterfaceRefused() const { return m_UdpPort ? m_UdpPort->InterfaceRefused() : 0; }
 
-  RouterCommand m_Request;
-  RouterCommand m_Response;
-
  private:
   std::unique_ptr<INetPort> m_UdpPort;
   bool m_PortReady = false;
+  RouterCommand m_Request;
+  RouterCommand m_Response;
 };

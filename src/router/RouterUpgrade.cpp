@@ -144,7 +144,7 @@ bool UpgradeEngine::WaitForRouter(uint32_t timeoutMs) {
   // One client for every poll.
   RouterUdpClient client(m_RouterIp, m_RouterPort, Link());
   NoteInterfaceRefused(client.InterfaceRefused());
-  client.m_Request.Set(ROUTER_CMD_PING, m_RouterIp, m_RouterMac);
+  client.SetRequest(ROUTER_CMD_PING, m_RouterIp, m_RouterMac);
   for (;;) {
     Clock::Sleep(PING_PAUSE_MS);
     if (client.Exchange(COMMAND_REPLY_TIMEOUT_MS)) return true;
@@ -168,6 +168,6 @@ bool UpgradeEngine::LeaveForceLoad() {
 bool UpgradeEngine::SendRouterCommand(uint8_t code, uint32_t timeoutMs) {
   RouterUdpClient client(m_RouterIp, m_RouterPort, Link());
   NoteInterfaceRefused(client.InterfaceRefused());
-  client.m_Request.Set(code, m_RouterIp, m_RouterMac);
+  client.SetRequest(code, m_RouterIp, m_RouterMac);
   return client.Exchange(timeoutMs);
 }

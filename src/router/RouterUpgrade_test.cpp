@@ -47,7 +47,7 @@ struct RouterTest : testing::Test {
   }
   // Log messages; the elapsed time of a result line reads "#".
   Lines Log() const {
-    Lines lines = LogMessages(ReadText(m_Engine.m_Log.FilePath()));
+    Lines lines = LogMessages(ReadText(m_Engine.Log().FilePath()));
     for (std::string& line : lines) line = std::regex_replace(line, std::regex("Time = [0-9]+"), "Time = #");
     return lines;
   }
@@ -114,7 +114,7 @@ TEST_P(RouterImageTest, WireRowAndLog) {
   const uint64_t start = Clock::TickCount();
   EXPECT_EQ(m_Engine.UpgradeRouterImage(package), c.m_TextId == IDS_DOWNLOAD_OK);
   EXPECT_GE(Clock::TickCount() - start, c.m_MinMs);
-  EXPECT_EQ(m_Engine.m_ResultTextId, c.m_TextId);
+  EXPECT_EQ(m_Engine.ResultTextId(), c.m_TextId);
   EXPECT_EQ(Log(), c.m_Log);
   std::vector<size_t> sizes;
   const Bytes begin = ControlPacket("Zyphex RUT Begin Download Pkt", std::accumulate(c.m_Units.begin(), c.m_Units.end(), 0u));
@@ -131,7 +131,7 @@ TEST_P(RouterImageTest, WireRowAndLog) {
   for (size_t i = 0; i < cells.size(); ++i) (i <= c.m_Blocks.size() ? transfer : wait) += cells[i] + " ";
   EXPECT_EQ(transfer, c.m_Transfer);
   const bool waited = c.m_Log.size() > 2;
-  EXPECT_EQ(m_Engine.m_Channel.ReceiveThreadRunning(), waited);
+  EXPECT_EQ(m_Engine.Channel().ReceiveThreadRunning(), waited);
   EXPECT_EQ(wait.rfind("0% ", 0) == 0, waited) << wait;
   for (size_t i = c.m_Blocks.size() + 2; i < cells.size(); ++i) {
     EXPECT_GE(std::stoi(cells[i]), std::stoi(cells[i - 1])) << wait;
@@ -168,7 +168,7 @@ TEST_F(RouterTest, AnEarlyResultAnswersItsImageOnly) {
   EXPECT_LT(Clock::TickCount() - start, BEGIN_READY_PAUSE_MS + 500u) << "answered before the copy came";
   Clock::Sleep(2000);  // the copy is queued meanwhile
   EXPECT_FALSE(m_Engine.UpgradeRouterImage(package));
-  EXPECT_EQ(m_Engine.m_ResultTextId, IDS_ROUTER_RESULT_FAIL);
+  EXPECT_EQ(m_Engine.ResultTextId(), IDS_ROUTER_RESULT_FAIL);
 }
 
 // The firmware stage's begin packets; then the UDP commands: each sends its
@@ -181,7 +181,7 @@ TEST_F(RouterTest, BeginPacketsAndCommands) {
   for (int type = BEGIN_FWT; type <= 3; ++type) {
     EXPECT_TRUE(m_Engine.SendBeginPacket(type, 0x7E7D0102));  // flag and escape bytes arrive unchanged
     EXPECT_EQ(m_Link.Payloads().back(), ControlPacket(kMagic[type - 1], 0x7E7D0102));
-    EXPECT_EQ(m_Engine.m_ForceLoad, type >= BEGIN_FWT_FORCE) << type;
+    EXPECT_EQ(m_Engine.ForceLoad(), type >= BEGIN_FWT_FORCE) << type;
   }
   // Where the system will not tie a port to the interface, one line says so
   // and the commands go all the same.
@@ -203,13 +203,13 @@ TEST_F(RouterTest, BeginPacketsAndCommands) {
   for (const Step& s : steps) {
     SCOPED_TRACE(std::to_string(s.code) + " " + std::to_string(s.answer));
     answer = s.answer;
-    m_Engine.m_Row = MODULE_FIRMWARE;
-    m_Engine.m_ForceLoad = 0;
+    m_Engine.SetRow(MODULE_FIRMWARE);
+    m_Engine.SetForceLoad(false);
     const size_t before = m_Link.Messages().size();
     const uint64_t start = Clock::TickCount();
     EXPECT_EQ(s.call(), s.answer == 1);
     EXPECT_GE(Clock::TickCount() - start, s.minMs);
-    EXPECT_EQ(m_Engine.m_ForceLoad, s.answer == 1 && s.code == ROUTER_CMD_ENTER_FORCE_LOAD);
+    EXPECT_EQ(m_Engine.ForceLoad(), s.answer == 1 && s.code == ROUTER_CMD_ENTER_FORCE_LOAD);
     Bytes record = {s.code, 127, 0, 0, 1, 0x02, 0x11, 0x22, 0x33, 0x44, 0x55};
     record.resize(32, 0);
     const std::vector<Message> sent = m_Link.Messages();
@@ -220,7 +220,7 @@ TEST_F(RouterTest, BeginPacketsAndCommands) {
                 "127.0.0.1:1280@qelx" + testing::PrintToString(record));
     EXPECT_EQ(m_Link.OpenPorts(PORT_UDP), 0) << "every client closes its port";
   }
-  EXPECT_EQ(m_Engine.m_ResultTextId, IDS_DOWNLOAD_OK) << "no result text of their own";
+  EXPECT_EQ(m_Engine.ResultTextId(), IDS_DOWNLOAD_OK) << "no result text of their own";
   const std::string erasing = "Erasing the NVRAM of the router module", entering = "Enter Forcing Download Mode ...",
                     leaving = "Leave Forcing Download Mode ...";
   const std::string refused = "Cannot bind to interface qelx (Operation not permitted): the routing table picks the way to the router";

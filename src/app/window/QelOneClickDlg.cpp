@@ -209,7 +209,7 @@ void CQelOneClickDlg::OnUpgrade() {
 
 bool CQelOneClickDlg::UpgradeInProcess() const {
   // The thread is counted from its start, before the pass marks itself busy.
-  return m_Engine.m_Busy == BUSY_UPGRADING || m_UpgradeRunning;
+  return m_Engine.Busy() || m_UpgradeRunning;
 }
 
 void CQelOneClickDlg::StartDelay(unsigned programMs, int code) {
