@@ -44,7 +44,6 @@ Bytes With(Bytes head, const std::string& text, size_t length) {
 
 struct CheckProcedureTest : ::testing::TestWithParam<Situation> {
   CheckProcedureTest() {
-    Clock::SetScale(100);
     table.LoadTypeNames();
     link.SetScript([this](const Message& m) {
       const Situation& g = GetParam();
@@ -59,6 +58,7 @@ struct CheckProcedureTest : ::testing::TestWithParam<Situation> {
     });
   }
 
+  testsupport::ScopedClockScale clock{100};
   testsupport::TempDir logDir, packages;
   testsupport::ScopedEnv tmpDir{"TMPDIR", logDir.Path().c_str()};  // where the engine's log goes
   ModuleTable table;

@@ -120,7 +120,7 @@ const Case kCases[] = {
 // of every reply (it is no reply); the one lone 26 before an unlock gets
 // nothing. A reply's room beyond it reads 0xCD, never a stale reply.
 TEST(DiagCallerTest, Commands) {
-  Clock::SetScale(50);  // a reply still has 60 real milliseconds to reach the caller
+  testsupport::ScopedClockScale clock(50);  // a reply still has 60 real milliseconds to reach the caller
   for (const Case& c : kCases) {
     SCOPED_TRACE(c.m_Name);
     size_t requests = 0;

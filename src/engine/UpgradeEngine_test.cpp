@@ -149,7 +149,6 @@ struct ScriptedGateway {
 class GatewayTest : public ::testing::Test {
  protected:
   GatewayTest() {
-    Clock::SetScale(50);
     const uint8_t ip[4] = {127, 1, 2, 3};  // each octet in its place
     std::memcpy(m_Options.m_Ip, ip, 4);
     m_Options.m_RestartMs = 3000;
@@ -189,6 +188,7 @@ class GatewayTest : public ::testing::Test {
     entry.m_VersionMatch = 1;
   }
 
+  ScopedClockScale m_Clock{50};
   SimOptions m_Options;
   TempDir m_Dir;
   ScopedEnv m_TmpDir{"TMPDIR", m_Dir.Path().c_str()};
@@ -206,7 +206,7 @@ class GatewayTest : public ::testing::Test {
 // seconds since the stage began (within the hour, never below zero; the
 // clock may tick over while it runs).
 TEST_F(GatewayTest, RowDisplayShowsStatusProgressAndResult) {
-  Clock::SetScale(1);  // the result shows wall-clock seconds
+  ScopedClockScale realTime(1);  // the result shows wall-clock seconds
   UpgradeEngine engine({.m_List = &m_List});
   engine.SetRow(FW);
   for (int id : {104, 0, 107}) engine.ShowRowStatusId(id, COLOUR_RED);

@@ -59,7 +59,7 @@ TEST(AddressTextTest, ClassicFormsAndWhatEachPortTakes) {
 }
 
 TEST(UdpPortTest, OneDatagramPerReadNoLongerThanTheBuffer) {
-  Clock::SetScale(20);
+  testsupport::ScopedClockScale clock(20);
   CUdpPort port;
   const auto send = [&](const Bytes& b) { return port.Write(b.data(), Size(b), 2000); };
   uint64_t took = 0;
@@ -87,7 +87,7 @@ TEST(UdpPortTest, OneDatagramPerReadNoLongerThanTheBuffer) {
 }
 
 TEST(TcpPortTest, WritesReadsTimeOutsCancelsAndLostConnections) {
-  Clock::SetScale(20);
+  testsupport::ScopedClockScale clock(20);
   TcpPeer peer;
   CTcpPort port;
   const auto Connect = [&] {
@@ -185,7 +185,7 @@ TEST(ReceiveQueueTest, MatchRulesAndWaits) {
   }
   // One match releases one wait, with the newest match; every wait empties
   // the queue. The reply, or nothing; wait(0) only looks whether a match was signalled.
-  Clock::SetScale(50);
+  testsupport::ScopedClockScale clock(50);
   const auto wait = [&](uint32_t timeoutMs, uint32_t capacity = 4000) {
     Bytes out(capacity);
     uint32_t length = 0;
@@ -220,7 +220,7 @@ TEST(ReceiveQueueTest, MatchRulesAndWaits) {
 }
 
 TEST(PortChannelTest, SendsReceivesWithAndWithoutThreadAndStopsPromptly) {
-  Clock::SetScale(20);
+  testsupport::ScopedClockScale clock(20);
   TcpPeer peer;
   PortChannel channel;
   const auto sendFrame = [&](const Bytes& p, int lead = 0) { return channel.SendFrame(p.data(), Size(p), lead, 3000); };

@@ -214,7 +214,18 @@ TEST(UpgradePackageTest, FilesThatAreNoPackagesAndPathRules) {
   }
 }
 
+// The program's embedded data is process-wide: what the test puts there goes
+// when it ends (placeholders again, the extra id empty).
+struct ScopedResourceData {
+  ~ScopedResourceData() {
+    static const uint8_t placeholder[] = {'0'};
+    for (uint32_t id = 144; id <= 149; ++id) SetResourceData(id, "BINARY", placeholder, 1);
+    SetResourceData(151, "BINARY", nullptr, 0);
+  }
+};
+
 TEST(UpgradePackageTest, EmbeddedPackagesTakeTheirKindFromTheIdAndSkipChecksums) {
+  ScopedResourceData restore;
   uint32_t size = 0;
   EXPECT_EQ(LoadResourceData(150, "BINARY", &size), nullptr);  // the title is a string
   EXPECT_FALSE(UpgradePackage().LoadFromResource(146));  // a placeholder

@@ -90,7 +90,7 @@ class RouterImageTest : public RouterTest, public testing::WithParamInterface<Im
 
 TEST_P(RouterImageTest, WireRowAndLog) {
   const ImageCase& c = GetParam();
-  Clock::SetScale(200);
+  testsupport::ScopedClockScale clock(200);
   PackagePlan plan;
   plan.m_Kind = c.m_Kind;
   for (size_t n : c.m_Units) plan.m_Units.push_back({0x100000, Pattern(n, uint8_t(n))});
@@ -148,7 +148,7 @@ INSTANTIATE_TEST_SUITE_P(Images, RouterImageTest, testing::ValuesIn(kImageCases)
 // copy, kept meanwhile, answers no later image, which waits for its own
 // (code 3). At this scale the thread's start takes 5 real ms.
 TEST_F(RouterTest, AnEarlyResultAnswersItsImageOnly) {
-  Clock::SetScale(20);
+  testsupport::ScopedClockScale clock(20);
   PackagePlan plan;
   plan.m_Kind = MODULE_BOOT;
   plan.m_Units.push_back({0x100000, Pattern(100, 1)});
@@ -175,7 +175,7 @@ TEST_F(RouterTest, AnEarlyResultAnswersItsImageOnly) {
 // record (code, the router's address and MAC, zeros) to the router's port
 // 1280 and succeeds only on its echo, whole and unchanged.
 TEST_F(RouterTest, BeginPacketsAndCommands) {
-  Clock::SetScale(1000);
+  testsupport::ScopedClockScale clock(1000);
   ASSERT_TRUE(m_Engine.Connect());
   const char* const kMagic[] = {"Zyphex FWT Begin Download Pkt", "Zyphex FWT Force Download Pkt", ""};
   for (int type = BEGIN_FWT; type <= 3; ++type) {

@@ -49,7 +49,7 @@ class QelTest : public ::testing::Test {
   std::string Log() const { return ReadText(dir.File(UpgradeLog::FILE_NAME)); }  // written when qel ends
 
   TempDir dir;
-  SimOptions options = TestSimOptions(50);
+  SimOptions options = FastSimOptions(50);  // qel runs at --time-scale 50 too
   std::string out;
 };
 

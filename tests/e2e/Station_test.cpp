@@ -36,7 +36,7 @@ class Bench {
   // Cables gateway n and starts its simulator.
   void Add(int n, SimFaults faults = {}, uint32_t installMs = 3000) {
     const std::string name = m_Net.Cable(Cable(n), "192.168.1.2", "192.168.1.1");
-    SimOptions options = TestSimOptions(kScale);
+    SimOptions options = FastSimOptions(kScale);
     options.m_Port = ROUTER_UDP_PORT;
     options.m_Interface = NetNamespaces::GATEWAY_DEVICE;
     options.m_Mac[5] = static_cast<uint8_t>(n);

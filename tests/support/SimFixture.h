@@ -1,5 +1,5 @@
-// The gateway simulator in-process on a free loopback port, at the clock
-// speed of the test. A test target that includes this links qelsim.
+// The gateway simulator in-process on a free loopback port. A test target
+// that includes this links qelsim.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -12,10 +12,9 @@
 
 namespace testsupport {
 
-// Options for a simulator on a free port, with the program clock (this
-// process's and the simulator's) at scale.
-inline SimOptions TestSimOptions(double scale) {
-  Clock::SetScale(scale);
+// Options for a simulator on a free port whose delays pass scale times
+// faster (the process's clock is left alone: see ScopedClockScale).
+inline SimOptions FastSimOptions(double scale) {
   SimOptions options;
   options.m_Port = FreePort();
   options.m_TimeScale = scale;

@@ -56,7 +56,7 @@ TEST_F(LoopTestSoak, CyclesOnWithEveryTenthPassFailingAndStaysFlat) {
   // simulator (which inherit it) run at real-time priority when allowed.
   const sched_param priority{1};
   const bool realTime = pthread_setschedparam(pthread_self(), SCHED_RR, &priority) == 0;
-  Clock::SetScale(SCALE);
+  testsupport::ScopedClockScale clock(SCALE);
   MakeFittingPackages(m_Packages.Path());
   const std::string sim = BinDir() + "/qel-gateway-sim", out = m_Packages.File("sim.txt");
   const std::string port = std::to_string(m_Options.m_Port), scale = std::to_string(SCALE);

@@ -69,7 +69,7 @@ struct Step { char m_Via; Bytes m_Request; std::string m_Reply; };
 class SimTest : public ::testing::Test {
  protected:
   void Launch(const std::vector<std::string>& faults, const std::function<void(SimOptions&)>& change = {}) {
-    m_Options = TestSimOptions(100);
+    m_Options = FastSimOptions(100);
     m_Options.m_RestartMs = 30000;
     std::string error;
     for (const std::string& text : faults) EXPECT_TRUE(ApplyFault(text, &m_Options.m_Faults, &error)) << error;

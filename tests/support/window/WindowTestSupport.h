@@ -58,7 +58,7 @@ inline bool WaitFor(const std::function<bool()>& condition, int realMs) {
 // started) by the loopback broadcast, with program time 100 times faster.
 class WindowFixture : public ::testing::Test {
  protected:
-  WindowFixture() : m_SimOptions(TestSimOptions(100)) {
+  WindowFixture() : m_SimOptions(FastSimOptions(100)) {
     TheModuleTable().Clear();
     m_SimOptions.m_InstallMs = 10000;  // the router's result must not come before the pass waits for it
     m_Options.m_Dir = m_Packages.Path();
@@ -99,6 +99,7 @@ class WindowFixture : public ::testing::Test {
 
   TempDir m_Packages;
   WindowOptions m_Options;
+  ScopedClockScale m_Clock{100};
   SimOptions m_SimOptions;
   std::unique_ptr<GatewaySim> m_Sim;
   std::unique_ptr<CQelOneClickDlg> m_Dialog;  // goes before the simulator
