@@ -94,6 +94,7 @@ class SimTest : public ::testing::Test {
     }
   }
 
+  ScopedClockScale m_Clock{100};  // the times the tests measure are the simulator's
   SimOptions m_Options;
   std::unique_ptr<GatewaySim> m_Sim;
   std::unique_ptr<TcpPeer> m_Tool;
