@@ -16,8 +16,10 @@ jobs=${QEL_JOBS:-$(nproc)}
 # same zip.
 export SOURCE_DATE_EPOCH=${SOURCE_DATE_EPOCH:-$(git log -1 --format=%ct 2>/dev/null || echo 315532800)}
 
-cmake -S . -B "$build" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DQEL_BUILD_WINDOW=OFF -DQEL_BUILD_BENCHMARKS=OFF >/dev/null
+# No debug information: it makes the compile a third slower, and the
+# shipped programs are stripped of it anyway.
+cmake -S . -B "$build" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake -DCMAKE_BUILD_TYPE=Release \
+  -DCMAKE_CXX_FLAGS_RELEASE="-O2 -DNDEBUG" -DQEL_BUILD_WINDOW=OFF -DQEL_BUILD_BENCHMARKS=OFF >/dev/null
 cmake --build "$build" -j "$jobs" --target qel qel-gateway-sim
 
 stage=$build/zip/qel-windows
