@@ -17,7 +17,7 @@
 
 #include "cli/GatewayPass.h"
 #include "net/Clock.h"
-#include "packages/PackageScan.h"
+#include "platform/UserFolders.h"
 #include "support/Packages.h"
 #include "support/TestSupport.h"
 
@@ -43,7 +43,7 @@ const testsupport::TempDir& Packages() {
 class SimProcess {
  public:
   explicit SimProcess(int index) : m_Port(testsupport::FreePort()) {
-    const std::string sim = GetModuleDirectory() + "qel-gateway-sim";
+    const std::string sim = ExecutableDirectory() + "qel-gateway-sim";
     const std::string port = std::to_string(m_Port), mac = "02-51-E1-00-00-0" + std::to_string(index + 1);
     m_Pid = fork();
     if (m_Pid == 0) {

@@ -1,7 +1,7 @@
 #include "app/GatewayOptions.h"
 
 #include "net/Clock.h"
-#include "net/NetInterfaces.h"
+#include "platform/Interfaces.h"
 #include "packages/PackageDirectory.h"
 
 void ApplyGatewayOptions(const GatewayOptions& options) { Clock::SetScale(options.m_TimeScale); }

@@ -1,6 +1,4 @@
 // qel check: the Check of the window, printed as a table (or JSON).
-#include <unistd.h>
-
 #include <cstdio>
 #include <memory>
 
@@ -13,6 +11,7 @@
 #include "cli/StderrNoticeSink.h"
 #include "cli/TerminalModuleList.h"
 #include "engine/UpgradeEngine.h"
+#include "platform/Console.h"
 
 namespace {
 
@@ -20,7 +19,7 @@ int RunCheckCommand(const CommandOptions& options) {
   if (!UsableOptions("check", options)) return 2;
   ApplyGatewayOptions(options);
   ScopedStderrNotices notices;
-  TerminalModuleList list(stdout, !options.m_Json && isatty(STDOUT_FILENO));
+  TerminalModuleList list(stdout, !options.m_Json && IsTerminal(stdout));
   TheModuleTable().LoadTypeNames();
   bool succeeded = false;
   {

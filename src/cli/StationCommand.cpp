@@ -1,8 +1,6 @@
 // qel station: one upgrade pass per gateway, all at once, on every interface
 // watched (see Station.h), until Ctrl-C; then the passes in flight end and a
 // summary follows.
-#include <unistd.h>
-
 #include <cstdio>
 #include <memory>
 
@@ -10,10 +8,11 @@
 #include "app/StringIds.h"
 #include "cli/Commands.h"
 #include "cli/CommonOptions.h"
-#include "cli/SignalHold.h"
 #include "cli/Station.h"
 #include "cli/StationView.h"
 #include "packages/PackageDirectory.h"
+#include "platform/Console.h"
+#include "platform/SignalHold.h"
 
 namespace {
 
@@ -37,7 +36,7 @@ int RunStation(const StationCommandOptions& options) {
   ApplyGatewayOptions(gateway);
   SignalHold hold;
   const StationView::Mode mode = options.m_Json                ? StationView::JSON
-                                 : isatty(STDOUT_FILENO) != 0 ? StationView::TABLE
+                                 : IsTerminal(stdout) ? StationView::TABLE
                                                                : StationView::LINES;
   StationView view(stdout, mode);
   StationOptions station;

@@ -17,7 +17,7 @@
 struct TerminalRow {
   std::string m_Cells[5];
   uint32_t m_Colour = COLOUR_BLACK;
-  TransferMeter m_Transfer;  // the row's image on its way
+  TransferMeter m_Transfer = {};  // the row's image on its way
 };
 
 class TerminalModuleList : public IModuleList {

@@ -1,8 +1,6 @@
 // qel upgrade: the Check, and when it succeeds one upgrade pass, as the
 // window's two buttons do one after the other. The rows show their status
 // and progress live; at the end the five rows with their results.
-#include <unistd.h>
-
 #include <cstdio>
 #include <memory>
 
@@ -11,11 +9,12 @@
 #include "app/ModuleTable.h"
 #include "cli/Commands.h"
 #include "cli/CommonOptions.h"
-#include "cli/SignalHold.h"
+#include "platform/SignalHold.h"
 #include "cli/StderrNoticeSink.h"
 #include "cli/TerminalModuleList.h"
 #include "cli/UpgradeReport.h"
 #include "engine/UpgradeEngine.h"
+#include "platform/Console.h"
 
 namespace {
 
@@ -37,7 +36,7 @@ int RunUpgradeCommand(const CommandOptions& options) {
   ApplyGatewayOptions(options);
   SignalHold hold;
   ScopedStderrNotices notices;
-  const bool terminal = !options.m_Json && isatty(STDOUT_FILENO);
+  const bool terminal = !options.m_Json && IsTerminal(stdout);
   TerminalModuleList list(stdout, terminal);
   ModuleTable& table = TheModuleTable();
   table.LoadTypeNames();

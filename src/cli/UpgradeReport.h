@@ -20,7 +20,7 @@ struct UpgradeOutcome {
   bool m_CheckSucceeded = false;
   bool m_UpgradeRan = false;
   bool m_Selected[5] = {};
-  std::vector<TerminalRow> m_Rows;
+  std::vector<TerminalRow> m_Rows = {};
 };
 
 // The row's final status is "Download successfully" with its elapsed time.

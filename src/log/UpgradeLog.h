@@ -1,14 +1,13 @@
 // The upgrade log: timestamped lines appended to QelUpgradeLog.txt in the
 // user's log folder (LogDirectory) as they are made, so a pass that crashes
 // or is killed leaves every line made before; the end of a pass asks the
-// system once to put them on disk. UTF-8, CR LF line ends. The file
-// is the user's own: created with mode 0600, never through a symbolic link,
-// and not written when someone else owns it.
+// system once to put them on disk. CR LF line ends. Where the file is and
+// how it is kept safe is the system's (platform/LogFile.h).
 #pragma once
 
 #include <string>
 
-class CFileDescriptor;
+#include "platform/LogFile.h"
 
 class UpgradeLog {
  public:
@@ -53,9 +52,9 @@ class UpgradeLog {
  private:
   // Opens the file for appending, making the log's own folder first when
   // it is missing; refuses a file or a folder that is not the user's own.
-  bool OpenFile(CFileDescriptor* fd);
-  // Writes m_Pending to fd and drops what got through.
-  bool WritePending(const CFileDescriptor& fd);
+  bool OpenFile(CLogFile* file);
+  // Writes m_Pending to the file and drops what got through.
+  bool WritePending(CLogFile* file);
 
   std::string m_Pending;
   std::string m_FilePath;
@@ -68,13 +67,8 @@ class UpgradeLog {
 // Texts logged as they are (status texts, the MAC line) are passed as "%s".
 int LogPrintf(UpgradeLog* log, const char* format, ...) __attribute__((format(printf, 2, 3)));
 
-// The user's log folder: $TMPDIR when set (a per-user temporary directory),
-// else $XDG_STATE_HOME/QelUpgrade, else ~/.local/state/QelUpgrade when the
-// home folder is one the user can write in; without one, QelUpgrade-<uid>
-// in the system's temporary directory, a folder of the user's own (mode
-// 0700) and never one that someone else made there.
-std::string LogDirectory();
-// LogDirectory() + "/" + name with exactly one separator between.
+// The user's log folder (UserLogFolder) + "/" + name with exactly one
+// separator between.
 std::string LogFilePath(const std::string& name);
 // LogFilePath("QelUpgradeLog.txt").
 std::string DefaultLogFilePath();

@@ -1,6 +1,6 @@
-// The text forms of addresses: dotted IPv4 as the classic inet_addr reads it
-// (so "127.1" is 127.0.0.1; hex and octal parts too; whatever follows a
-// blank is ignored), at most 24 characters, written back as "%d.%d.%d.%d";
+// The text forms of addresses: dotted IPv4 as the classic parser of the
+// sockets library reads it (so "127.1" is 127.0.0.1; hex and octal parts
+// too; whatever follows a blank is ignored), at most 24 characters, written back as "%d.%d.%d.%d";
 // a MAC address as "%02X-%02X-%02X-%02X-%02X-%02X". Addresses are bytes,
 // first octet first.
 #pragma once

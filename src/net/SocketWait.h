@@ -1,18 +1,17 @@
 // Waiting for a socket to become ready, optionally together with a cancel
-// eventfd, for a time-out in program milliseconds (INFINITE: no limit).
+// event, for a time-out in program milliseconds (INFINITE: no limit).
 #pragma once
 
 #include <cstdint>
 
-enum class SocketWait { Ready, Cancelled, TimedOut, Failed };
+#include "platform/Socket.h"
 
-// events: POLLIN or POLLOUT. cancelFd < 0: no cancel. When the socket and
-// the cancel are both signalled the socket wins. Failed leaves errno set.
-// An interrupted poll is resumed with the time that remains.
-SocketWait WaitForSocket(int fd, short events, int cancelFd, uint32_t timeoutMs);
+// Until socket can be read (or written), cancel (may be null) is set, or
+// the time-out has passed.
+SocketWait WaitForSocket(const CSocket& socket, bool writable, const CCancelEvent* cancel, uint32_t timeoutMs);
 
 // The port's last-error code for a wait that did not end Ready:
-// WAIT_CANCELLED, WAIT_TIMED_OUT, or errno for a failed one.
+// WAIT_CANCELLED, WAIT_TIMED_OUT, or the system's code for a failed one.
 int WaitErrorCode(SocketWait wait);
 
 // What is left of timeoutMs program milliseconds since start (a TickCount

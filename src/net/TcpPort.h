@@ -1,18 +1,17 @@
 // The stream connection to the router. Every Write and Read finishes its
-// socket operation before it returns (poll, then a non-blocking call), so no
+// socket operation before it returns (a wait, then a non-blocking call), so no
 // operation is ever left pending behind the caller's back. Read takes what
 // the socket holds into a buffer of the connection and hands it out from
 // there: the receive loop asks for one byte at a time, and most of its Reads
 // then cost no system call.
 #pragma once
 
-#include <netinet/in.h>
-
 #include <memory>
 #include <mutex>
 
-#include "log/FileDescriptor.h"
 #include "net/INetPort.h"
+#include "platform/CancelEvent.h"
+#include "platform/Socket.h"
 
 class CTcpPort : public INetPort {
  public:
@@ -54,10 +53,10 @@ class CTcpPort : public INetPort {
   bool TakeCancel();
 
   SocketRef m_Socket;  // null when closed
-  sockaddr_in m_Peer{};
+  Ipv4Endpoint m_Peer;
   std::string m_Interface;  // under m_OpenLock; "" : the routing table's way
   std::atomic<int> m_InterfaceRefused{0};
-  CFileDescriptor m_CancelEvent;  // eventfd; stays signalled until a Read consumes it
+  CCancelEvent m_CancelEvent;  // stays set until a Read consumes it
   uint64_t m_Generation = 0;  // counts connect attempts, under m_OpenLock
   // Guards m_Socket; held only for the swap or the copy of the reference,
   // never while blocking.

@@ -38,6 +38,9 @@ TEST(AddressTextTest, ClassicFormsAndWhatEachPortTakes) {
   struct Case { std::string text, parsed; bool tcp, udp, broadcast; };  // parsed: "" when refused
   const Case cases[] = {
       {"10.0.255.1", "10.0.255.1", 1, 1, 0}, {"127.1 junk", "127.0.0.1", 1, 1, 0} /* the classic parser's forms */,
+      {"0x7f.1.0377", "127.1.0.255", 1, 1, 1}, {"10.65535", "10.0.255.255", 1, 1, 1}, {"1.2.65536", "", 0, 0, 0},
+      {"256.1.1.1", "", 0, 0, 0}, {"08.1.1.1", "", 0, 0, 0}, {"1..2", "", 0, 0, 0}, {"1.2.3.4.5", "", 0, 0, 0},
+      {"0x", "", 0, 0, 0}, {"4294967296", "", 0, 0, 0}, {"1.2.3.4x", "", 0, 0, 0},
       {"127.255.255.255", "127.255.255.255", 1, 1, 1}, {"", "", 0, 0, 0}, {{"1.2.3.4\0", 8}, "", 0, 0, 0},
       // The limited broadcast: only the UDP port takes it, by its exact text.
       {"255.255.255.255", "255.255.255.255", 0, 1, 1}, {"0xffffffff", "255.255.255.255", 0, 0, 0},

@@ -4,10 +4,8 @@
 // the interface it came in on, so that one port can ask every interface.
 #pragma once
 
-#include <netinet/in.h>
-
-#include "log/FileDescriptor.h"
 #include "net/INetPort.h"
+#include "platform/Socket.h"
 
 class CUdpPort : public INetPort {
  public:
@@ -30,11 +28,11 @@ class CUdpPort : public INetPort {
 
   bool IsOpen() const { return m_Socket.IsOpen(); }
   // Whether the open socket may send to a broadcast address.
-  bool BroadcastEnabled() const;
+  bool BroadcastEnabled() const { return m_Socket.BroadcastEnabled(); }
 
  private:
-  CFileDescriptor m_Socket;
-  sockaddr_in m_Peer{};
+  CSocket m_Socket;
+  Ipv4Endpoint m_Peer;
   std::string m_Interface;
   int m_InterfaceRefused = 0;
 };

@@ -5,7 +5,7 @@
 
 #include <filesystem>
 
-#include "packages/PackageScan.h"
+#include "platform/UserFolders.h"
 #include "support/TestSupport.h"
 
 namespace {
@@ -33,7 +33,7 @@ TEST(PackageDirectoryTest, OptionWinsThenInstalledCopyUsesTheUserFolderFoundFrom
     EXPECT_EQ(std::filesystem::is_directory(c.expected), c.expected != "given");
   }
   // The directory of the program itself, which an installed copy is told by.
-  const std::string exeDir = GetModuleDirectory();
+  const std::string exeDir = ExecutableDirectory();
   EXPECT_EQ(exeDir.front() + std::to_string(access((exeDir + "packages_tests").c_str(), X_OK)), "/0") << exeDir;
 }
 

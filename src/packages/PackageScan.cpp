@@ -1,12 +1,6 @@
 #include "packages/PackageScan.h"
 
-#include <dirent.h>
-#include <unistd.h>
-
-#include <strings.h>
-
-#include <cstring>
-#include <filesystem>
+#include <cctype>
 #include <utility>
 #include <vector>
 
@@ -15,22 +9,24 @@
 #include "log/Notice.h"
 #include "log/UpgradeLog.h"
 #include "packages/UpgradePackage.h"
+#include "platform/UserFolders.h"
 
 namespace {
 
 // "*.bin" in any case, as the file systems the tool first ran on match it.
-bool MatchesPackagePattern(const char* name) {
-  const size_t length = strlen(name);
-  return length >= 4 && strcasecmp(name + length - 4, ".bin") == 0;
+bool MatchesPackagePattern(const std::string& name) {
+  const char* ending = ".bin";
+  if (name.size() < 4) return false;
+  for (size_t i = 0; i < 4; ++i) {
+    if (std::tolower(static_cast<unsigned char>(name[name.size() - 4 + i])) != ending[i]) return false;
+  }
+  return true;
 }
 
 // The directory with one closing '/', made absolute: packages are known by
 // their full path (the kind rule reads the directory names too).
 std::string DirectoryPrefix(const std::string& directory) {
-  std::error_code error;
-  std::string prefix = directory.empty() ? std::string(".") : directory;
-  const std::filesystem::path absolute = std::filesystem::absolute(prefix, error);
-  if (!error) prefix = absolute.lexically_normal().string();
+  std::string prefix = AbsolutePath(directory.empty() ? std::string(".") : directory);
   if (prefix.back() != '/') prefix += '/';
   return prefix;
 }
@@ -39,12 +35,9 @@ std::string DirectoryPrefix(const std::string& directory) {
 // and hidden files included (a directory simply fails to load).
 std::vector<std::string> ListMatches(const std::string& prefix) {
   std::vector<std::string> paths;
-  DIR* dir = opendir(prefix.c_str());
-  if (!dir) return paths;
-  while (const dirent* entry = readdir(dir)) {
-    if (MatchesPackagePattern(entry->d_name)) paths.push_back(prefix + entry->d_name);
+  for (const std::string& name : ListDirectory(prefix)) {
+    if (MatchesPackagePattern(name)) paths.push_back(prefix + name);
   }
-  closedir(dir);
   return paths;
 }
 
@@ -73,14 +66,4 @@ bool ScanPackages(ModuleTable& table, const std::string& directory, UpgradeLog* 
   notices.ShowDetail("Looked for *.bin files in " + (prefix.size() > 1 ? prefix.substr(0, prefix.size() - 1) : prefix));
   LogPrintf(log, "%s", "没有找到至少一个有效的BIN文件");
   return false;
-}
-
-std::string GetModuleDirectory() {
-  std::vector<char> buffer(4096);
-  const ssize_t length = readlink("/proc/self/exe", buffer.data(), buffer.size() - 1);
-  if (length <= 0) return "./";
-  std::string path(buffer.data(), static_cast<size_t>(length));
-  const size_t slash = path.rfind('/');
-  if (slash == std::string::npos) return "./";
-  return path.substr(0, slash + 1);
 }

@@ -17,5 +17,3 @@ class UpgradeLog;
 bool ScanPackages(ModuleTable& table, const std::string& directory, UpgradeLog* log,
                   INoticeSink& notices = ProcessNotices());
 
-// The directory of the running executable, ending in '/'.
-std::string GetModuleDirectory();

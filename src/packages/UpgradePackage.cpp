@@ -1,9 +1,5 @@
 #include "packages/UpgradePackage.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
@@ -12,9 +8,9 @@
 #include <utility>
 
 #include "diag/Crc16.h"
-#include "log/FileDescriptor.h"
-#include "log/SystemErrorText.h"
 #include "log/Utf8.h"
+#include "platform/ReadFile.h"
+#include "platform/SystemError.h"
 
 namespace {
 
@@ -30,28 +26,25 @@ std::string Hex32(uint32_t value) {
 // finds the bytes just read in the cache.
 constexpr uint64_t READ_STEP = uint64_t{2} << 20;
 
-// The first size bytes of the file, leaving its offset where it was. A file
-// with fewer is being cut short.
-bool ReadHead(int fd, uint8_t* destination, size_t size, std::string* reason) {
+// The first size bytes of the file, leaving its position where it was. A
+// file with fewer is being cut short.
+bool ReadHead(CReadFile& file, uint8_t* destination, size_t size, std::string* reason) {
   size_t done = 0;
   while (done < size) {
-    const ssize_t n = pread(fd, destination + done, size - done, static_cast<off_t>(done));
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) return FailBecause(reason, "cannot read: " + ErrnoText(errno));
+    size_t n = 0;
+    if (!file.ReadAt(done, destination + done, size - done, &n)) return FailBecause(reason, "cannot read: " + ErrnoText(file.Error()));
     if (n == 0) return FailBecause(reason, "changed size while being read");
-    done += static_cast<size_t>(n);
+    done += n;
   }
   return true;
 }
 
 // The file ends where it ended when opened. One more byte means it is being
 // rewritten, and the bytes read may mix both.
-bool AtEnd(int fd, std::string* reason) {
+bool AtEnd(CReadFile& file, std::string* reason) {
   uint8_t beyond = 0;
-  ssize_t n;
-  while ((n = read(fd, &beyond, 1)) < 0 && errno == EINTR) {
-  }
-  if (n < 0) return FailBecause(reason, "cannot read: " + ErrnoText(errno));
+  size_t n = 0;
+  if (!file.Read(&beyond, 1, &n)) return FailBecause(reason, "cannot read: " + ErrnoText(file.Error()));
   return n == 0 || FailBecause(reason, "changed size while being read");
 }
 
@@ -106,7 +99,7 @@ bool UpgradePackage::Verify(std::string* reason) {
   m_Image = m_Memory.Data();
   m_Size = static_cast<uint32_t>(m_Memory.Size());
   if (!ParseUnits(reason) || !ReadUpTo(m_Size, reason)) return false;
-  if (m_ReadFd >= 0 && !AtEnd(m_ReadFd, reason)) return false;
+  if (m_Reading && !AtEnd(*m_Reading, reason)) return false;
   m_Kind = DetectKind(m_Units[0].Tag(), ImageType());
   if (m_Kind == MODULE_NONE) {
     const uint32_t tag = m_Units[0].Tag();
@@ -121,38 +114,38 @@ bool UpgradePackage::Verify(std::string* reason) {
 }
 
 bool UpgradePackage::ReadAndVerify(std::string* reason) {
-  // Non-blocking, so that a FIFO named *.bin cannot hang the scan.
-  const CFileDescriptor fd(open(m_Path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
-  if (!fd.IsOpen()) return FailBecause(reason, "cannot open: " + ErrnoText(errno));
-  struct stat info;
-  if (fstat(fd.Get(), &info) != 0) return FailBecause(reason, "cannot read its size: " + ErrnoText(errno));
-  if (!S_ISREG(info.st_mode)) return FailBecause(reason, "not a regular file");
-  const uint64_t size = static_cast<uint64_t>(info.st_size);
+  CReadFile file;
+  if (!file.Open(m_Path)) return FailBecause(reason, "cannot open: " + ErrnoText(file.Error()));
+  bool regular = false;
+  uint64_t size = 0;
+  if (!file.Inspect(&regular, &size)) return FailBecause(reason, "cannot read its size: " + ErrnoText(file.Error()));
+  if (!regular) return FailBecause(reason, "not a regular file");
   if (size >= MAX_PACKAGE_FILE_SIZE) return FailBecause(reason, "4 GiB or larger");
   if (size < MIN_PACKAGE_SIZE) return FailBecause(reason, "shorter than 190 bytes");
   // The first unit header decides whether the rest is worth reading.
   uint8_t head[MIN_PACKAGE_SIZE];
-  if (!ReadHead(fd.Get(), head, sizeof head, reason)) return false;
+  if (!ReadHead(file, head, sizeof head, reason)) return false;
   UnitHeader first;
   memcpy(first.m_Bytes, head + PACKAGE_HEADER_SIZE, UNIT_HEADER_SIZE);
   uint64_t chunkCount = 0;
   if (!CheckUnitHeader(first, PACKAGE_HEADER_SIZE, size, "unit 1: ", &chunkCount, reason)) return false;
   if (!m_Memory.Allocate(static_cast<size_t>(size))) return FailBecause(reason, "cannot read: " + ErrnoText(ENOMEM));
-  m_ReadFd = fd.Get();
+  m_Reading = &file;
   m_ReadSoFar = 0;
   const bool verified = Verify(reason);
-  m_ReadFd = -1;
+  m_Reading = nullptr;
   return verified;
 }
 
 bool UpgradePackage::ReadUpTo(uint64_t end, std::string* reason) {
-  while (m_ReadFd >= 0 && m_ReadSoFar < end) {
+  while (m_Reading && m_ReadSoFar < end) {
     const uint64_t want = std::min(std::max(end - m_ReadSoFar, READ_STEP), uint64_t{m_Size} - m_ReadSoFar);
-    const ssize_t n = read(m_ReadFd, m_Memory.Data() + m_ReadSoFar, static_cast<size_t>(want));
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) return FailBecause(reason, "cannot read: " + ErrnoText(errno));
+    size_t n = 0;
+    if (!m_Reading->Read(m_Memory.Data() + m_ReadSoFar, static_cast<size_t>(want), &n)) {
+      return FailBecause(reason, "cannot read: " + ErrnoText(m_Reading->Error()));
+    }
     if (n == 0) return FailBecause(reason, "changed size while being read");
-    m_ReadSoFar += static_cast<uint64_t>(n);
+    m_ReadSoFar += n;
   }
   return true;
 }

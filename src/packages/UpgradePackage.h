@@ -18,7 +18,8 @@
 
 #include "app/ModuleKind.h"
 #include "net/ByteOrder.h"
-#include "packages/ImageMemory.h"
+#include "platform/ImageMemory.h"
+#include "platform/ReadFile.h"
 
 constexpr uint32_t UNIT_TAG_ROUTER = 0x30524448;    // "HDR0" in file order
 constexpr uint32_t UNIT_TAG_WIRELESS = 0xA55AAA55;  // 55 AA 5A A5 in file order
@@ -143,7 +144,7 @@ class UpgradePackage {
   CImageMemory m_Memory;  // the package's own copy of a file
   // The file being read and how much of it is in m_Memory: its bytes are
   // checked 2 MiB at a time as they come, while still in the cache.
-  int m_ReadFd = -1;
+  CReadFile* m_Reading = nullptr;
   uint64_t m_ReadSoFar = 0;
 };
 

@@ -18,7 +18,7 @@
 #include <vector>
 
 #include "net/AddressText.h"
-#include "net/NetInterfaces.h"
+#include "platform/Interfaces.h"
 #include "router/RouterUdpClient.h"
 
 // What discovery finds: a router's MAC, IPv4 address and version text, and

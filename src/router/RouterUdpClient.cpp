@@ -1,12 +1,12 @@
 #include "router/RouterUdpClient.h"
 
-#include <cerrno>
 #include <cstring>
 
 #include "diag/Hdlc.h"
 #include "log/Utf8.h"
 #include "net/PortFactory.h"
 #include "net/ProtocolTimes.h"
+#include "platform/UserFolders.h"
 
 const uint8_t BROADCAST_IP[4] = {0xFF, 0xFF, 0xFF, 0xFF};
 const uint8_t ZERO_MAC[6] = {};
@@ -49,11 +49,11 @@ RouterUdpClient::RouterUdpClient(const uint8_t ip[4], int port, const RouterLink
   INoticeSink& notices = link.m_Notices ? *link.m_Notices : ProcessNotices();
   m_UdpPort->SetInterface(link.m_Interface);
   if (!m_UdpPort->SetConfig(FormatIp(ip), port)) {
-    notices.ShowNotice(program_invocation_short_name, "m_UdpPort.SetConfig() failed");
+    notices.ShowNotice(ProgramName(), "m_UdpPort.SetConfig() failed");
     return;
   }
   m_PortReady = m_UdpPort->Open() == 1;
-  if (!m_PortReady) notices.ShowNotice(program_invocation_short_name, "m_UdpPort.Open() failed");
+  if (!m_PortReady) notices.ShowNotice(ProgramName(), "m_UdpPort.Open() failed");
 }
 
 RouterUdpClient::~RouterUdpClient() { m_UdpPort->Close(); }

@@ -6,7 +6,7 @@
 #include <cstring>
 
 #include "engine/UpgradeEngine.h"
-#include "log/SystemErrorText.h"
+#include "platform/SystemError.h"
 #include "net/Clock.h"
 #include "net/ProtocolTimes.h"
 #include "router/RouterControlPacket.h"

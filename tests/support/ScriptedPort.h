@@ -26,7 +26,7 @@
 #include <vector>
 
 #include "diag/Hdlc.h"
-#include "log/SystemErrorText.h"
+#include "platform/SystemError.h"
 #include "net/INetPort.h"
 #include "net/PortFactory.h"
 #include "net/ProtocolTimes.h"

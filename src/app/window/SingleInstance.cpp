@@ -10,7 +10,7 @@
 #include <QLocalSocket>
 #include <QStandardPaths>
 
-#include "log/SystemErrorText.h"
+#include "platform/SystemError.h"
 
 namespace {
 const QByteArray RESTORE_REQUEST = "restore\n";

@@ -1,7 +1,5 @@
-// The PC's IPv4 network interfaces, as discovery sees them: each one that is
-// up (its link too), with its first IPv4 address, its netmask and whether it
-// can broadcast. Listed afresh on every call, so an adapter plugged in a
-// moment ago is there and one pulled out is gone.
+// The PC's IPv4 network interfaces as the system lists them, and what
+// discovery asks of one.
 #pragma once
 
 #include <cstdint>
@@ -23,15 +21,10 @@ struct NetInterface {
 };
 
 // Every interface that is up with its link, with an IPv4 address, once each
-// (its first address), in the system's order.
+// (its first address), in the system's order. Listed afresh on every call,
+// so an adapter plugged in a moment ago is there and one pulled out is gone.
 std::vector<NetInterface> ListInterfaces();
-
 // The name of the interface with that index, "" for none.
 std::string InterfaceName(int index);
-
 // Whether the system knows an interface of that name, up or not.
 bool InterfaceExists(const std::string& name);
-
-// Ties the socket to the interface, so that it sends and receives through it
-// only. 0, or errno when the system refuses.
-int BindToInterface(int socketFd, const std::string& name);

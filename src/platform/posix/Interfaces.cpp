@@ -1,25 +1,11 @@
-#include "net/NetInterfaces.h"
+#include "platform/Interfaces.h"
 
 #include <ifaddrs.h>
 #include <net/if.h>
 #include <netinet/in.h>
 
-#include <sys/socket.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <cstring>
-
-void NetInterface::Broadcast(uint8_t out[4]) const {
-  for (int i = 0; i < 4; ++i) out[i] = static_cast<uint8_t>(m_Ip[i] | ~m_Netmask[i]);
-}
-
-bool NetInterface::Contains(const uint8_t address[4]) const {
-  for (int i = 0; i < 4; ++i) {
-    if ((address[i] & m_Netmask[i]) != (m_Ip[i] & m_Netmask[i])) return false;
-  }
-  return true;
-}
 
 std::vector<NetInterface> ListInterfaces() {
   std::vector<NetInterface> list;
@@ -51,9 +37,4 @@ std::string InterfaceName(int index) {
 
 bool InterfaceExists(const std::string& name) {
   return !name.empty() && name.size() < IF_NAMESIZE && if_nametoindex(name.c_str()) != 0;
-}
-
-int BindToInterface(int socketFd, const std::string& name) {
-  if (setsockopt(socketFd, SOL_SOCKET, SO_BINDTODEVICE, name.c_str(), static_cast<socklen_t>(name.size() + 1)) == 0) return 0;
-  return errno;
 }

@@ -1,4 +1,4 @@
-#include "packages/ImageMemory.h"
+#include "platform/ImageMemory.h"
 
 #include <sys/mman.h>
 
