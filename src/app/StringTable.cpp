@@ -40,6 +40,7 @@ const StringEntry kStrings[] = {
     {IDS_NO_PACKAGE, "No valid .bin file is found in the current directory"},
     {IDS_HELP_MISSING, "Help.chm is not exist in the current directory!"},
     {IDS_NO_ROUTER, "No router is detected"},
+    {IDS_SOCKETS_VERSION, "The version of the WinSock error!\n\nExpected: 2.2. Actual: %d.%d\n"},
     {IDS_UPGRADE_BUTTON, "&Upgrade"},
     {IDS_UPGRADE_IN_PROCESS, "The upgrade is in process. Please wait!"},
     {IDS_HEADER_TYPE, "Type"},

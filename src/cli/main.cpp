@@ -4,11 +4,15 @@
 #include <string>
 #include <vector>
 
+#include "app/SocketsStartup.h"
 #include "cli/Commands.h"
+#include "cli/StderrNoticeSink.h"
 #include "platform/Console.h"
 
 int main(int argc, char** argv) {
   PrepareConsole();
+  StderrNoticeSink notices;
+  if (!StartSockets(notices)) return 1;
   // The command line as UTF-8 whatever the system hands over.
   std::vector<std::string> arguments = Utf8Arguments(argc, argv);
   std::vector<char*> words;

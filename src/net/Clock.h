@@ -10,8 +10,11 @@
 #include <cstdint>
 #include <ctime>
 
-// The time-out value that waits without limit.
+// The time-out value that waits without limit. Windows' own headers give the
+// same name to the same value, as a macro, in whatever file sees both.
+#ifndef INFINITE
 constexpr uint32_t INFINITE = 0xFFFFFFFFu;
+#endif
 
 class Clock {
  public:
