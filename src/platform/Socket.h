@@ -64,6 +64,8 @@ class CSocket {
   // through it only. 0, or the system's code when refused.
   int BindToInterface(const std::string& name);
   bool Bind(const Ipv4Endpoint& local);
+  // The port the socket is bound to (0: none).
+  uint16_t LocalPort() const;
   bool Listen(int backlog);
   // A pending connection, non-blocking and without delay; false for none.
   bool Accept(CSocket* connection);

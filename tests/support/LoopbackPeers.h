@@ -1,25 +1,22 @@
 // Plain-socket peers for tests that speak to the tool or the simulator on
-// loopback, byte for byte, with nothing of the tool's own transport.
+// loopback, byte for byte, with nothing of the tool's own transport but the
+// system's sockets.
 #pragma once
 
-#include <arpa/inet.h>
-
 #include <atomic>
+#include <cstring>
 
+#include "net/AddressText.h"
 #include "support/ScriptedPort.h"  // Bytes, Frame, Unframe
 #include "support/TestSupport.h"
 
 namespace testsupport {
 
-inline sockaddr_in LoopbackAddress(const char* ip, int port) {
-  return {AF_INET, htons(static_cast<uint16_t>(port)), {inet_addr(ip)}, {}};
-}
-
-// The next accept, recv or recvfrom on fd fails with EAGAIN after realMs without anything to take.
-inline int Waiting(int fd, int realMs) {
-  const timeval limit{realMs / 1000, realMs % 1000 * 1000 + (realMs > 0 ? 0 : 1)};
-  setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
-  return fd;
+inline Ipv4Endpoint LoopbackAddress(const char* ip, int port) {
+  Ipv4Endpoint address;
+  ParseIp(ip, address.m_Ip);
+  address.m_Port = static_cast<uint16_t>(port);
+  return address;
 }
 
 inline Bytes Concat(std::initializer_list<Bytes> parts) {
@@ -33,42 +30,53 @@ inline Bytes Concat(std::initializer_list<Bytes> parts) {
 class TcpPeer {
  public:
   // Listens; see Port and Accept.
-  TcpPeer() : m_Port(FreePort()), m_Listener(socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)) {
-    const int one = 1;
-    setsockopt(m_Listener, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
-    const sockaddr_in address = LoopbackAddress("127.0.0.1", m_Port);
-    bind(m_Listener, reinterpret_cast<const sockaddr*>(&address), sizeof address);
-    listen(m_Listener, 16);
+  TcpPeer() : m_Port(FreePort()) {
+    m_Listener.Open(CSocket::TCP);
+    m_Listener.ReuseAddress();
+    m_Listener.Bind(LoopbackAddress("127.0.0.1", m_Port));
+    m_Listener.Listen(16);
   }
   // Connects to 127.0.0.1:port.
-  explicit TcpPeer(int port) : m_Port(port), m_Connection(socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)) {
-    const sockaddr_in address = LoopbackAddress("127.0.0.1", port);
-    connect(m_Connection, reinterpret_cast<const sockaddr*>(&address), sizeof address);
+  explicit TcpPeer(int port) : m_Port(port) {
+    m_Connection.Open(CSocket::TCP);
+    if (m_Connection.Connect(LoopbackAddress("127.0.0.1", port)) == IoResult::WOULD_BLOCK)
+      m_Connection.Wait(true, nullptr, 2000);
   }
-  ~TcpPeer() {
-    Close();
-    close(m_Listener);
-  }
+  ~TcpPeer() { Close(); }
 
   int Port() const { return m_Port; }
   // Takes the next connection, closing the previous one; false when none
   // came within realMs.
   bool Accept(int realMs = 2000) {
-    const int connection = accept4(Waiting(m_Listener, realMs), nullptr, nullptr, SOCK_CLOEXEC);
-    if (connection < 0) return false;
+    CSocket connection;
+    if (m_Listener.Wait(false, nullptr, realMs) != SocketWait::Ready || !m_Listener.Accept(&connection)) return false;
     Close();
-    m_Connection = connection;
+    m_Connection = std::move(connection);
     return true;
   }
   bool Send(const Bytes& bytes) {
-    return send(m_Connection, bytes.data(), bytes.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(bytes.size());
+    size_t done = 0;
+    while (done < bytes.size()) {
+      size_t sent = 0;
+      const IoResult result = m_Connection.Send(bytes.data() + done, bytes.size() - done, &sent);
+      if (result == IoResult::WOULD_BLOCK && m_Connection.Wait(true, nullptr, 2000) == SocketWait::Ready) continue;
+      if (result != IoResult::DONE) return false;
+      done += sent;
+    }
+    return true;
   }
   // What arrived until count bytes are in, realMs passed or the stream ended.
   Bytes Receive(size_t count, int realMs = 2000) {
     uint8_t chunk[4096];
-    for (ssize_t n = 1; m_Pending.size() < count && n > 0;)
-      if ((n = recv(Waiting(m_Connection, realMs), chunk, sizeof chunk, 0)) > 0)
+    while (m_Pending.size() < count) {
+      size_t n = 0;
+      const IoResult result = m_Connection.Receive(chunk, sizeof chunk, &n);
+      if (result == IoResult::DONE) {
         m_Pending.insert(m_Pending.end(), chunk, chunk + n);
+        continue;
+      }
+      if (result != IoResult::WOULD_BLOCK || m_Connection.Wait(false, nullptr, realMs) != SocketWait::Ready) break;
+    }
     const Bytes out(m_Pending.begin(), m_Pending.begin() + std::min(count, m_Pending.size()));
     m_Pending.erase(m_Pending.begin(), m_Pending.begin() + out.size());
     return out;
@@ -86,15 +94,14 @@ class TcpPeer {
   }
   // Ends the connection in order, or with RST instead of FIN when reset.
   void Close(bool reset = false) {
-    const linger hard{1, 0};
-    if (reset) setsockopt(m_Connection, SOL_SOCKET, SO_LINGER, &hard, sizeof hard);
-    close(m_Connection);
-    m_Connection = -1;
+    if (reset) m_Connection.CloseWithReset();
+    m_Connection.Close();
     m_Pending.clear();
   }
 
  private:
-  int m_Port = 0, m_Listener = -1, m_Connection = -1;
+  int m_Port = 0;
+  CSocket m_Listener, m_Connection;
   Bytes m_Pending;
 };
 
@@ -105,42 +112,37 @@ class UdpPeer {
   // The datagrams to send back for the index-th request (counted from 0).
   using Script = std::function<std::vector<Bytes>(const Bytes& request, int index)>;
 
-  explicit UdpPeer(int port = 0) : m_Socket(socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0)) {
-    sockaddr_in address = LoopbackAddress("0.0.0.0", port);
-    socklen_t length = sizeof address;
-    if (bind(m_Socket, reinterpret_cast<const sockaddr*>(&address), length) == 0 &&
-        getsockname(m_Socket, reinterpret_cast<sockaddr*>(&address), &length) == 0)
-      m_Port = ntohs(address.sin_port);
+  explicit UdpPeer(int port = 0) {
+    m_Socket.Open(CSocket::UDP);
+    if (m_Socket.Bind(LoopbackAddress("0.0.0.0", port))) m_Port = m_Socket.LocalPort();
   }
   ~UdpPeer() {
     m_Stop.store(true);
     if (m_Thread.joinable()) m_Thread.join();
-    close(m_Socket);
   }
 
   int Port() const { return m_Port; }  // 0 when the port was taken
-  void SendTo(const Bytes& bytes, const sockaddr_in& to) {
-    sendto(m_Socket, bytes.data(), bytes.size(), 0, reinterpret_cast<const sockaddr*>(&to), sizeof to);
-  }
+  void SendTo(const Bytes& bytes, const Ipv4Endpoint& to) { m_Socket.SendTo(to, bytes.data(), bytes.size()); }
   // The next datagram and its sender (may be null); false when none came within realMs.
-  bool ReceiveFrom(Bytes* datagram, sockaddr_in* from, int realMs = 2000) {
+  bool ReceiveFrom(Bytes* datagram, Ipv4Endpoint* from, int realMs = 2000) {
     datagram->resize(65536);
-    socklen_t length = sizeof *from;
-    const ssize_t n = recvfrom(Waiting(m_Socket, realMs), datagram->data(), datagram->size(), 0,
-                               reinterpret_cast<sockaddr*>(from), from ? &length : nullptr);
-    datagram->resize(std::max<ssize_t>(n, 0));
-    return n >= 0;
+    size_t n = 0;
+    IoResult result = m_Socket.ReceiveFrom(datagram->data(), datagram->size(), &n, from, nullptr);
+    if (result == IoResult::WOULD_BLOCK && m_Socket.Wait(false, nullptr, realMs) == SocketWait::Ready)
+      result = m_Socket.ReceiveFrom(datagram->data(), datagram->size(), &n, from, nullptr);
+    datagram->resize(n);
+    return result == IoResult::DONE;
   }
   // From now on (call it once) a thread answers every request to its sender
   // with the script's datagrams; ReceiveFrom is not to be used then.
   void Respond(Script script) {
     m_Thread = std::thread([this, script] {
       Bytes request;
-      sockaddr_in from{};
+      Ipv4Endpoint from;
       for (int index = 0; !m_Stop.load();) {
         if (!ReceiveFrom(&request, &from, 10)) continue;
         std::lock_guard<std::mutex> hold(m_Lock);
-        m_Senders.push_back(ntohs(from.sin_port));
+        m_Senders.push_back(from.m_Port);
         for (const Bytes& reply : script(request, index++)) SendTo(reply, from);
       }
     });
@@ -152,7 +154,8 @@ class UdpPeer {
   }
 
  private:
-  int m_Socket = -1, m_Port = 0;
+  CSocket m_Socket;
+  int m_Port = 0;
   std::atomic<bool> m_Stop{false};
   mutable std::mutex m_Lock;
   std::vector<int> m_Senders;

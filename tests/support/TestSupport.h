@@ -1,10 +1,10 @@
-// Small helpers shared by the tests.
+// Small helpers shared by the tests, on Linux and on Windows alike (the few
+// calls the two systems spell differently are told apart here).
 #pragma once
 
-#include <netinet/in.h>
-#include <sys/socket.h>
+#ifndef _WIN32
 #include <sys/wait.h>
-#include <unistd.h>
+#endif
 
 #include <chrono>
 #include <cstdint>
@@ -14,12 +14,14 @@
 #include <fstream>
 #include <functional>
 #include <optional>
+#include <random>
 #include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "net/Clock.h"
+#include "platform/Socket.h"
 
 namespace testsupport {
 
@@ -40,8 +42,14 @@ class ScopedClockScale {
 // contents when the object goes.
 class TempDir {
  public:
-  TempDir() : m_Path(std::filesystem::temp_directory_path().string() + "/qel-test-XXXXXX") {
-    if (!mkdtemp(m_Path.data())) abort();
+  TempDir() {
+    std::random_device random;
+    for (int tries = 0; tries < 100; ++tries) {
+      m_Path = std::filesystem::temp_directory_path().generic_string() + "/qel-test-" + std::to_string(random());
+      std::error_code error;
+      if (std::filesystem::create_directory(m_Path, error)) return;
+    }
+    abort();
   }
   ~TempDir() {
     std::error_code ignored;
@@ -60,11 +68,19 @@ class ScopedEnv {
  public:
   ScopedEnv(const char* name, const char* value) : m_Name(name) {
     if (const char* old = getenv(name)) m_Old = old;
-    value ? setenv(name, value, 1) : unsetenv(name);
+    Set(name, value);
   }
-  ~ScopedEnv() { m_Old ? setenv(m_Name.c_str(), m_Old->c_str(), 1) : unsetenv(m_Name.c_str()); }
+  ~ScopedEnv() { Set(m_Name.c_str(), m_Old ? m_Old->c_str() : nullptr); }
 
  private:
+  static void Set(const char* name, const char* value) {
+#ifdef _WIN32
+    _putenv_s(name, value ? value : "");
+#else
+    value ? setenv(name, value, 1) : unsetenv(name);
+#endif
+  }
+
   std::string m_Name;
   std::optional<std::string> m_Old;
 };
@@ -73,14 +89,12 @@ class ScopedEnv {
 // serves both on one number): UDP picks it, it is taken when TCP can have it too.
 inline int FreePort() {
   for (;;) {
-    const int udp = socket(AF_INET, SOCK_DGRAM, 0), tcp = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{AF_INET, 0, {}, {}};
-    socklen_t length = sizeof address;
-    bind(udp, reinterpret_cast<sockaddr*>(&address), length);
-    getsockname(udp, reinterpret_cast<sockaddr*>(&address), &length);
-    const bool free = bind(tcp, reinterpret_cast<sockaddr*>(&address), length) == 0;
-    for (const int s : {udp, tcp}) close(s);
-    if (free) return ntohs(address.sin_port);
+    CSocket udp, tcp;
+    udp.Open(CSocket::UDP);
+    tcp.Open(CSocket::TCP);
+    udp.Bind(Ipv4Endpoint());
+    const uint16_t port = udp.LocalPort();
+    if (port != 0 && tcp.Bind(Ipv4Endpoint{{}, port})) return port;
   }
 }
 
@@ -120,13 +134,21 @@ inline std::string BinDir() { return getenv("QEL_BIN_DIR") ? getenv("QEL_BIN_DIR
 // Runs a shell command; returns its exit status and, when output is given,
 // fills it with the command's stdout.
 inline int RunCommand(const std::string& command, std::string* output) {
+#ifdef _WIN32
+  FILE* pipe = _popen(command.c_str(), "rb");
+#else
   FILE* pipe = popen(command.c_str(), "r");
+#endif
   char buffer[4096];
   if (output) output->clear();
   for (size_t n; (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;)
     if (output) output->append(buffer, n);
+#ifdef _WIN32
+  return _pclose(pipe);
+#else
   const int status = pclose(pipe);
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+#endif
 }
 
 }  // namespace testsupport

@@ -129,6 +129,13 @@ bool CSocket::Bind(const Ipv4Endpoint& local) {
   return false;
 }
 
+uint16_t CSocket::LocalPort() const {
+  sockaddr_in address{};
+  socklen_t size = sizeof address;
+  if (getsockname(m_Native->m_Fd, reinterpret_cast<sockaddr*>(&address), &size) != 0) return 0;
+  return ntohs(address.sin_port);
+}
+
 bool CSocket::Listen(int backlog) {
   if (listen(m_Native->m_Fd, backlog) == 0) return true;
   m_Error = errno;
