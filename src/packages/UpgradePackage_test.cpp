@@ -1,9 +1,8 @@
 #include "packages/UpgradePackage.h"
 
 #include <gtest/gtest.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
+#include <filesystem>
 #include <functional>
 
 #include "diag/Crc16.h"
@@ -77,7 +76,7 @@ TEST(UpgradePackageTest, LoadsItsUnitsAndKeepsTheBytesItCheckedUntilItsFlagIsCle
   // whatever happens to the file, until its flag is cleared.
   const std::string path = package.m_Path;
   testsupport::WriteFile(path, Bytes(600, 0xEE));  // rewritten in place, then cut short
-  ASSERT_EQ(truncate(path.c_str(), 0), 0);
+  std::filesystem::resize_file(path, 0);
   EXPECT_EQ(UnitBytes(package, 2), testsupport::Pattern(49, 2));
   package.Reset();  // frees the bytes, keeps path and flag
   EXPECT_EQ(std::tuple(package.m_Image, package.UnitCount(), package.m_Kind, package.m_Loaded, package.ImageType(),
@@ -190,27 +189,28 @@ TEST(UpgradePackageTest, KindComesFromTheRouterKindValueOrTheImageTypeAndPath) {
   }
 }
 
+// What each refusal is called. A missing file's reason names the system's
+// own text after "cannot open: ".
 TEST(UpgradePackageTest, FilesThatAreNoPackagesAndPathRules) {
   TempDir dir;
-  ASSERT_EQ(mkfifo(dir.File("fifo.bin").c_str(), 0644), 0);  // must not block the load
   // A sparse file whose size's low 32 bits would look like a small package.
   testsupport::WriteFile(dir.File("huge.bin"), Build(Plan(MODULE_FIRMWARE, {20})));
-  if (truncate(dir.File("huge.bin").c_str(), off_t{1} << 32) != 0) GTEST_SKIP() << "no sparse files here";
-  const std::string tooShort = "path is empty, unreadable or 7 characters or shorter";
+  std::error_code error;
+  std::filesystem::resize_file(dir.File("huge.bin"), uint64_t{1} << 32, error);
+  if (error) GTEST_SKIP() << "no sparse files here";
+  const std::string tooShort = "path is empty, unreadable or 7 characters or shorter", missing = "cannot open: ";
   const std::pair<std::string, std::string> cases[] = {
-      {dir.File("missing.bin"), "cannot open: No such file or directory"}, {dir.File("huge.bin"), "4 GiB or larger"},
-      {dir.File("fifo.bin"), "not a regular file"}, {"//srv/share/x.bin", "network paths are refused"},
+      {dir.File("missing.bin"), missing}, {dir.File("huge.bin"), "4 GiB or larger"},
+      {dir.Path(), "not a regular file"}, {"//srv/share/x.bin", "network paths are refused"},
       {"/\xC3\xA4\xC3\xA4.bin", tooShort}, {std::string("/tmp/x\0y.bin", 12), tooShort},
-      {"/\xC3\xA4\xC3\xA4\xC3\xA4.bin", "cannot open: No such file or directory"},  // 8 characters in 11 bytes
-      // A sysfs attribute states 4096 bytes and holds fewer, as a file cut
-      // short between its size and its read does.
-      {"/sys/class/net/lo/address", "changed size while being read"}};
+      {dir.File("\xC3\xA4\xC3\xA4\xC3\xA4.bin"), missing}};  // 8 characters in 11 bytes
   for (const auto& [path, why] : cases) {
     UpgradePackage package;
     package.m_Path = path;
     std::string reason;
     EXPECT_FALSE(package.LoadWithReason(&reason)) << path;
-    EXPECT_EQ(reason, why) << path;
+    EXPECT_EQ(why == missing ? reason.substr(0, missing.size()) : reason, why) << path;
+    EXPECT_GT(reason.size(), why == missing ? missing.size() : 0) << path;
   }
 }
 
