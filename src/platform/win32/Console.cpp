@@ -23,7 +23,11 @@ struct ConsoleState {
 };
 ConsoleState g_Before;
 
-HANDLE StreamHandle(FILE* stream) { return reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stream))); }
+// INVALID_HANDLE_VALUE for a stream the program was started without.
+HANDLE StreamHandle(FILE* stream) {
+  const int fd = _fileno(stream);
+  return fd < 0 ? INVALID_HANDLE_VALUE : reinterpret_cast<HANDLE>(_get_osfhandle(fd));
+}
 
 void RestoreConsole() {
   // Buffered text goes out in the code page it was written for.
@@ -47,10 +51,11 @@ void PrepareConsole() {
   FILE* streams[2] = {stdout, stderr};
   bool console = false;
   for (int i = 0; i < 2; ++i) {
-    _setmode(_fileno(streams[i]), _O_BINARY);
     const HANDLE handle = StreamHandle(streams[i]);
+    if (handle == INVALID_HANDLE_VALUE) continue;
+    _setmode(_fileno(streams[i]), _O_BINARY);
     DWORD mode = 0;
-    if (handle == INVALID_HANDLE_VALUE || !GetConsoleMode(handle, &mode)) continue;
+    if (!GetConsoleMode(handle, &mode)) continue;
     console = true;
     g_Before.m_Handles[i] = handle;
     g_Before.m_Modes[i] = mode;
