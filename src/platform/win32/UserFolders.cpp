@@ -33,8 +33,9 @@ std::wstring Environment(const wchar_t* name) {
 
 // What identifies a file or folder on its volume; false when it cannot be opened.
 bool Identity(const std::string& path, BY_HANDLE_FILE_INFORMATION* information) {
-  const HANDLE handle = CreateFileW(WideFromUtf8(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  const DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+  const HANDLE handle =
+      CreateFileW(WideFromUtf8(path).c_str(), 0, share, nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
   if (handle == INVALID_HANDLE_VALUE) return false;
   const BOOL known = GetFileInformationByHandle(handle, information);
   CloseHandle(handle);
