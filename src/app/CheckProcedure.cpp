@@ -1,13 +1,12 @@
 #include "app/CheckProcedure.h"
 
-#include <filesystem>
-
 #include "app/ModuleTable.h"
 #include "app/VersionText.h"
 #include "engine/UpgradeEngine.h"
 #include "log/Notice.h"
 #include "log/UpgradeLog.h"
 #include "packages/PackageScan.h"
+#include "platform/UserFolders.h"
 
 namespace {
 
@@ -57,9 +56,7 @@ bool RunCheck(UpgradeEngine& engine, IModuleList& list, const CheckOptions& opti
     // The scan has shown why. With no package at all, name the folder: an
     // installed copy looks in the user's folder, not beside the program.
     if (!AnyPackageLoaded(table)) {
-      std::error_code error;
-      const std::filesystem::path folder = std::filesystem::absolute(options.m_PackageDir, error);
-      LogPrintf(&engine.Log(), "RunCheck: no valid .bin file in %s", folder.lexically_normal().c_str());
+      LogPrintf(&engine.Log(), "RunCheck: no valid .bin file in %s", AbsolutePath(options.m_PackageDir).c_str());
     }
     return false;
   }

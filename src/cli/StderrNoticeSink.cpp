@@ -2,7 +2,10 @@
 
 #include <cstdio>
 
+// stdout first: a console may buffer both, and the notice belongs after
+// what was printed before it.
 void StderrNoticeSink::ShowNotice(const std::string&, const std::string& text) {
+  fflush(stdout);
   fprintf(stderr, "%s\n", text.c_str());
   fflush(stderr);
 }
