@@ -146,9 +146,10 @@ INSTANTIATE_TEST_SUITE_P(Images, RouterImageTest, testing::ValuesIn(kImageCases)
 // The first image's result comes while the receive thread starts, before the
 // wait for it begins, and answers it at once, before a copy of it comes. The
 // copy, kept meanwhile, answers no later image, which waits for its own
-// (code 3). At this scale the thread's start takes 5 real ms.
+// (code 3). At this scale the thread's start takes 10 real ms, and the copy
+// comes 190 real ms after it.
 TEST_F(RouterTest, AnEarlyResultAnswersItsImageOnly) {
-  testsupport::ScopedClockScale clock(20);
+  testsupport::ScopedClockScale clock(10);
   PackagePlan plan;
   plan.m_Kind = MODULE_BOOT;
   plan.m_Units.push_back({0x100000, Pattern(100, 1)});
@@ -158,15 +159,15 @@ TEST_F(RouterTest, AnEarlyResultAnswersItsImageOnly) {
   bool first = true;
   m_Link.SetScript([&](const Message& m) {
     if (m.m_Kind != PORT_TCP || m.m_Framed) return;
-    for (uint32_t ms : {1, 1000}) if (first) m_Link.Answer(ControlPacket("", ROUTER_RESULT_OK), ms, true);
+    for (uint32_t ms : {1, 2000}) if (first) m_Link.Answer(ControlPacket("", ROUTER_RESULT_OK), ms, true);
     if (!first) m_Link.Answer(ControlPacket("", 3), 3000, true);
     first = false;
   });
   ASSERT_TRUE(m_Engine.Connect());
   const uint64_t start = Clock::TickCount();
   EXPECT_TRUE(m_Engine.UpgradeRouterImage(package));
-  EXPECT_LT(Clock::TickCount() - start, BEGIN_READY_PAUSE_MS + 500u) << "answered before the copy came";
-  Clock::Sleep(2000);  // the copy is queued meanwhile
+  EXPECT_LT(Clock::TickCount() - start, BEGIN_READY_PAUSE_MS + 1500u) << "answered before the copy came";
+  Clock::Sleep(3000);  // the copy is queued meanwhile
   EXPECT_FALSE(m_Engine.UpgradeRouterImage(package));
   EXPECT_EQ(m_Engine.ResultTextId(), IDS_ROUTER_RESULT_FAIL);
 }
