@@ -7,16 +7,18 @@
 
 #include <algorithm>
 #include <array>
+#include <chrono>
+#include <cmath>
 #include <cstring>
+#include <map>
 #include <memory>
 #include <mutex>
 
 #include "app/CheckProcedure.h"
-#include "diag/Hdlc.h"
 #include "engine/UpgradeEngine.h"
 #include "log/Notice.h"
 #include "packages/PackageBuilder.h"
-#include "router/RouterControlPacket.h"
+#include "sim/RouterTcpProtocol.h"
 #include "sim/RouterUdpService.h"
 #include "sim/SimRecorder.h"
 #include "sim/WirelessModule.h"
@@ -33,37 +35,41 @@ using Lines = std::vector<std::string>;
 constexpr ModuleKind BOOT = MODULE_BOOT, APP = MODULE_APP, CUSTOM = MODULE_CUSTOMIZATION, FW = MODULE_FIRMWARE,
                      DASH = MODULE_DASHBOARD;
 
-// What a misbehaving gateway sends in place of an answer: nothing, garbage,
-// a run of 1500 bytes without a flag, 60 unrequested frames before the
-// answer, the answer with a good check value but its bytes from the fifth on
-// inverted, cut to half or 100 bytes longer, a datagram of 600 bytes or of
-// none, a reset of the connection, the answer one byte every 100 ms; or the
-// answer, after which the next 3 writes of the program on that port fail.
-enum Misbehaviour { SILENT, GARBAGE, LONG_RUN, BURST, WRONG, SHORT, LONG, OVERSIZED, EMPTY, RESET, DRIP, FAIL_WRITES };
+// What the gateway sends for an answer: the answer itself; or, misbehaving,
+// nothing, garbage, a run of 1500 bytes without a flag, 60 unrequested
+// frames before the answer, the answer with a good check value but its bytes
+// from the fifth on inverted, cut to half or 100 bytes longer, a datagram of
+// 600 bytes or of none, a reset of the connection, the answer one byte every
+// 100 ms; or the answer, after which the next 3 writes of the program on
+// that port fail.
+enum Misbehaviour { ANSWER, SILENT, GARBAGE, LONG_RUN, BURST, WRONG, SHORT, LONG, OVERSIZED, EMPTY, RESET, DRIP, FAIL_WRITES };
 
 // After the first m_After answers, the next m_Times answers to the request
 // of that simulator name misbehave.
 struct Misbehaving { std::string m_Request; Misbehaviour m_What; int m_Times = 1, m_After = 0; };
 
-// The simulator's router UDP service and wireless module behind a small TCP
-// router, answering the program's ports over a ScriptedLink on the program
-// clock. The TCP router takes begin packets and router images and answers an
-// image with its result; every other frame goes to the module. Requests,
-// images and written memory land in Recorder() under the simulator's names.
+// The simulator's router (its UDP service and TCP protocol) and wireless
+// module, answering the program's ports over a ScriptedLink on the program
+// clock. Requests, images and written memory land in m_Recorder under the
+// simulator's names. The program sends its router images in one block, so
+// an image never ends here by going idle.
 struct ScriptedGateway {
-  ScriptedGateway(SimOptions options, std::vector<Misbehaving> faults)
-      : m_Options([&] { return options.m_TimeScale = Clock::Scale(), options; }()),  // restarts last as long
+  ScriptedGateway(const SimOptions& options, std::vector<Misbehaving> faults)
+      : m_Options(options),
         m_Faults(std::move(faults)),
         m_Module(m_Options, &m_Router, &m_Recorder),
         m_Udp(m_Options, m_Options.m_Ip, &m_Router, &m_Module, &m_Recorder),
+        m_Tcp(m_Options, &m_Router, &m_Module, &m_Recorder),
         m_Link([this](const Message& message) { Serve(message); }) {}
 
   // The request names in order without the pings, a run of one name as "name*count".
   std::string Conversation() const {
     std::vector<std::pair<std::string, int>> runs;
-    for (const SimEvent& event : m_Recorder.Events())
-      if (event.m_Name != "ping")
-        ++(runs.empty() || runs.back().first != event.m_Name ? runs.emplace_back(event.m_Name, 0) : runs.back()).second;
+    for (const SimEvent& event : m_Recorder.Events()) {
+      if (event.m_Name == "ping") continue;
+      if (runs.empty() || runs.back().first != event.m_Name) runs.emplace_back(event.m_Name, 0);
+      ++runs.back().second;
+    }
     std::string text;
     for (const auto& [name, count] : runs) text += (text.empty() ? "" : " ") + name + (count > 1 ? "*" + std::to_string(count) : "");
     return text;
@@ -72,73 +78,78 @@ struct ScriptedGateway {
   void Serve(const Message& message) {
     std::lock_guard<std::mutex> hold(m_Lock);
     const SimTime now = SimClock::now();
-    if (message.m_Kind == PORT_TCP && m_ImageLeft > 0) return TakeImage(message.m_Wire);
-    if (!message.m_Framed) return;  // the lone flag byte
+    if (message.m_Kind == PORT_UDP) {
+      if (message.m_Framed) Send(m_Recorder.Events().back().m_Name, m_Udp.Answer(message.m_Payload, now), PORT_UDP, 0);
+      return;
+    }
     Bytes answer;
     bool reset = false;
-    if (message.m_Kind == PORT_UDP) answer = m_Udp.Answer(message.m_Payload, now);
-    else if (message.Payload(0) == ROUTER_CONTROL_MARKER) BeginPacket(message.m_Payload);
-    else if (Bytes reply = m_Module.Handle(message.m_Payload.data(), message.m_Payload.size(), now, &reset); !reply.empty())
-      answer = Frame(reply, true);
-    if (reset) return m_Link.Reset();
-    Send(m_Recorder.Events().back().m_Name, answer, message.m_Kind, 0);
+    const Bytes& wire = message.m_Wire;
+    for (size_t at = 0; at < wire.size() && !reset;) at += m_Tcp.Receive(&wire[at], wire.size() - at, now, &answer, &reset);
+    if (reset) {
+      m_Tcp.EndConnection();
+      m_Link.Reset();
+      return;
+    }
+    if (message.m_Framed) Send(m_Recorder.Events().back().m_Name, answer, PORT_TCP, 0);  // not an image's bytes
+    if (const SimTime due = m_Tcp.ResultDue(); due != SIM_NEVER) {
+      Bytes result;
+      m_Tcp.OnTimer(due, &result);
+      const double delayMs = std::chrono::duration<double, std::milli>(due - now).count() * m_Options.m_TimeScale;
+      Send("rut-image", result, PORT_TCP, static_cast<uint32_t>(std::lround(delayMs)));
+    }
+  }
+
+  // What takes the place of this answer to the request.
+  Misbehaviour Misbehaves(const std::string& request) {
+    const int answer = m_Answers[request]++;  // the answers to the request before this one
+    for (const Misbehaving& f : m_Faults)
+      if (f.m_Request == request) return answer >= f.m_After && answer < f.m_After + f.m_Times ? f.m_What : ANSWER;
+    return ANSWER;
   }
 
   // The answer (a frame, or nothing) to the request, or what a misbehaviour puts in its place.
   void Send(const std::string& request, Bytes answer, int kind, uint32_t delayMs) {
     const auto send = [&](const Bytes& bytes, uint32_t laterMs = 0) { m_Link.AnswerRaw(bytes, delayMs + laterMs, kind); };
-    const auto fault = std::find_if(m_Faults.begin(), m_Faults.end(), [&](auto& f) { return f.m_Request == request; });
-    if (fault == m_Faults.end() || fault->m_After-- > 0 || fault->m_Times-- <= 0) return answer.empty() ? void() : send(answer);
-    Bytes payload(answer.size()), garbage(300);
-    payload.resize(HdlcDecode(answer.data(), static_cast<uint32_t>(answer.size()), payload.data()));
-    switch (fault->m_What) {
+    const Misbehaviour what = Misbehaves(request);
+    Bytes payload = Unframe(answer);
+    switch (what) {
+      case ANSWER: break;
       case SILENT: return;
-      case GARBAGE: for (size_t i = 0; i < 300; ++i) garbage[i] = static_cast<uint8_t>(i * 37 + 11); return send(garbage);
-      case LONG_RUN: return send(Bytes(1500, 0x31));
-      case OVERSIZED: return send(Bytes(600, 0x41));
-      case EMPTY: return send({});
-      case RESET: return m_Link.Reset();
-      case DRIP: for (size_t i = 0; i < answer.size(); ++i) send({answer[i]}, 100 * static_cast<uint32_t>(i + 1)); return;
-      case BURST: for (int i = 0; i < 60; ++i) send(Frame({0x55, static_cast<uint8_t>(i)}, true)); break;
-      case WRONG: for (size_t i = 4; i < payload.size(); ++i) payload[i] ^= 0xFF; return send(Frame(payload, true));
-      case SHORT: payload.resize(payload.size() / 2); return send(Frame(payload, true));
-      case LONG: payload.resize(payload.size() + 100); return send(Frame(payload, true));
+      case RESET: m_Link.Reset(); return;
+      case EMPTY: send({}); return;
+      case DRIP:
+        for (size_t i = 0; i < answer.size(); ++i) send({answer[i]}, 100 * static_cast<uint32_t>(i + 1));
+        return;
+      case GARBAGE:
+        answer.resize(300);
+        for (size_t i = 0; i < answer.size(); ++i) answer[i] = static_cast<uint8_t>(i * 37 + 11);
+        break;
+      case LONG_RUN: answer = Bytes(1500, 0x31); break;
+      case OVERSIZED: answer = Bytes(600, 0x41); break;
+      case BURST:
+        for (int i = 0; i < 60; ++i) send(Frame({0x55, static_cast<uint8_t>(i)}, true));
+        break;
+      case WRONG:
+        for (size_t i = 4; i < payload.size(); ++i) payload[i] ^= 0xFF;
+        break;
+      case SHORT: payload.resize(payload.size() / 2); break;
+      case LONG: payload.resize(payload.size() + 100); break;
       case FAIL_WRITES: m_Link.FailWrites(kind, 3); break;
     }
+    if (what == WRONG || what == SHORT || what == LONG) answer = Frame(payload, true);
     if (!answer.empty()) send(answer);
   }
 
-  void BeginPacket(Bytes packet) {
-    packet.resize(40);  // marker, magic, the size little-endian at 30
-    const std::string magic(packet.begin() + 1, packet.begin() + 1 + ROUTER_MAGIC_SIZE);
-    const bool image = magic.find("RUT") != std::string::npos, force = magic.find("Force") != std::string::npos;
-    m_Recorder.Request("tcp", image ? "rut-begin" : force ? "fwt-force" : "fwt-begin", "");
-    m_Router.m_ForceLoad = m_Router.m_ForceLoad || force;
-    m_ImageLeft = image ? packet[30] | packet[31] << 8 | packet[32] << 16 | size_t{packet[33]} << 24 : 0;
-    m_Image.clear();
-  }
-
-  // Raw image bytes up to the announced size, then the result after the installation time.
-  void TakeImage(const Bytes& bytes) {
-    m_Image.insert(m_Image.end(), bytes.begin(), bytes.end());
-    m_ImageLeft -= std::min<size_t>(m_ImageLeft, bytes.size());
-    if (m_ImageLeft > 0) return;
-    m_Recorder.RouterImage(m_Image);
-    m_Recorder.Request("tcp", "rut-image", "");
-    RouterControlPacket result;
-    result.Set(nullptr, static_cast<uint32_t>(m_Options.m_Faults.m_RouterResultCode));
-    Send("rut-image", Frame({result.m_Bytes, result.m_Bytes + sizeof result.m_Bytes}, true), PORT_TCP, m_Options.m_InstallMs);
-  }
-
   const SimOptions m_Options;
-  std::vector<Misbehaving> m_Faults;
+  const std::vector<Misbehaving> m_Faults;
+  std::map<std::string, int> m_Answers;
   std::mutex m_Lock;
   RouterState m_Router;
-  size_t m_ImageLeft = 0;
-  Bytes m_Image;
   SimRecorder m_Recorder{"", true};
   WirelessModule m_Module;
   RouterUdpService m_Udp;
+  RouterTcpProtocol m_Tcp;
   ScriptedLink m_Link;
 };
 
@@ -151,6 +162,7 @@ class GatewayTest : public ::testing::Test {
   GatewayTest() {
     const uint8_t ip[4] = {127, 1, 2, 3};  // each octet in its place
     std::memcpy(m_Options.m_Ip, ip, 4);
+    m_Options.m_TimeScale = Clock::Scale();  // the gateway's delays last as long on the program clock
     m_Options.m_RestartMs = 3000;
     m_Options.m_InstallMs = 10000;  // as a router does: the result comes after the tool listened for it a while
   }
