@@ -455,24 +455,19 @@ const Hostile kHostile[] = {
      .m_StepMs = kHandshake + 2 * kDiag},
     {.m_Faults = {{"nv-backup", WRONG}}, .m_Text = "Backing up the NV file", .m_Line = "Backing up the NV"},
     {.m_Faults = {{"change-mode", SILENT, 3}}, .m_Text = kOk, .m_Line = "DIAG_ChangeMode: Write or Read Fail", .m_StepMs = kDiag},
-    {.m_Faults = {{"switch-downloader", GARBAGE, 3}}, .m_Text = kSwitchFailed, .m_Line = "DIAG_SwitchToDownloader:",
-     .m_StepMs = kDiag},
     {.m_Faults = {{"ping", GARBAGE, 1000}}, .m_Text = kTimedOut, .m_Line = "Waiting: First Check Fail",
      .m_StepMs = 10000 + 2 * kPresence},
-    // After the reset.
-    {.m_Faults = {{"handshake", LONG_RUN, 9, 2}}, .m_Text = kTimedOut, .m_Line = "Waiting: Handshake failed",
-     .m_StepMs = 3 * kHandshake},
     {.m_Faults = {{"unlock", LONG_RUN, 6}}, .m_Text = "Unlocking the wireless module failed", .m_Line = "DIAG_Unlock:",
      .m_StepMs = 2 * kDiag + 18000},
     {.m_Faults = {{"write", BURST, 3}}, .m_Text = kDownloadFailed, .m_Line = "Unit1 Block1: Download Fail", .m_StepMs = kBlock},
     {.m_Faults = {{"write", SHORT, 3}}, .m_Text = kOk, .m_Line = "Downloading the firmware"},
     {.m_Faults = {{"write", RESET}}, .m_Text = kOk, .m_Line = "DIAG_Write#1> Read Fail", .m_StepMs = 5000},
-    {.m_Faults = {{"reset", GARBAGE, 3}}, .m_Text = kRestartFailed, .m_Line = "DIAG_Reset:", .m_StepMs = kDiag},
     // A restore request that succeeds settles the check.
     {.m_Faults = {{"restore-status", WRONG, 100}}, .m_Text = kOk, .m_Line = "DIAG_NV_QueryRestoreStatus: Restore Fail",
      .m_StepMs = 2 * kDiag},
     {.m_Faults = {{"board-version", LONG, 3}}, .m_Text = kVersionFailed, .m_Line = kLengthError, .m_StepMs = kDiag},
-    // The dashboard stage's own ends.
+    // The steps both wireless stages share, each ending the dashboard stage (the
+    // firmware stage ends at them above and in the pass table), and its own last one.
     {.m_Selected = {DASH}, .m_Faults = {{"switch-downloader", GARBAGE, 3}}, .m_Text = kSwitchFailed,
      .m_Line = "DIAG_SwitchToDownloader:", .m_StepMs = kDiag},
     {.m_Selected = {DASH}, .m_Faults = {{"write", BURST, 3}}, .m_Text = kDownloadFailed, .m_Line = "Unit1 Block1: Download Fail",
