@@ -127,9 +127,7 @@ TEST(DiagCallerTest, Commands) {
     testsupport::ScriptedLink link([&](const testsupport::Message& m) {
       if (m.m_Payload == Bytes{0x26}) return;
       const Bytes& reply = c.m_Replies[std::min(requests++, c.m_Replies.size() - 1)];
-      if (reply.empty()) return;
-      link.Answer({0x4B, 0xC9, 0x03, 0x00});
-      link.Answer(reply);
+      if (!reply.empty()) { link.Answer({0x4B, 0xC9, 0x03, 0x00}); link.Answer(reply); }
     });
     if (c.m_Replies.empty()) link.FailWrites(PORT_TCP, 100);
     UpgradeLog log{""};
