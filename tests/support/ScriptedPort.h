@@ -54,10 +54,9 @@ inline Bytes Frame(const Bytes& payload, bool leadingFlag = false) {
 }
 
 // The payload of one frame (flags optional); empty when it does not decode.
-inline Bytes Unframe(const Bytes& frame) {
-  Bytes out(frame.size());
-  out.resize(HdlcDecode(frame.data(), static_cast<uint32_t>(frame.size()), out.data()));
-  return out;
+inline Bytes Unframe(Bytes frame) {
+  frame.resize(HdlcDecode(frame.data(), static_cast<uint32_t>(frame.size()), frame.data()));  // in place
+  return frame;
 }
 
 class ScriptedPort;
