@@ -11,21 +11,6 @@
 #include "sim/SimRecorder.h"
 #include "sim/WirelessModule.h"
 
-namespace {
-
-// Feeds bytes into the TCP stream as the socket around the protocol does:
-// a reset ends the connection and the rest of the bytes open a new one.
-void Feed(RouterTcpProtocol& tcp, const Bytes& bytes, SimTime now) {
-  Bytes answer;
-  bool reset = false;
-  for (size_t at = 0; at < bytes.size();) {
-    at += tcp.Receive(bytes.data() + at, bytes.size() - at, now, &answer, &reset);
-    if (reset) tcp.EndConnection();
-  }
-}
-
-}  // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   FuzzInput in(data, size);
   SimOptions options;
@@ -47,13 +32,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   WirelessModule module(options, &router, &recorder);
   RouterUdpService udp(options, options.m_Ip, &router, &module, &recorder);
   RouterTcpProtocol tcp(options, &router, &module, &recorder);
+  Bytes answers;  // what the router sends back, which nobody reads
   SimTime now{};
   while (!in.Empty()) {
     const auto [kind, bytes] = in.Record();
     now += std::chrono::milliseconds(500) * (kind >> 2);
     module.Tick(now);
-    Bytes result;
-    tcp.OnTimer(now, &result);
+    tcp.OnTimer(now, &answers);
+    answers.clear();
     bool reset = false;
     Bytes request;
     if ((kind & 3) == 0) {
@@ -61,7 +47,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     } else if ((kind & 3) == 1) {
       if (bytes.size() <= 2048 && DecodeFrame(bytes.data(), bytes.size(), &request)) udp.Answer(request, now);
     } else {
-      Feed(tcp, (kind & 3) == 2 ? EncodeFrame(bytes, kind & 4) : bytes, now);
+      // As the socket hands the stream over: a reset ends the connection, the rest opens a new one.
+      const Bytes stream = (kind & 3) == 2 ? EncodeFrame(bytes, kind & 4) : bytes;
+      for (size_t at = 0; at < stream.size();) {
+        at += tcp.Receive(&stream[at], stream.size() - at, now, &answers, &reset);
+        if (reset) tcp.EndConnection();
+      }
     }
   }
   return 0;
