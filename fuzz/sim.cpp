@@ -4,43 +4,12 @@
 // to the UDP service as a datagram, or into the TCP stream as a frame of its
 // bytes or as raw bytes. kind >> 2 advances the gateway's time in 0.5 s
 // steps first, so restarts, idle image ends and results come due.
-#include <sys/socket.h>
-
 #include "FuzzInput.h"
-#include "sim/RouterTcpService.h"
+#include "sim/RouterTcpProtocol.h"
 #include "sim/RouterUdpService.h"
 #include "sim/SimFrame.h"
 #include "sim/SimRecorder.h"
 #include "sim/WirelessModule.h"
-
-namespace {
-
-// Feeds bytes to the TCP service through a socket pair (a new one whenever
-// it has no connection) in small pieces, drained after each so that answers
-// never fill the pair.
-struct Stream {
-  CFileDescriptor m_Peer;
-  void Feed(RouterTcpService& service, const Bytes& bytes, SimTime now) {
-    for (size_t at = 0; at < bytes.size(); at += 1024) {
-      int fds[2];
-      if (service.ConnectionFd() < 0) {
-        if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0, fds) != 0) return;
-        service.Adopt(CFileDescriptor(fds[0]));
-        m_Peer = CFileDescriptor(fds[1]);
-      }
-      const size_t n = std::min<size_t>(1024, bytes.size() - at);
-      if (send(m_Peer.Get(), bytes.data() + at, n, MSG_NOSIGNAL) != static_cast<ssize_t>(n)) return;
-      service.OnReadable(now);
-      Drain();
-    }
-  }
-  void Drain() {
-    uint8_t buffer[65536];
-    while (m_Peer.Get() >= 0 && recv(m_Peer.Get(), buffer, sizeof buffer, 0) > 0) continue;
-  }
-};
-
-}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   FuzzInput in(data, size);
@@ -62,15 +31,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   RouterState router;
   WirelessModule module(options, &router, &recorder);
   RouterUdpService udp(options, options.m_Ip, &router, &module, &recorder);
-  RouterTcpService tcp(options, options.m_Ip, &router, &module, &recorder);
-  Stream stream;
+  RouterTcpProtocol tcp(options, &router, &module, &recorder);
+  Bytes answers;  // what the router sends back, which nobody reads
   SimTime now{};
   while (!in.Empty()) {
     const auto [kind, bytes] = in.Record();
     now += std::chrono::milliseconds(500) * (kind >> 2);
     module.Tick(now);
-    tcp.OnTimer(now);  // may send a result
-    stream.Drain();
+    tcp.OnTimer(now, &answers);
+    answers.clear();
     bool reset = false;
     Bytes request;
     if ((kind & 3) == 0) {
@@ -78,7 +47,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     } else if ((kind & 3) == 1) {
       if (bytes.size() <= 2048 && DecodeFrame(bytes.data(), bytes.size(), &request)) udp.Answer(request, now);
     } else {
-      stream.Feed(tcp, (kind & 3) == 2 ? EncodeFrame(bytes, kind & 4) : bytes, now);
+      // As the socket hands the stream over: a reset ends the connection, the rest opens a new one.
+      const Bytes stream = (kind & 3) == 2 ? EncodeFrame(bytes, kind & 4) : bytes;
+      for (size_t at = 0; at < stream.size();) {
+        at += tcp.Receive(&stream[at], stream.size() - at, now, &answers, &reset);
+        if (reset) tcp.EndConnection();
+      }
     }
   }
   return 0;

@@ -28,11 +28,11 @@ TEST(ModuleTableTest, EntriesAreSelectedWhenLoadedAndMatchingUntilTheNextScan) {
   table[MODULE_APP].m_Package.m_ResourceId = 144;
   table.ResetPackages();
   for (int k = 0; k < MODULE_COUNT; ++k)
-    EXPECT_TRUE(!table[k].m_Package.m_Loaded && table[k].m_Package.m_Path.empty() && !table[k].m_Package.m_ResourceId &&
-                table[k].m_VersionMatch == 1) << k;
+    EXPECT_EQ(std::tuple(table[k].m_Package.m_Loaded, table[k].m_Package.m_Path, table[k].m_Package.m_ResourceId,
+                         table[k].m_VersionMatch), std::tuple(false, "", 0u, 1)) << k;
   EXPECT_EQ(table[MODULE_APP].m_CurrentVersion, "R-2");
   table.Clear();
   for (int k = 0; k < MODULE_COUNT; ++k)
-    EXPECT_TRUE(table[k].m_TypeName.empty() && table[k].m_CurrentVersion.empty() && !table[k].m_Package.m_Image &&
-                !table[k].m_VersionMatch) << k;
+    EXPECT_EQ(std::tuple(table[k].m_TypeName, table[k].m_CurrentVersion, table[k].m_Package.m_Image, table[k].m_VersionMatch),
+              std::tuple("", "", nullptr, 0)) << k;
 }

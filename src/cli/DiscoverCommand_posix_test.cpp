@@ -118,7 +118,7 @@ TEST(DiscoverCommandTest, EveryCableIsAsked) {
   ASSERT_NE(line, std::string::npos) << log;
   for (const char* router : {"qeleth A0-0B-C1-0D-E2-0A (127.0.0.1)", "qelusb A0-0B-C1-0D-E2-0B (127.0.0.1)"})
     EXPECT_NE(log.substr(line, log.find('\r', line) - line).find(router), std::string::npos) << router;
-  ASSERT_TRUE(net.SetLink("qeleth", false) && net.SetLink("qelusb", false) && net.SetLink("qelwifi", false));
+  for (const char* cable : {"qeleth", "qelusb", "qelwifi"}) ASSERT_TRUE(net.SetLink(cable, false)) << cable;
   Expect({net.InTool(kQel), 1, "No router is detected\nNo network interface is up with an IPv4 address: is the cable "
                                "plugged in, and has this PC an address on the gateway's network?\n"});
 }

@@ -6,6 +6,8 @@
 #include <unistd.h>
 
 #include <cstring>
+#include <tuple>
+#include <vector>
 
 #include "packages/UpgradePackage.h"
 #include "support/Packages.h"
@@ -94,21 +96,23 @@ TEST(PackageCommandTest, ScanAssignsEveryBinFileToItsKindOrWarns) {
   const auto none = [](const std::string& folder) {
     return "Warning: No valid .bin file is found in the current directory\nLooked for *.bin files in " + folder + "\nexit 1";
   };
-  const auto put = [&](const std::string& name, ModuleKind kind, const std::string& version) {
-    return rename(testsupport::MakePackage(dir.Path(), kind, version, 100).c_str(), dir.File(name).c_str()) == 0;
+  // Makes packages of these kinds and versions under these names.
+  const auto put = [&](const std::vector<std::tuple<std::string, ModuleKind, std::string>>& packages) {
+    for (const auto& [name, kind, version] : packages)
+      ASSERT_EQ(rename(testsupport::MakePackage(dir.Path(), kind, version, 100).c_str(), dir.File(name).c_str()), 0) << name;
   };
   EXPECT_EQ(Qel(scan + dir.File("nowhere/"), env), none(dir.File("nowhere")));
   // Only files that are no packages, and packages under names that do not match.
   testsupport::WriteFile(dir.File("garbage.bin"), std::vector<uint8_t>(500, 0x41));
   ASSERT_EQ(mkdir(dir.File("folder.bin").c_str(), 0755), 0);
-  ASSERT_TRUE(put("other.bin.txt", MODULE_BOOT, "o") && put("dashbin", MODULE_DASHBOARD, "d"));
+  ASSERT_NO_FATAL_FAILURE(put({{"other.bin.txt", MODULE_BOOT, "o"}, {"dashbin", MODULE_DASHBOARD, "d"}}));
   EXPECT_EQ(Qel(scan + dir.Path(), env), none(dir.Path()));
   // Both empty scans' Chinese lines reached the log file when qel ended.
   EXPECT_EQ(testsupport::LogMessages(testsupport::ReadText(tmp.File("QelUpgradeLog.txt"))),
             std::vector<std::string>(2, "没有找到至少一个有效的BIN文件"));
   // Neither name order nor creation order is kind order; any case, hidden files too.
-  ASSERT_TRUE(put("e-boot.BIN", MODULE_BOOT, "boot-v") && put("a-dash.Bin", MODULE_DASHBOARD, "dash-v") &&
-              put(".bin", MODULE_APP, "app-v") && put("b-firm.bin", MODULE_FIRMWARE, ""));
+  ASSERT_NO_FATAL_FAILURE(put({{"e-boot.BIN", MODULE_BOOT, "boot-v"}, {"a-dash.Bin", MODULE_DASHBOARD, "dash-v"},
+                               {".bin", MODULE_APP, "app-v"}, {"b-firm.bin", MODULE_FIRMWARE, ""}}));
   EXPECT_EQ(Qel(scan + dir.Path(), env),
             "Type                             Upgrade Version          Package\n"
             "BOOT of router module            boot-v                   " + dir.File("e-boot.BIN") + "\n"
@@ -116,7 +120,7 @@ TEST(PackageCommandTest, ScanAssignsEveryBinFileToItsKindOrWarns) {
             "Customization of router module   -                        -\n"
             "Firmware of wireless module      No version               " + dir.File("b-firm.bin") + "\n"
             "Dashboard of wireless module     dash-v                   " + dir.File("a-dash.Bin") + "\nexit 0");
-  ASSERT_TRUE(put("b-firm2.bin", MODULE_FIRMWARE, "f"));
+  ASSERT_NO_FATAL_FAILURE(put({{"b-firm2.bin", MODULE_FIRMWARE, "f"}}));
   EXPECT_EQ(Qel(scan + dir.Path(), env), "Warning: Two or more .bin files with the same type exist\nexit 1");
 }
 

@@ -12,8 +12,8 @@ struct MemoryFile {
   char* m_Buffer = nullptr;
   size_t m_Size = 0;
   FILE* m_File = open_memstream(&m_Buffer, &m_Size);
-  ~MemoryFile() { fclose(m_File), free(m_Buffer); }
-  std::string Text() { return fflush(m_File), std::string(m_Buffer, m_Size); }
+  ~MemoryFile() { fclose(m_File); free(m_Buffer); }
+  std::string Text() { fflush(m_File); return std::string(m_Buffer, m_Size); }
 };
 
 TEST(TerminalModuleListTest, ColumnsFitTheWidestCellEastAsianWideCharactersCountingTwice) {

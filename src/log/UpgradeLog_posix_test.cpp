@@ -77,7 +77,7 @@ TEST(UpgradeLogTest, FileSitsInTheUsersLogFolderMadeForThemAlone) {
   testsupport::ScopedEnv tmpEnv("TMPDIR", nullptr), stateEnv("XDG_STATE_HOME", nullptr);
   UpgradeLog().AppendLine("first");
   struct stat folder = {}, file = {};
-  ASSERT_EQ(stat(state.c_str(), &folder) + stat((state + "/QelUpgradeLog.txt").c_str(), &file), 0);
+  ASSERT_EQ(std::pair(stat(state.c_str(), &folder), stat((state + "/QelUpgradeLog.txt").c_str(), &file)), std::pair(0, 0));
   EXPECT_EQ(std::pair(folder.st_mode & 0777, file.st_mode & 0777), std::pair(0700u, 0600u));
   // Without a home to write in, a folder of the user's own in the system's
   // temporary directory. A folder the log makes for itself is not written in
@@ -87,9 +87,10 @@ TEST(UpgradeLogTest, FileSitsInTheUsersLogFolderMadeForThemAlone) {
     EXPECT_EQ(UpgradeLog().FilePath(), std::string(P_tmpdir) + "/QelUpgrade-" + std::to_string(geteuid()) + "/QelUpgradeLog.txt");
   }
   const std::string linked = home.File("a"), theirs = home.File("b");
-  ASSERT_EQ(mkdir(linked.c_str(), 0700) + mkdir(theirs.c_str(), 0700) + mkdir(home.File("target").c_str(), 0700), 0);
+  for (const std::string& folder : {linked, theirs, home.File("target")}) ASSERT_EQ(mkdir(folder.c_str(), 0700), 0) << folder;
   ASSERT_EQ(symlink(home.File("target").c_str(), (linked + "/QelUpgrade").c_str()), 0);
-  ASSERT_EQ(mkdir((theirs + "/QelUpgrade").c_str(), 0700) + chown((theirs + "/QelUpgrade").c_str(), 12345, 12345), 0);
+  ASSERT_EQ(mkdir((theirs + "/QelUpgrade").c_str(), 0700), 0);
+  ASSERT_EQ(chown((theirs + "/QelUpgrade").c_str(), 12345, 12345), 0);
   for (const std::string& base : {linked, theirs}) {
     testsupport::ScopedEnv plantedEnv("XDG_STATE_HOME", base.c_str());
     UpgradeLog log;

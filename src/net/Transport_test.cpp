@@ -3,6 +3,8 @@
 // TCP connection with and without its receive thread.
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "net/AddressText.h"
 #include "net/FrameAssembler.h"
 #include "net/PortChannel.h"
@@ -30,7 +32,7 @@ Bytes Taken(uint32_t capacity, uint64_t* took, Call read) {
   const int ok = read(out.data(), capacity, &received);
   *took = Since(start);
   EXPECT_EQ(ok == 1, received > 0);
-  return out.resize(std::min(received, capacity)), out;
+  return Bytes(out.begin(), out.begin() + std::min(received, capacity));
 }
 
 // Nothing is sent here: the limited broadcast never leaves a test's machine.
@@ -76,17 +78,19 @@ TEST(UdpPortTest, OneDatagramPerReadNoLongerThanTheBuffer) {
   router.Respond([](const Bytes& r, int) { return std::vector<Bytes>(r[0] != 0, Bytes(r.begin() + 1, r.end())); });
   ASSERT_EQ(port.SetConfig("127.255.255.255", router.Port()), 1);
   ASSERT_EQ(port.Open(), 1);
-  // Each datagram sent, what the Read takes, its error; a time-out has no pause.
-  const struct { Bytes sent, received; int error; } exchanges[] = {
-      {{1, 0x7E, 2}, {0x7E, 2}, 0}, {Bytes(514, 1), {}, EMSGSIZE}, {{1}, {}, 0} /* empty */,
-      {Bytes(513, 1), Bytes(512, 1), 0} /* as long as the buffer */, {{0}, {}, WAIT_TIMED_OUT}};
+  // Each datagram sent, what the Read takes, its error, how long it waits: a time-out has no pause.
+  const struct { Bytes sent, received; int error; uint64_t tookMs; } exchanges[] = {
+      {{1, 0x7E, 2}, {0x7E, 2}, 0, 0}, {Bytes(514, 1), {}, EMSGSIZE, 0}, {{1}, {}, 0, 0} /* empty */,
+      {Bytes(513, 1), Bytes(512, 1), 0, 0} /* as long as the buffer */, {{0}, {}, WAIT_TIMED_OUT, 3000}};
   for (const auto& e : exchanges) {
     ASSERT_EQ(send(e.sent), 1);
     EXPECT_EQ(receive(), e.received);
-    const uint64_t least = e.error == WAIT_TIMED_OUT ? 3000 : 0;
-    EXPECT_TRUE(port.m_LastError == e.error && took >= least && took < least + SLACK) << port.m_LastError << " " << took;
+    EXPECT_EQ(port.m_LastError, e.error);
+    EXPECT_GE(took, e.tookMs);
+    EXPECT_LT(took, e.tookMs + SLACK);
   }
-  EXPECT_TRUE(port.Close() + port.Close() == 2 && !port.IsOpen());
+  for (int time = 1; time <= 2; ++time) EXPECT_EQ(port.Close(), 1) << time;
+  EXPECT_FALSE(port.IsOpen());
 }
 
 TEST(TcpPortTest, WritesReadsTimeOutsCancelsAndLostConnections) {
@@ -94,7 +98,9 @@ TEST(TcpPortTest, WritesReadsTimeOutsCancelsAndLostConnections) {
   TcpPeer peer;
   CTcpPort port;
   const auto Connect = [&] {
-    ASSERT_TRUE(port.SetConfig("127.0.0.1", peer.Port()) == 1 && port.Open() == 1 && peer.Accept());
+    ASSERT_EQ(port.SetConfig("127.0.0.1", peer.Port()), 1);
+    ASSERT_EQ(port.Open(), 1);
+    ASSERT_TRUE(peer.Accept());
   };
   uint64_t took = 0;
   const auto Read = [&](uint32_t timeoutMs, uint32_t capacity = 8) {
@@ -103,13 +109,17 @@ TEST(TcpPortTest, WritesReadsTimeOutsCancelsAndLostConnections) {
   const auto Write = [&](const Bytes& b, uint32_t timeoutMs = 3000) { return port.Write(b.data(), Size(b), timeoutMs); };
   // A failed Read that took from minMs to minMs + SLACK with the error.
   const auto ExpectFailedRead = [&](uint32_t timeoutMs, uint64_t minMs, int error) {
-    EXPECT_TRUE(Read(timeoutMs).empty());
-    EXPECT_TRUE(took >= minMs && took < minMs + SLACK && port.m_LastError == error) << took << " " << port.m_LastError;
+    EXPECT_EQ(Read(timeoutMs), Bytes{});
+    EXPECT_EQ(port.m_LastError, error);
+    EXPECT_GE(took, minMs);
+    EXPECT_LT(took, minMs + SLACK);
   };
   EXPECT_EQ(Write({}), 0);  // closed wins over the empty write
   ExpectFailedRead(INFINITE, 100, 0);  // pauses and fails, no wait for data
-  ASSERT_EQ(port.Close() + port.Close() + port.SetConfig("127.0.0.1", FreePort()), 3);
-  EXPECT_TRUE(port.Open() == 0 && port.m_LastError == ECONNREFUSED && !port.IsConnected()) << port.m_LastError;
+  for (int time = 1; time <= 2; ++time) ASSERT_EQ(port.Close(), 1) << time;
+  ASSERT_EQ(port.SetConfig("127.0.0.1", FreePort()), 1);
+  EXPECT_EQ(port.Open(), 0);
+  EXPECT_EQ(std::tuple(port.m_LastError.load(), port.IsConnected()), std::tuple(ECONNREFUSED, false));
   Connect();
   EXPECT_EQ(Write({}), 1);
   // A peer that closes costs the reader a pause; one that resets, a re-connect.
@@ -123,7 +133,8 @@ TEST(TcpPortTest, WritesReadsTimeOutsCancelsAndLostConnections) {
   peer.Close(true);
   int written = 1;
   for (int i = 0; i < 5 && written == 1; ++i) written = Write({1, 2, 3, 4});
-  EXPECT_TRUE(written == 0 && (port.m_LastError == ECONNRESET || port.m_LastError == EPIPE)) << port.m_LastError;
+  EXPECT_EQ(written, 0);
+  EXPECT_TRUE(port.m_LastError == ECONNRESET || port.m_LastError == EPIPE) << port.m_LastError;
   ASSERT_TRUE(peer.Accept());  // where the port's writes go again
   const Bytes block = Pattern(64 * 1024, 7);  // more than the smallest socket buffers
   std::thread writer([&] { EXPECT_EQ(Write(block), 1); });
@@ -131,7 +142,8 @@ TEST(TcpPortTest, WritesReadsTimeOutsCancelsAndLostConnections) {
   writer.join();
   const uint64_t start = Clock::TickCount();
   EXPECT_EQ(Write(Bytes(4 << 20, 0x55), 500), 0);  // the peer takes nothing now
-  EXPECT_TRUE(port.m_LastError == WAIT_TIMED_OUT && Clock::TickCount() - start >= 500u) << port.m_LastError;
+  EXPECT_EQ(port.m_LastError, WAIT_TIMED_OUT);
+  EXPECT_GE(Since(start), 500u);
   // Bytes come out in order, no more per Read than it has room for.
   Connect();
   ASSERT_TRUE(peer.Send({1, 2, 3, 4, 5}));
@@ -202,11 +214,13 @@ TEST(ReceiveQueueTest, MatchRulesAndWaits) {
   push({0x10});
   const uint64_t start = Clock::TickCount();
   EXPECT_TRUE(wait(300).empty());
-  EXPECT_TRUE(Since(start) >= 290 && queue.Count() == 0) << "the first wait reset the signal; a time-out empties the queue";
+  EXPECT_GE(Since(start), 290u) << "the first wait reset the signal";
+  EXPECT_EQ(queue.Count(), 0u) << "a time-out empties the queue";
   push({0x10, 0x20});
   push({0x4B, 1, 2, 3});
   uint32_t length = 0;
-  EXPECT_EQ(queue.WaitReply(nullptr, 10, &length, 100) + queue.WaitReply(big.data(), 0, &length, 100), 0);
+  EXPECT_EQ(queue.WaitReply(nullptr, 10, &length, 100), 0);
+  EXPECT_EQ(queue.WaitReply(big.data(), 0, &length, 100), 0);
   EXPECT_EQ(queue.Count(), 2u) << "no room: the queue stays";
   EXPECT_EQ(wait(200, 3), (Bytes{0x4B, 1, 2}));
   push({0x4B, 0x01});  // a late reply to an earlier request
@@ -232,20 +246,23 @@ TEST(PortChannelTest, SendsReceivesWithAndWithoutThreadAndStopsPromptly) {
     return Taken(capacity, &took, [&](auto... read) { return channel.Receive(read..., timeoutMs); });
   };
   // No such kind, no TCP address, nobody listening.
-  EXPECT_EQ(channel.Open("127.0.0.1", peer.Port(), 3) + channel.Open("255.255.255.255", peer.Port(), PORT_TCP) +
-                channel.Open("127.0.0.1", FreePort(), PORT_TCP), 0);
-  EXPECT_TRUE(!channel.IsOpen() && channel.LastError() == 0) << "no port, so no error of one";
-  EXPECT_EQ(channel.SendRaw(Bytes{1}.data(), 1, 3000) + sendFrame({1}), 0);
+  EXPECT_EQ(channel.Open("127.0.0.1", peer.Port(), 3), 0);
+  EXPECT_EQ(channel.Open("255.255.255.255", peer.Port(), PORT_TCP), 0);
+  EXPECT_EQ(channel.Open("127.0.0.1", FreePort(), PORT_TCP), 0);
+  EXPECT_EQ(std::tuple(channel.IsOpen(), channel.LastError()), std::tuple(false, 0)) << "no port, so no error of one";
+  EXPECT_EQ(std::pair(channel.SendRaw(Bytes{1}.data(), 1, 3000), sendFrame({1})), std::pair(0, 0));
   EXPECT_TRUE(receive(INFINITE).empty()) << "a closed channel refuses at once";
   // Without a port the thread ends by itself; Close, or an Open, still joins it.
   ASSERT_EQ(channel.StartReceiveThread(), 1);
-  EXPECT_TRUE(channel.Close() == 1 && !channel.ReceiveThreadRunning());
+  EXPECT_EQ(channel.Close(), 1);
+  EXPECT_FALSE(channel.ReceiveThreadRunning());
   ASSERT_EQ(channel.StartReceiveThread(), 1);
   ASSERT_EQ(channel.Open("127.0.0.1", peer.Port(), PORT_TCP), 1);
   ASSERT_TRUE(peer.Accept());
   // Without the thread Receive reads the first frame. (What goes out: the
   // command tests compare every write byte for byte.)
-  EXPECT_TRUE(sendFrame({0x4B}) == 1 && sendFrame(Bytes(4200)) == 0) << "would overrun the buffer";
+  EXPECT_EQ(sendFrame({0x4B}), 1);
+  EXPECT_EQ(sendFrame(Bytes(4200)), 0) << "would overrun the buffer";
   Bytes bad = Frame({0x41, 0x42, 0x43});
   bad[1] ^= 0x02;
   peer.Send(Concat({{0x7E, 0x7E}, Frame({0x99, 0x01, 0x02, 0x03}), bad, Frame({0x44})}));
@@ -254,7 +271,8 @@ TEST(PortChannelTest, SendsReceivesWithAndWithoutThreadAndStopsPromptly) {
   EXPECT_LT(took, SLACK) << "a bad check value ends the read";
   EXPECT_EQ(receive(), Bytes{0x44});
   EXPECT_TRUE(receive(1000).empty());
-  EXPECT_TRUE(took >= 1000 && took < 1000 + 600 + SLACK) << took;  // a last read may be under way
+  EXPECT_GE(took, 1000u);
+  EXPECT_LT(took, 1000 + 600 + SLACK) << "a last read may be under way";
   // With the thread: the newest good frame that matches.
   ASSERT_EQ(channel.StartReceiveThread(), 1);
   bad = Frame({0x4B, 0x11, 0x22}, true);
@@ -264,17 +282,18 @@ TEST(PortChannelTest, SendsReceivesWithAndWithoutThreadAndStopsPromptly) {
   ASSERT_TRUE(WaitUntil([&] { return channel.Queue().Count() == 2; }, 2000));
   EXPECT_EQ(receive(), (Bytes{0x4B, 0xC9, 0x03, 0x55}));
   // Stopping takes the cancel plus the port's pause at most.
-  const auto stopsPromptly = [&] {
+  const auto expectStopsPromptly = [&](const char* port) {
     const uint64_t start = Clock::TickCount();
-    return channel.StopReceiveThread() == 1 && Since(start) < 100 + SLACK;
+    EXPECT_EQ(channel.StopReceiveThread(), 1) << port;
+    EXPECT_LT(Since(start), 100 + SLACK) << port;
   };
-  EXPECT_TRUE(stopsPromptly());
+  expectStopsPromptly("TCP");
   for (int i = 0; i < 6; ++i) ASSERT_EQ(i % 2 ? channel.StartReceiveThread() : channel.StopReceiveThread(), 1);
   ASSERT_EQ(channel.Open("127.0.0.1", FreePort(), PORT_UDP), 1);  // closes the TCP port first; nobody answers
   EXPECT_FALSE(channel.ReceiveThreadRunning());
   ASSERT_EQ(channel.StartReceiveThread(), 1);
-  EXPECT_TRUE(stopsPromptly()) << "a UDP port cannot be cancelled: its reads are short";
-  EXPECT_EQ(channel.Close() + channel.Close(), 2);
+  expectStopsPromptly("UDP, which cannot be cancelled: its reads are short");
+  for (int time = 1; time <= 2; ++time) EXPECT_EQ(channel.Close(), 1) << time;
 }
 
 }  // namespace

@@ -1,15 +1,6 @@
-// The router's TCP service: one connection at a time (a new connection
-// replaces the old one). The stream is cut at 0x7E into frames (leading flag
-// optional). 40-byte control packets (first byte 0xFF) are the router's own:
-//   "Zyphex RUT Begin Download Pkt"  the stream turns into raw image bytes
-//       for the announced size, or until it has been idle for a second after
-//       at least one image byte (the tool announces the sum of all units but
-//       sends only the first). The router then installs the image and sends
-//       the 40-byte result packet: 0xFF, 29 zeros, code (LE32) at 30, 6 zeros.
-//   "Zyphex FWT Begin Download Pkt"  recorded.
-//   "Zyphex FWT Force Download Pkt"  recorded; sets the forcing download flag.
-// Every other frame goes to the wireless module, and its reply comes back
-// as a frame with a leading flag.
+// The router's TCP service on its socket: one connection at a time (a new
+// connection replaces the old one), what arrives handed to the router's
+// protocol (sim/RouterTcpProtocol.h) and what it answers sent back.
 #pragma once
 
 #include <cstdint>
@@ -19,7 +10,7 @@
 #include "log/FileDescriptor.h"
 #include "sim/GatewaySim.h"
 #include "sim/RouterState.h"
-#include "sim/SimFrame.h"
+#include "sim/RouterTcpProtocol.h"
 #include "sim/SimTime.h"
 
 class SimRecorder;
@@ -27,12 +18,6 @@ class WirelessModule;
 
 class RouterTcpService {
  public:
-  // Program milliseconds of silence that end a shorter image than announced,
-  // and the least real time allowed for it, so that an accelerated run does
-  // not cut an image at a scheduling hiccup.
-  static constexpr uint32_t IMAGE_IDLE_MS = 1000;
-  static constexpr int IMAGE_IDLE_MIN_REAL_MS = 50;
-
   RouterTcpService(const SimOptions& options, const uint8_t ip[4], RouterState* router,
                    WirelessModule* module, SimRecorder* recorder);
   ~RouterTcpService();
@@ -45,41 +30,24 @@ class RouterTcpService {
   int ConnectionCount() const { return m_ConnectionCount; }
 
   void OnAcceptable(SimTime now);
-  // Serves a connected, non-blocking socket (one accepted, or one end of a
-  // socket pair), replacing the connection there was.
-  void Adopt(CFileDescriptor connection);
   void OnReadable(SimTime now);
   // Ends an idle image and sends a due result.
   void OnTimer(SimTime now);
   SimTime Deadline() const;
 
  private:
-  void Consume(const uint8_t* data, size_t length, SimTime now);
-  void OnFrame(const std::vector<uint8_t>& payload, SimTime now);
-  // The fail-every-tenth-pass fault counts a pass at its first image.
-  void BeginPass();
-  void FinishImage(SimTime now);
-  void SendResult();
-  void Send(const std::vector<uint8_t>& payload);
+  // Serves a connected, non-blocking socket, replacing the connection there was.
+  void Adopt(CFileDescriptor connection);
+  // Hands bytes to the protocol, each answer sent before the bytes after it.
+  void Take(const uint8_t* data, size_t length, SimTime now);
+  void Send(const std::vector<uint8_t>& bytes);
   void Drop(bool reset, const std::string& why);
-  SimClock::duration IdleLimit() const;
 
   const SimOptions& m_Options;
   uint8_t m_Ip[4];
-  RouterState* m_Router;
-  WirelessModule* m_Module;
   SimRecorder* m_Recorder;
+  RouterTcpProtocol m_Protocol;
   CFileDescriptor m_Listener;
   CFileDescriptor m_Connection;
   int m_ConnectionCount = 0;
-  FrameCutter m_Cutter;
-
-  // Raw image phase after a RUT begin packet.
-  bool m_Raw = false;
-  uint32_t m_RawAnnounced = 0;
-  std::vector<uint8_t> m_Image;
-  SimTime m_LastImageByte{};
-  // The result packet waiting for the end of the installation.
-  SimTime m_ResultDue = SIM_NEVER;
-  size_t m_ImageEvent = 0;
 };

@@ -49,7 +49,6 @@ class NetNamespaces {
   // The commands run up to the one that failed and what it said, for the
   // assertion message.
   const std::string& Failure() const { return m_Failure; }
-  const std::string& Tool() const { return m_Tool; }
   // Runs command inside the tool's namespace.
   std::string InTool(const std::string& command) const { return "ip netns exec " + m_Tool + " " + command; }
 

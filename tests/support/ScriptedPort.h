@@ -54,9 +54,9 @@ inline Bytes Frame(const Bytes& payload, bool leadingFlag = false) {
 }
 
 // The payload of one frame (flags optional); empty when it does not decode.
-inline Bytes Unframe(const Bytes& frame) {
-  Bytes out(frame.size());
-  return out.resize(HdlcDecode(frame.data(), static_cast<uint32_t>(frame.size()), out.data())), out;
+inline Bytes Unframe(Bytes frame) {
+  frame.resize(HdlcDecode(frame.data(), static_cast<uint32_t>(frame.size()), frame.data()));  // in place
+  return frame;
 }
 
 class ScriptedPort;
@@ -85,10 +85,10 @@ class ScriptedPort : public INetPort {
   ScriptedPort(std::shared_ptr<LinkState> state, int kind) : m_State(std::move(state)), m_Kind(kind) {}
   ~ScriptedPort() override { Close(); }
   int GetType() const override { return m_Kind; }
-  int SetConfig(const std::string& address, int port) override { return m_Address = address, m_PeerPort = port, 1; }
-  int Open() override { return (m_LastError = m_State->Locked([this] { return Connect(); })) == 0; }
-  int Close() override { return m_State->Locked([this] { return Unlist(), 1; }); }
-  int Cancel() override { return m_State->Locked([this] { return m_Cancel = true, m_State->m_Changed.notify_all(), 1; }); }
+  int SetConfig(const std::string& address, int port) override { m_Address = address; m_PeerPort = port; return 1; }
+  int Open() override { m_LastError = m_State->Locked([this] { return Connect(); }); return m_LastError == 0; }
+  int Close() override { m_State->Locked([this] { Unlist(); }); return 1; }
+  int Cancel() override { m_State->Locked([this] { m_Cancel = true; }); m_State->m_Changed.notify_all(); return 1; }
   void SetInterface(const std::string& name) override { m_Interface = name; }
   int InterfaceRefused() const override {
     return m_Interface.empty() ? 0 : m_State->Locked([this] { return m_State->m_InterfaceRefusal; });
@@ -103,7 +103,7 @@ class ScriptedPort : public INetPort {
     const int error = m_State->Locked([&] {
       int& failing = m_State->m_FailWrites[m_Kind];
       const int error = !m_Open ? ENOTCONN : m_Reset ? Reconnect() : failing-- > 0 ? EPIPE : 0;
-      if (error == 0) m_State->m_Messages.push_back(message), script = m_State->m_Script;
+      if (error == 0) { m_State->m_Messages.push_back(message); script = m_State->m_Script; }
       return m_LastError = error;
     });
     if (error == ECONNRESET) Clock::Sleep(PORT_FAILURE_PAUSE_MS);
@@ -159,7 +159,7 @@ class ScriptedPort : public INetPort {
  private:
   // With the lock held: opens the connection (which counts) unless refused.
   int Connect() {
-    if (m_Kind == PORT_TCP && m_State->m_RefuseConnects-- > 0) return Unlist(), ECONNREFUSED;
+    if (m_Kind == PORT_TCP && m_State->m_RefuseConnects-- > 0) { Unlist(); return ECONNREFUSED; }
     if (!m_Open) m_State->m_Ports.push_back(this);
     m_Open = true;
     m_Reset = false;
@@ -168,7 +168,7 @@ class ScriptedPort : public INetPort {
     return 0;
   }
   // A reset connection fails the call that finds it and is made anew.
-  int Reconnect() { return Connect(), ECONNRESET; }
+  int Reconnect() { Connect(); return ECONNRESET; }
   void Unlist() {
     auto& ports = m_State->m_Ports;
     ports.erase(std::remove(ports.begin(), ports.end(), this), ports.end());

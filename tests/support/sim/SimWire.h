@@ -15,7 +15,7 @@ namespace simtest {
 
 using namespace testsupport;
 
-inline Bytes Padded(Bytes head, size_t length) { return head.resize(length, 0), head; }
+inline Bytes Padded(Bytes head, size_t length) { head.resize(length, 0); return head; }
 inline const Bytes HANDSHAKE = Padded({0x26, 0x00, 0x00, 0x25, 0xA7, 0x00, 0x06}, 133), BOARD_VERSION{0x4B, 0xC9, 0x03, 0xFF},
                    ISO_VERSION = Padded({0x4B, 0xC9, 0x24, 0xFF}, 36), RESTORE_STATUS = Padded({0x4B, 0xC9, 0x21, 0xFF}, 36),
                    NV_BACKUP{0x4B, 0xC8, 0x1E, 0xFF, 0, 0, 0, 0}, NV_RESTORE{0x4B, 0xC8, 0x1E, 0xFF, 1, 1, 0, 0},

@@ -69,7 +69,7 @@ class WindowFixture : public ::testing::Test {
   // Opens a new window in place of the last; F1 adds to m_Opened.
   CQelOneClickDlg& OpenDialog() {
     m_Dialog = std::make_unique<CQelOneClickDlg>(m_Options);
-    m_Dialog->m_HelpOpener = [this](const QString& path) { return m_Opened << path, true; };
+    m_Dialog->m_HelpOpener = [this](const QString& path) { m_Opened << path; return true; };
     m_Dialog->show();
     return *m_Dialog;
   }
