@@ -129,8 +129,8 @@ Outcome WaitOn(const std::vector<Native*>& sockets, bool writable, const CCancel
   const Steady::time_point end = Steady::now() + std::chrono::milliseconds(realMs < 0 ? 0 : realMs);
   CWaiter waiter(sockets);
   if (!waiter.Event()) return Outcome::Failed;
-  // In the order a wake-up reports the first of several: the sockets'
-  // events, their closing events, this thread's, the stop.
+  // What can end a wait: the sockets' events, their closing events, this
+  // thread's own event, the stop.
   std::vector<WSAEVENT> events;
   std::vector<Native*> owners;
   for (Native* native : sockets) {
@@ -150,6 +150,8 @@ Outcome WaitOn(const std::vector<Native*>& sockets, bool writable, const CCancel
   for (;;) {
     const int found = ReadyNow(sockets, writable, ready);
     if (found != 0) return found > 0 ? Outcome::Ready : Outcome::Failed;
+    // Looked at here too: a wake-up names only the first of the events set.
+    if (stoppable && Signalled(stop->Handle().m_Event)) return Outcome::Stopped;
     // Checked here, not only when the system's wait times out: events that
     // come again and again would keep that from ever happening. And a wait
     // of the system may end a little early; this one never does.
@@ -160,11 +162,6 @@ Outcome WaitOn(const std::vector<Native*>& sockets, bool writable, const CCancel
     if (woke == WSA_WAIT_FAILED || woke - WSA_WAIT_EVENT_0 >= count) return Outcome::Failed;
     const DWORD which = woke - WSA_WAIT_EVENT_0;
     if (which < owners.size()) PassOn(owners[which], waiter.Event());
-    if (stoppable && which == count - 1) {
-      // A socket ready as well wins over the stop.
-      const int last = ReadyNow(sockets, writable, ready);
-      return last > 0 ? Outcome::Ready : last < 0 ? Outcome::Failed : Outcome::Stopped;
-    }
   }
 }
 
