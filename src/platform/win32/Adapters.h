@@ -1,0 +1,10 @@
+// The adapters' IPv4 addresses, for binding a socket to an interface.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+// The first IPv4 address of the interface with that index (or name), up or
+// not; false when there is no such interface or it has no IPv4 address.
+bool AdapterAddress(int index, uint8_t ip[4]);
+bool AdapterAddress(const std::string& name, uint8_t ip[4]);

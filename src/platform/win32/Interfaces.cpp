@@ -1,0 +1,126 @@
+#include "platform/Interfaces.h"
+
+#include <cstring>
+
+#include "platform/win32/Adapters.h"
+#include "platform/win32/Native.h"
+// After the sockets' headers, which it needs.
+#include <iphlpapi.h>
+
+namespace {
+
+constexpr ULONG LIST_FLAGS = GAA_FLAG_SKIP_ANYCAST | GAA_FLAG_SKIP_MULTICAST | GAA_FLAG_SKIP_DNS_SERVER;
+
+// The system's list of adapters of a family, read afresh; empty when it has
+// none or cannot tell.
+class CAdapterList {
+ public:
+  explicit CAdapterList(ULONG family) {
+    ULONG size = 16 * 1024;
+    // The list may grow between the call that sizes it and the next.
+    for (int attempt = 0; attempt < 4; ++attempt) {
+      m_Buffer.resize(size);
+      const ULONG result = GetAdaptersAddresses(family, LIST_FLAGS, nullptr, First(), &size);
+      if (result == NO_ERROR) return;
+      if (result != ERROR_BUFFER_OVERFLOW) break;
+    }
+    m_Buffer.clear();
+  }
+
+  IP_ADAPTER_ADDRESSES* First() {
+    return m_Buffer.empty() ? nullptr : reinterpret_cast<IP_ADAPTER_ADDRESSES*>(m_Buffer.data());
+  }
+
+ private:
+  std::vector<unsigned char> m_Buffer;
+};
+
+std::string Utf8(const wchar_t* text) {
+  if (!text) return "";
+  const int size = WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
+  if (size <= 1) return "";
+  std::string result(static_cast<size_t>(size), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, text, -1, result.data(), size, nullptr, nullptr);
+  result.pop_back();  // the terminating zero
+  return result;
+}
+
+// The adapter's first IPv4 address and the length of its subnet's prefix.
+bool FirstIpv4(const IP_ADAPTER_ADDRESSES& adapter, uint8_t ip[4], int* prefixLength) {
+  for (const IP_ADAPTER_UNICAST_ADDRESS* entry = adapter.FirstUnicastAddress; entry; entry = entry->Next) {
+    const sockaddr* address = entry->Address.lpSockaddr;
+    if (!address || address->sa_family != AF_INET) continue;
+    memcpy(ip, &reinterpret_cast<const sockaddr_in*>(address)->sin_addr, 4);
+    *prefixLength = entry->OnLinkPrefixLength;
+    return true;
+  }
+  return false;
+}
+
+void Netmask(int prefixLength, uint8_t mask[4]) {
+  for (int i = 0; i < 4; ++i) {
+    const int bits = prefixLength - 8 * i;
+    mask[i] = bits >= 8 ? 0xFF : bits <= 0 ? 0 : static_cast<uint8_t>(0xFF << (8 - bits));
+  }
+}
+
+// Links that reach one peer only: nothing to broadcast to.
+bool PointToPoint(IFTYPE type) { return type == IF_TYPE_PPP || type == IF_TYPE_TUNNEL; }
+
+}  // namespace
+
+std::vector<NetInterface> ListInterfaces() {
+  std::vector<NetInterface> list;
+  CAdapterList adapters(AF_INET);
+  for (const IP_ADAPTER_ADDRESSES* adapter = adapters.First(); adapter; adapter = adapter->Next) {
+    // Up means its link too: an adapter without a cable is not.
+    if (adapter->OperStatus != IfOperStatusUp || adapter->IfIndex == 0) continue;
+    NetInterface found;
+    int prefixLength = 0;
+    if (!FirstIpv4(*adapter, found.m_Ip, &prefixLength)) continue;
+    // The name the user sees and types ("Ethernet 2"), not the adapter's GUID.
+    found.m_Name = Utf8(adapter->FriendlyName);
+    found.m_Index = static_cast<int>(adapter->IfIndex);
+    Netmask(prefixLength, found.m_Netmask);
+    found.m_Loopback = adapter->IfType == IF_TYPE_SOFTWARE_LOOPBACK;
+    found.m_CanBroadcast = !found.m_Loopback && !PointToPoint(adapter->IfType);
+    list.push_back(found);
+  }
+  return list;
+}
+
+std::string InterfaceName(int index) {
+  if (index <= 0) return "";
+  CAdapterList adapters(AF_UNSPEC);
+  for (const IP_ADAPTER_ADDRESSES* adapter = adapters.First(); adapter; adapter = adapter->Next) {
+    if (adapter->IfIndex == static_cast<DWORD>(index)) return Utf8(adapter->FriendlyName);
+  }
+  return "";
+}
+
+bool InterfaceExists(const std::string& name) {
+  if (name.empty()) return false;
+  CAdapterList adapters(AF_UNSPEC);
+  for (const IP_ADAPTER_ADDRESSES* adapter = adapters.First(); adapter; adapter = adapter->Next) {
+    if (Utf8(adapter->FriendlyName) == name) return true;
+  }
+  return false;
+}
+
+bool AdapterAddress(int index, uint8_t ip[4]) {
+  CAdapterList adapters(AF_INET);
+  int prefixLength = 0;
+  for (const IP_ADAPTER_ADDRESSES* adapter = adapters.First(); adapter; adapter = adapter->Next) {
+    if (adapter->IfIndex == static_cast<DWORD>(index)) return FirstIpv4(*adapter, ip, &prefixLength);
+  }
+  return false;
+}
+
+bool AdapterAddress(const std::string& name, uint8_t ip[4]) {
+  CAdapterList adapters(AF_INET);
+  int prefixLength = 0;
+  for (const IP_ADAPTER_ADDRESSES* adapter = adapters.First(); adapter; adapter = adapter->Next) {
+    if (Utf8(adapter->FriendlyName) == name) return FirstIpv4(*adapter, ip, &prefixLength);
+  }
+  return false;
+}
