@@ -1,8 +1,8 @@
 #include "engine/UpgradeEngine.h"
 
 #include <cstring>
-#include <system_error>
 
+#include "platform/SystemError.h"
 #include "router/RouterUdpClient.h"
 
 UpgradeEngine::UpgradeEngine(EngineSetup setup)
@@ -35,7 +35,7 @@ void UpgradeEngine::NoteInterfaceRefused(int error) {
   if (error == 0 || m_RefusalLogged) return;
   m_RefusalLogged = true;
   LogPrintf(&m_Log, "Cannot bind to interface %s (%s): the routing table picks the way to the router",
-            m_RouterInterface.c_str(), std::generic_category().message(error).c_str());
+            m_RouterInterface.c_str(), SystemMessage(error).c_str());
 }
 
 bool UpgradeEngine::Connect() {

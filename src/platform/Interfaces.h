@@ -28,3 +28,10 @@ std::vector<NetInterface> ListInterfaces();
 std::string InterfaceName(int index);
 // Whether the system knows an interface of that name, up or not.
 bool InterfaceExists(const std::string& name);
+// The first IPv4 address of the interface of that name, up or not; false
+// when it has none.
+bool InterfaceAddress(const std::string& name, uint8_t ip[4]);
+// Whether a socket can be tied to one interface for what it receives too,
+// broadcasts to that interface's subnet included (the simulator's
+// --interface).
+bool CanTieSocketsToInterfaces();

@@ -15,7 +15,7 @@ namespace {
 Ipv4Endpoint OpenOnLoopback(CSocket* socket, CSocket::Kind kind) {
   static uint16_t next = static_cast<uint16_t>(20000 + std::random_device()() % 30000);
   uint16_t granted = 0;
-  for (int attempt = 0; StartNetworking(0x0202, &granted) && attempt < 50; ++attempt) {
+  for (int attempt = 0; StartNetworking(0x0202, &granted) == 0 && attempt < 50; ++attempt) {
     const Ipv4Endpoint local{{127, 0, 0, 1}, next++};
     if (socket->Open(kind) && (kind == CSocket::UDP || socket->ReuseAddress()) && socket->Bind(local)) return local;
   }

@@ -1,22 +1,17 @@
-// The serving loop: one thread polls the UDP socket, the TCP listener, the
-// connection and a stop eventfd, and wakes for the simulator's own deadlines
+// The serving loop: one thread waits on the UDP socket, the TCP listener, the
+// connection and a stop event, and wakes for the simulator's own deadlines
 // (the end of a module restart, an idle image, a due result). Each wake-up
 // is handled under one lock, which the accessors take too.
 #include "sim/GatewaySim.h"
 
-#include <poll.h>
-#include <sys/eventfd.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <mutex>
 #include <thread>
 
-#include "log/FileDescriptor.h"
 #include "packages/PackageBuilder.h"
+#include "platform/CancelEvent.h"
 #include "sim/RouterState.h"
 #include "sim/RouterTcpService.h"
 #include "sim/RouterUdpService.h"
@@ -48,9 +43,10 @@ class GatewaySim::Impl {
 
  private:
   void Run();
-  void Serve(const pollfd* fds, SimTime now);
+  // ready: the UDP socket, the listener and the connection, in that order.
+  void Serve(const bool* ready, SimTime now);
 
-  CFileDescriptor m_StopFd;
+  CCancelEvent m_Stop;
   std::thread m_Thread;
 };
 
@@ -75,22 +71,20 @@ bool GatewaySim::Impl::Start() {
     m_Tcp.reset();
     return false;
   }
-  m_StopFd.Reset(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK));
-  if (!m_StopFd.IsOpen()) {
-    std::fprintf(stderr, "qel-gateway-sim: eventfd failed\n");
+  if (!m_Stop.IsValid()) {
+    std::fprintf(stderr, "qel-gateway-sim: no stop event\n");
     return false;
   }
+  m_Stop.Take();
   m_Thread = std::thread([this] { Run(); });
   return true;
 }
 
 void GatewaySim::Impl::Stop() {
   if (m_Thread.joinable()) {
-    const uint64_t one = 1;
-    if (write(m_StopFd.Get(), &one, sizeof one) != sizeof one) std::perror("qel-gateway-sim: stop");
+    m_Stop.Set();
     m_Thread.join();
   }
-  m_StopFd.Close();
   std::lock_guard<std::mutex> hold(m_Lock);
   if (m_Udp) m_Udp->Close();
   if (m_Tcp) m_Tcp->Close();
@@ -100,32 +94,31 @@ void GatewaySim::Impl::Stop() {
 void GatewaySim::Impl::Run() {
   for (;;) {
     int timeout;
-    pollfd fds[4];
+    const CSocket* sockets[3];
+    bool ready[3] = {};
+    size_t count;
     {
       std::lock_guard<std::mutex> hold(m_Lock);
       const SimTime deadline = std::min(m_Module.Deadline(), m_Tcp->Deadline());
-      timeout = PollTimeoutMs(SimClock::now(), deadline);
-      fds[0] = {m_StopFd.Get(), POLLIN, 0};
-      fds[1] = {m_Udp->Fd(), POLLIN, 0};
-      fds[2] = {m_Tcp->ListenFd(), POLLIN, 0};
-      fds[3] = {m_Tcp->ConnectionFd(), POLLIN, 0};  // -1 is skipped by poll
+      timeout = WaitTimeoutMs(SimClock::now(), deadline);
+      sockets[0] = &m_Udp->Socket();
+      sockets[1] = &m_Tcp->Listener();
+      sockets[2] = &m_Tcp->Connection();
+      count = m_Tcp->Connection().IsOpen() ? 3 : 2;
     }
-    if (poll(fds, 4, timeout) < 0 && errno != EINTR) {
-      std::perror("qel-gateway-sim: poll");
-      return;
-    }
-    if (fds[0].revents) return;
+    CSocket::WaitForAny(sockets, count, &m_Stop, timeout, ready);
+    if (m_Stop.Take()) return;
     std::lock_guard<std::mutex> hold(m_Lock);
-    Serve(fds, SimClock::now());
+    Serve(ready, SimClock::now());
   }
 }
 
-void GatewaySim::Impl::Serve(const pollfd* fds, SimTime now) {
+void GatewaySim::Impl::Serve(const bool* ready, SimTime now) {
   m_Module.Tick(now);
-  if (fds[1].revents) m_Udp->OnReadable(now);
+  if (ready[0]) m_Udp->OnReadable(now);
   // Read the old connection before a new one may replace it.
-  if (fds[3].revents && fds[3].fd == m_Tcp->ConnectionFd()) m_Tcp->OnReadable(now);
-  if (fds[2].revents) m_Tcp->OnAcceptable(now);
+  if (ready[2]) m_Tcp->OnReadable(now);
+  if (ready[1]) m_Tcp->OnAcceptable(now);
   m_Module.Tick(now);
   m_Tcp->OnTimer(now);
 }

@@ -1,8 +1,5 @@
 #include "sim/RouterTcpService.h"
 
-#include <sys/socket.h>
-
-#include <cerrno>
 #include <cstring>
 
 #include "net/ProtocolTimes.h"
@@ -24,20 +21,15 @@ void RouterTcpService::Close() {
 }
 
 bool RouterTcpService::Open(std::string* error) {
-  m_Listener = OpenTcpListener(m_Ip, m_Options.m_Port, error);
-  return m_Listener.IsOpen();
+  return OpenTcpListener(m_Ip, m_Options.m_Port, &m_Listener, error);
 }
 
 void RouterTcpService::OnAcceptable(SimTime now) {
   (void)now;
-  for (;;) {
-    CFileDescriptor connection = AcceptConnection(m_Listener.Get());
-    if (!connection.IsOpen()) return;
-    Adopt(std::move(connection));
-  }
+  for (CSocket connection; m_Listener.Accept(&connection);) Adopt(std::move(connection));
 }
 
-void RouterTcpService::Adopt(CFileDescriptor connection) {
+void RouterTcpService::Adopt(CSocket connection) {
   if (m_Connection.IsOpen()) Drop(false, "replaced by a new connection");
   m_Connection = std::move(connection);
   ++m_ConnectionCount;
@@ -47,14 +39,14 @@ void RouterTcpService::Adopt(CFileDescriptor connection) {
 void RouterTcpService::OnReadable(SimTime now) {
   uint8_t buffer[65536];
   while (m_Connection.IsOpen()) {
-    const ssize_t n = recv(m_Connection.Get(), buffer, sizeof buffer, 0);
-    if (n > 0) {
-      Take(buffer, static_cast<size_t>(n), now);
+    size_t n = 0;
+    const IoResult result = m_Connection.Receive(buffer, sizeof buffer, &n);
+    if (result == IoResult::DONE) {
+      Take(buffer, n, now);
       continue;
     }
-    if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) return;
-    if (n < 0 && errno == EINTR) continue;
-    Drop(false, n == 0 ? "closed by the peer" : "broken");
+    if (result == IoResult::WOULD_BLOCK) return;
+    Drop(false, result == IoResult::CLOSED ? "closed by the peer" : "broken");
   }
 }
 
@@ -84,7 +76,7 @@ SimTime RouterTcpService::Deadline() const {
 
 void RouterTcpService::Send(const std::vector<uint8_t>& bytes) {
   if (bytes.empty()) return;
-  if (!SendAll(m_Connection.Get(), bytes.data(), bytes.size(), static_cast<int>(SEND_TIMEOUT_MS)))
+  if (!SendAll(m_Connection, bytes.data(), bytes.size(), static_cast<int>(SEND_TIMEOUT_MS)))
     Drop(false, "the answer could not be sent");
 }
 
@@ -92,7 +84,7 @@ void RouterTcpService::Drop(bool reset, const std::string& why) {
   if (!m_Connection.IsOpen()) return;
   m_Protocol.EndConnection();
   if (reset)
-    CloseWithReset(&m_Connection);
+    m_Connection.CloseWithReset();
   else
     m_Connection.Close();
   m_Recorder->Note("tcp connection " + std::to_string(m_ConnectionCount) + " " +

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "log/FileDescriptor.h"
+#include "platform/Socket.h"
 #include "sim/GatewaySim.h"
 #include "sim/RouterState.h"
 #include "sim/RouterTcpProtocol.h"
@@ -25,8 +25,8 @@ class RouterTcpService {
   bool Open(std::string* error);
   // Ends the connection and stops listening.
   void Close();
-  int ListenFd() const { return m_Listener.Get(); }
-  int ConnectionFd() const { return m_Connection.Get(); }
+  const CSocket& Listener() const { return m_Listener; }
+  const CSocket& Connection() const { return m_Connection; }
   int ConnectionCount() const { return m_ConnectionCount; }
 
   void OnAcceptable(SimTime now);
@@ -37,7 +37,7 @@ class RouterTcpService {
 
  private:
   // Serves a connected, non-blocking socket, replacing the connection there was.
-  void Adopt(CFileDescriptor connection);
+  void Adopt(CSocket connection);
   // Hands bytes to the protocol, each answer sent before the bytes after it.
   void Take(const uint8_t* data, size_t length, SimTime now);
   void Send(const std::vector<uint8_t>& bytes);
@@ -47,7 +47,7 @@ class RouterTcpService {
   uint8_t m_Ip[4];
   SimRecorder* m_Recorder;
   RouterTcpProtocol m_Protocol;
-  CFileDescriptor m_Listener;
-  CFileDescriptor m_Connection;
+  CSocket m_Listener;
+  CSocket m_Connection;
   int m_ConnectionCount = 0;
 };

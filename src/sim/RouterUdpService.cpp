@@ -1,9 +1,5 @@
 #include "sim/RouterUdpService.h"
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-
 #include <cstring>
 
 #include "net/AddressText.h"
@@ -52,22 +48,28 @@ RouterUdpService::RouterUdpService(const SimOptions& options, const uint8_t repo
 
 RouterUdpService::~RouterUdpService() { Close(); }
 
-void RouterUdpService::Close() { m_Fd.Close(); }
+void RouterUdpService::Close() { m_Socket.Close(); }
 
+// Without an interface the socket takes every address, and loopback alone
+// is answered (see OnReadable): a system that cannot tie a socket to its
+// loopback device serves it so too.
 bool RouterUdpService::Open(std::string* error) {
-  const std::string device = m_Options.m_Interface.empty() ? "lo" : m_Options.m_Interface;
-  m_Fd = OpenUdpSocket(device, m_Options.m_Port, error);
-  return m_Fd.IsOpen();
+  return OpenUdpSocket(m_Options.m_Interface, m_Options.m_Port, &m_Socket, error);
 }
 
 void RouterUdpService::OnReadable(SimTime now) {
   uint8_t datagram[2048];
   for (;;) {
-    sockaddr_in sender{};
-    socklen_t senderLength = sizeof sender;
-    const ssize_t n = recvfrom(m_Fd.Get(), datagram, sizeof datagram, 0,
-                               reinterpret_cast<sockaddr*>(&sender), &senderLength);
-    if (n < 0) return;  // nothing more waiting
+    Ipv4Endpoint sender;
+    size_t n = 0;
+    const IoResult result = m_Socket.ReceiveFrom(datagram, sizeof datagram, &n, &sender, nullptr);
+    if (result == IoResult::WOULD_BLOCK || result == IoResult::FAILED) return;  // nothing more waiting
+    if (result == IoResult::TOO_LONG) {
+      m_Recorder->Note("udp <- a datagram too long to be a frame, dropped");
+      continue;
+    }
+    // Serving loopback, it answers nobody else.
+    if (m_Options.m_Interface.empty() && sender.m_Ip[0] != 127) continue;
     std::vector<uint8_t> request;
     if (!DecodeFrame(datagram, static_cast<size_t>(n), &request)) {
       m_Recorder->Note("udp <- a datagram that is not a valid frame (" + std::to_string(n) +
@@ -76,8 +78,7 @@ void RouterUdpService::OnReadable(SimTime now) {
     }
     const std::vector<uint8_t> answer = Answer(request, now);
     if (answer.empty()) continue;
-    sendto(m_Fd.Get(), answer.data(), answer.size(), 0, reinterpret_cast<sockaddr*>(&sender),
-           senderLength);
+    m_Socket.SendTo(sender, answer.data(), answer.size());
   }
 }
 

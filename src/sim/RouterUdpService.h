@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "log/FileDescriptor.h"
+#include "platform/Socket.h"
 #include "sim/GatewaySim.h"
 #include "sim/RouterState.h"
 #include "sim/SimTime.h"
@@ -32,7 +32,7 @@ class RouterUdpService {
   // is named).
   bool Open(std::string* error);
   void Close();
-  int Fd() const { return m_Fd.Get(); }
+  const CSocket& Socket() const { return m_Socket; }
   // Reads and answers every datagram waiting.
   void OnReadable(SimTime now);
   // The answer (a whole frame) to one decoded request of at least one byte;
@@ -48,5 +48,5 @@ class RouterUdpService {
   RouterState* m_Router;
   WirelessModule* m_Module;
   SimRecorder* m_Recorder;
-  CFileDescriptor m_Fd;
+  CSocket m_Socket;
 };

@@ -1,30 +1,22 @@
-// The few POSIX socket operations the simulator needs. Every socket is
-// non-blocking and close-on-exec; the serving loop waits with poll().
+// The few socket operations the simulator needs, on the platform's sockets.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <string>
 
-#include "log/FileDescriptor.h"
+#include "platform/Socket.h"
 
-// A UDP socket on the wildcard address and the port, tied to one device, so
-// that it also receives broadcasts to that device's subnet and nothing from
-// any other device. None, with a reason, on failure.
-CFileDescriptor OpenUdpSocket(const std::string& device, int port, std::string* error);
+// A UDP socket on every address at the port, tied to one device when one is
+// named, so that it receives broadcasts to that device's subnet and nothing
+// from any other device. False, with a reason, on failure.
+bool OpenUdpSocket(const std::string& device, int port, CSocket* socket, std::string* error);
 
 // A TCP listening socket on ip (first octet first) and the port.
-CFileDescriptor OpenTcpListener(const uint8_t ip[4], int port, std::string* error);
+bool OpenTcpListener(const uint8_t ip[4], int port, CSocket* socket, std::string* error);
 
 // The first IPv4 address of an interface.
 bool InterfaceIpv4(const std::string& name, uint8_t ip[4], std::string* error);
 
-// Accepts one pending connection (non-blocking, no Nagle delay); none when
-// none is pending.
-CFileDescriptor AcceptConnection(int listener);
-
 // Writes all bytes, waiting up to timeoutMs real milliseconds for room.
-bool SendAll(int fd, const uint8_t* data, size_t length, int timeoutMs);
-
-// Closes a connection with a reset instead of an orderly end.
-void CloseWithReset(CFileDescriptor* connection);
+bool SendAll(CSocket& socket, const uint8_t* data, size_t length, int timeoutMs);

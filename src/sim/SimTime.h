@@ -19,9 +19,9 @@ inline SimClock::duration ScaledDelay(uint32_t ms, double scale) {
       std::chrono::duration<double, std::milli>(ms / scale));
 }
 
-// A poll() time-out in whole milliseconds, rounded up, from now to deadline:
+// A wait's time-out in whole real milliseconds, rounded up, from now to deadline:
 // 0 when it has passed, -1 when there is none.
-inline int PollTimeoutMs(SimTime now, SimTime deadline) {
+inline int WaitTimeoutMs(SimTime now, SimTime deadline) {
   if (deadline == SIM_NEVER) return -1;
   if (deadline <= now) return 0;
   const auto us = std::chrono::duration_cast<std::chrono::microseconds>(deadline - now).count();

@@ -1,12 +1,17 @@
 // qel-gateway-sim: a gateway to try and test the tool without hardware.
-#include <signal.h>
-
 #include <CLI/CLI.hpp>
+#include <atomic>
+#include <chrono>
 #include <cstdio>
 #include <string>
+#include <thread>
 #include <vector>
 
+#include "app/SocketsStartup.h"
 #include "net/AddressText.h"
+#include "platform/Console.h"
+#include "platform/Interfaces.h"
+#include "platform/SignalHold.h"
 #include "sim/GatewaySim.h"
 #include "sim/SimFaultParser.h"
 #include "sim/SimOptionText.h"
@@ -43,6 +48,10 @@ const char* const BEHAVIOUR =
 }  // namespace
 
 int main(int argc, char** argv) {
+  PrepareConsole();
+  std::vector<std::string> arguments = Utf8Arguments(argc, argv);
+  std::vector<char*> words;
+  for (std::string& argument : arguments) words.push_back(argument.data());
   SimOptions options;
   options.m_Quiet = false;
   std::string mac;
@@ -80,7 +89,7 @@ int main(int argc, char** argv) {
   app.add_flag("--quiet", options.m_Quiet, "no line per request and answer");
   app.add_option("--fault", faults, "a fault, NAME or NAME=VALUE; repeatable (list below)");
   app.footer(std::string(BEHAVIOUR) + "\n" + FaultHelp());
-  CLI11_PARSE(app, argc, argv);
+  CLI11_PARSE(app, static_cast<int>(words.size()), words.data());
 
   if (!mac.empty() && !ParseMac(mac, options.m_Mac)) {
     std::fprintf(stderr, "qel-gateway-sim: --mac: not a MAC address: %s\n", mac.c_str());
@@ -98,21 +107,24 @@ int main(int argc, char** argv) {
     }
   }
 
-  // The serving thread inherits the blocked signals; this thread takes them.
-  sigset_t stopSignals;
-  sigemptyset(&stopSignals);
-  sigaddset(&stopSignals, SIGINT);
-  sigaddset(&stopSignals, SIGTERM);
-  pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+  if (!options.m_Interface.empty() && !CanTieSocketsToInterfaces()) {
+    std::fprintf(stderr, "qel-gateway-sim: --interface: serving one interface needs Linux; here the simulator "
+                         "serves loopback only\n");
+    return 2;
+  }
+  if (!StartSockets(ProcessNotices())) return 1;
 
+  // The serving thread holds the stop requests too; this thread takes them.
+  SignalHold hold;
   GatewaySim sim(options);
   if (!sim.Start()) return 1;
   std::printf("qel-gateway-sim: serving %s, UDP and TCP port %d, router MAC %s\n",
               options.m_Interface.empty() ? "loopback" : options.m_Interface.c_str(),
               options.m_Port, FormatMac(options.m_Mac).c_str());
   std::fflush(stdout);
-  int signal = 0;
-  sigwait(&stopSignals, &signal);
+  std::atomic<bool> stop{false};
+  hold.Run([&] { while (!stop) std::this_thread::sleep_for(std::chrono::milliseconds(20)); },
+           [&](int) { stop = true; });
   sim.Stop();
   std::printf("qel-gateway-sim: stopped\n");
   return 0;

@@ -38,3 +38,18 @@ std::string InterfaceName(int index) {
 bool InterfaceExists(const std::string& name) {
   return !name.empty() && name.size() < IF_NAMESIZE && if_nametoindex(name.c_str()) != 0;
 }
+
+bool InterfaceAddress(const std::string& name, uint8_t ip[4]) {
+  ifaddrs* all = nullptr;
+  if (getifaddrs(&all) != 0) return false;
+  bool found = false;
+  for (const ifaddrs* entry = all; entry && !found; entry = entry->ifa_next) {
+    if (!entry->ifa_addr || entry->ifa_addr->sa_family != AF_INET || name != entry->ifa_name) continue;
+    memcpy(ip, &reinterpret_cast<const sockaddr_in*>(entry->ifa_addr)->sin_addr, 4);
+    found = true;
+  }
+  freeifaddrs(all);
+  return found;
+}
+
+bool CanTieSocketsToInterfaces() { return true; }

@@ -124,3 +124,9 @@ bool AdapterAddress(const std::string& name, uint8_t ip[4]) {
   }
   return false;
 }
+
+bool InterfaceAddress(const std::string& name, uint8_t ip[4]) { return AdapterAddress(name, ip); }
+
+// A socket bound to an interface's address here still sends and receives
+// by the system's routing: it cannot serve one interface alone.
+bool CanTieSocketsToInterfaces() { return false; }

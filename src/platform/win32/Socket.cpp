@@ -300,6 +300,13 @@ bool CSocket::Bind(const Ipv4Endpoint& local) {
   return true;
 }
 
+uint16_t CSocket::LocalPort() const {
+  sockaddr_in address{};
+  int size = sizeof address;
+  if (getsockname(m_Native->m_Socket, reinterpret_cast<sockaddr*>(&address), &size) != 0) return 0;
+  return ntohs(address.sin_port);
+}
+
 bool CSocket::Listen(int backlog) {
   if (listen(m_Native->m_Socket, backlog) == 0) return true;
   m_Error = WSAGetLastError();
