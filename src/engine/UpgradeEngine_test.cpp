@@ -76,7 +76,9 @@ struct ScriptedGateway {
     std::lock_guard<std::mutex> hold(m_Lock);
     const SimTime now = SimClock::now();
     if (message.m_Kind == PORT_UDP) {
-      if (message.m_Framed) Send(m_Recorder.Events().back().m_Name, m_Udp.Answer(message.m_Payload, now), PORT_UDP, 0);
+      if (!message.m_Framed) return;
+      Bytes answer = m_Udp.Answer(message.m_Payload, now);  // records the request, so before its name is read
+      Send(m_Recorder.Events().back().m_Name, std::move(answer), PORT_UDP, 0);
       return;
     }
     Bytes answer;
