@@ -53,6 +53,13 @@ if [ ! -f "$prefix/system.reg" ]; then
   ) 9>"$dir/lock"
 fi
 export WINEPREFIX="$prefix"
+# Programs run with a Chinese code page (936), so that the log's Chinese
+# lines are written in a code page that holds them: a locale made once here,
+# none of the machine's own changed.
+if [ ! -d "$dir/locale/zh_CN.UTF-8" ]; then
+  ( flock 9; mkdir -p "$dir/locale"; [ -d "$dir/locale/zh_CN.UTF-8" ] || localedef -i zh_CN -f UTF-8 "$dir/locale/zh_CN.UTF-8" >/dev/null 2>&1 || true ) 9>"$dir/locale.lock"
+fi
+[ -d "$dir/locale/zh_CN.UTF-8" ] && export LOCPATH="$dir/locale" LC_ALL=zh_CN.UTF-8
 # Wine's server and its system programs (services, devices, desktop) take
 # about two seconds to start; kept alive between programs, for
 # QEL_WINE_PERSIST seconds after the last one ends, a program starts in a

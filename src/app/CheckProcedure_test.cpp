@@ -60,7 +60,7 @@ struct CheckProcedureTest : ::testing::TestWithParam<Situation> {
 
   testsupport::ScopedClockScale clock{100};
   testsupport::TempDir logDir, packages;
-  testsupport::ScopedEnv tmpDir{"TMPDIR", logDir.Path().c_str()};  // where the engine's log goes
+  testsupport::ScopedLogFolder tmpDir{logDir.Path()};  // where the engine's log goes
   ModuleTable table;
   testsupport::RecordingList list;
   testsupport::RecordingNotices notices;
@@ -85,7 +85,7 @@ TEST_P(CheckProcedureTest, Situation) {
   for (const Bytes& p : link.Payloads(PORT_TCP)) requests[p[0] == 0x26 ? 2 : p.at(2) == 0x03 ? 3 : 4]++;
   EXPECT_EQ(requests, s.requests);
   EXPECT_EQ(notices.Texts(), s.notices);
-  const std::vector<std::string> log = testsupport::LogMessages(testsupport::ReadText(engine.Log().FilePath()));
+  const std::vector<std::string> log = testsupport::LogMessages(testsupport::ReadLog(engine.Log().FilePath()));
   for (const std::string& line : s.logged)  // each a line's start
     EXPECT_TRUE(std::any_of(log.begin(), log.end(), [&](const std::string& l) { return l.rfind(line, 0) == 0; })) << line;
   EXPECT_FALSE(engine.Channel().IsOpen()) << "the Check disconnects";
@@ -129,7 +129,7 @@ const Situation kSituations[] = {
     {.what = "module in its downloader; a package without a version", .packages = {{FW, ""}, {DASH, "9.0.0.0"}},
      .downloader = true, .statuses = "NNNWW", .firmwareNow = FORCE_LOAD, .dashboardNow = FORCE_LOAD, .requests = {1, 1, 1}},
     {.what = "no package", .ok = false, .routerRows = "", .notices = {"No valid .bin file is found in the current directory"},
-     .logged = {"RunCheck: no valid .bin file in /"}}};
+     .logged = {"RunCheck: no valid .bin file in "}}};
 
 INSTANTIATE_TEST_SUITE_P(Gateways, CheckProcedureTest, ::testing::ValuesIn(kSituations));
 

@@ -7,13 +7,16 @@
 
 namespace {
 
-// A FILE* whose text the test can read back.
+// A FILE* whose text the test can read back (binary: no line end changes).
 struct MemoryFile {
-  char* m_Buffer = nullptr;
-  size_t m_Size = 0;
-  FILE* m_File = open_memstream(&m_Buffer, &m_Size);
-  ~MemoryFile() { fclose(m_File); free(m_Buffer); }
-  std::string Text() { fflush(m_File); return std::string(m_Buffer, m_Size); }
+  FILE* m_File = tmpfile();
+  ~MemoryFile() { fclose(m_File); }
+  std::string Text() {
+    std::string text(static_cast<size_t>(ftell(m_File)), '\0');
+    rewind(m_File);
+    text.resize(fread(text.data(), 1, text.size(), m_File));
+    return text;
+  }
 };
 
 TEST(TerminalModuleListTest, ColumnsFitTheWidestCellEastAsianWideCharactersCountingTwice) {

@@ -18,6 +18,7 @@
 #include "engine/UpgradeEngine.h"
 #include "log/Notice.h"
 #include "packages/PackageBuilder.h"
+#include "platform/SystemError.h"
 #include "sim/RouterTcpProtocol.h"
 #include "sim/RouterUdpService.h"
 #include "sim/SimRecorder.h"
@@ -188,7 +189,7 @@ class GatewayTest : public ::testing::Test {
   ScopedClockScale m_Clock{50};
   SimOptions m_Options;
   TempDir m_Dir;
-  ScopedEnv m_TmpDir{"TMPDIR", m_Dir.Path().c_str()};
+  ScopedLogFolder m_TmpDir{m_Dir.Path()};
   RecordingList m_List;
   ModuleTable m_Table;
   RecordingNotices m_Notices;
@@ -241,7 +242,7 @@ TEST_F(GatewayTest, RowDisplayShowsStatusProgressAndResult) {
     EXPECT_GE(engine.StageStart(), before + c.m_Seconds) << "the next stage's time starts now";
     const std::string shown = m_List.LastStatus(DASH);
     EXPECT_TRUE(shown == c.m_Text || shown == c.m_TextLater) << shown;
-    EXPECT_EQ(LogMessages(ReadText(engine.Log().FilePath())).back(), shown);
+    EXPECT_EQ(LogMessages(ReadLog(engine.Log().FilePath())).back(), shown);
     EXPECT_EQ(m_List.LastColour(DASH), c.m_TextId == IDS_DOWNLOAD_OK ? COLOUR_BLUE : COLOUR_RED);
   }
 }
@@ -391,7 +392,7 @@ TEST_P(PassTest, RunsTheSelectedRows) {
   EXPECT_EQ(m_Gateway->Conversation(), c.m_Conversation);
 
   // The MAC line first, the separator last, the given lines in order between.
-  const Lines log = LogMessages(ReadText(logFile));
+  const Lines log = LogMessages(ReadLog(logFile));
   ASSERT_GE(log.size(), 2u);
   EXPECT_EQ(std::pair(log.front(), log.back()), std::pair(std::string("02-51-E1-00-00-01"), separator));
   Lines inOrder;
@@ -401,7 +402,7 @@ TEST_P(PassTest, RunsTheSelectedRows) {
   // Lines logged later (a Check's) reach the file when the engine ends.
   LogPrintf(&engine.Log(), "%s", "later");
   m_Engine.reset();
-  EXPECT_EQ(LogMessages(ReadText(logFile)).back(), "later");
+  EXPECT_EQ(LogMessages(ReadLog(logFile)).back(), "later");
 }
 
 INSTANTIATE_TEST_SUITE_P(Passes, PassTest, ::testing::ValuesIn(kPasses), [](const auto& i) { return std::string(i.param.m_Name); });
@@ -433,6 +434,7 @@ const char* const kSwitchFailed = "Switching to the downloading mode failed";
 const char* const kVersionFailed = "Failed to check the version after the upgrade.";
 // The lines the log shows.
 const char* const kLengthError = "CDiagCaller::Execute> Response's Length Error", * const kNoRouterLine = "没有检测到路由器";
+const std::string kResetLine = "Router Block1 Transfer Fail: " + SystemErrorPhrase(CONNECTION_RESET);
 const Hostile kHostile[] = {
     {.m_Check = true, .m_Faults = {{"discover", OVERSIZED, 3}}, .m_Text = kNoRouter, .m_Line = kNoRouterLine,
      .m_StepMs = kDiscovery},
@@ -447,7 +449,7 @@ const Hostile kHostile[] = {
     {.m_Check = true, .m_Selected = {FW, DASH}, .m_Faults = {{"iso-version", SHORT, 3}}, .m_Text = kFailedToRead,
      .m_Line = kLengthError, .m_StepMs = kDiag},
     {.m_Selected = {CUSTOM}, .m_Faults = {{"rut-begin", RESET}}, .m_Text = "Failed to transmit",
-     .m_Line = "Router Block1 Transfer Fail: Connection reset by"},
+     .m_Line = kResetLine.c_str()},
     {.m_Selected = {CUSTOM}, .m_Faults = {{"rut-image", DRIP}}, .m_Text = kOk, .m_Line = "TCP_GetRouterResult's ElapsedTime = ",
      .m_StepMs = 8000},
     {.m_Selected = {APP, FW}, .m_Faults = {{"erase-nvram", BURST, 3}}, .m_Text = "", .m_Line = "Erasing the NVRAM",
@@ -503,7 +505,7 @@ TEST_P(HostileTest, EndsInTimeWithTheStepsTextAndLine) {
   const std::string text = !m_Notices.Texts().empty() ? m_Notices.Texts().back()
                                                     : m_List.Last(c.m_Selected.back(), c.m_Check ? COL_CURRENT : COL_STATUS);
   EXPECT_EQ(*c.m_Text ? text.substr(0, std::strlen(c.m_Text)) : text, c.m_Text);
-  const Lines log = LogMessages(ReadText(m_Dir.File("QelUpgradeLog.txt")));
+  const Lines log = LogMessages(ReadLog(m_Dir.File("QelUpgradeLog.txt")));
   EXPECT_TRUE(std::any_of(log.begin(), log.end(), [&](const std::string& line) { return line.rfind(c.m_Line, 0) == 0; }))
       << c.m_Line;
 }

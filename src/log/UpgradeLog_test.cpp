@@ -9,6 +9,7 @@
 namespace {
 
 using testsupport::LogMessages;
+using testsupport::ReadLog;
 using testsupport::ReadText;
 using Lines = std::vector<std::string>;
 
@@ -26,7 +27,7 @@ TEST(UpgradeLogTest, EachLineReachesTheFileWhenItIsMade) {
   LogPrintf(&log, "%s", "two\n");
   LogPrintf(&log, "%s", longText.c_str());
   log.AppendLine(longText);
-  EXPECT_EQ(LogMessages(ReadText(path)),  // "old" too short for a time stamp
+  EXPECT_EQ(LogMessages(ReadLog(path)),  // "old" too short for a time stamp
             (Lines{"", "Execute#3> Read Fail", "two\n", std::string(1039, 'x'), std::string(1039, 'x')}));
   EXPECT_EQ(std::pair(log.Pending(), log.Flush()), std::pair(std::string(), 1));
   EXPECT_EQ(LogPrintf(nullptr, "no log"), 1);

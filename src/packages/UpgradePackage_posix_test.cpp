@@ -4,8 +4,19 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include "packages/PackageBuilder.h"
 #include "packages/UpgradePackage.h"
 #include "support/TestSupport.h"
+
+TEST(PackageBuilderTest, WhyAFileCannotBeWritten) {
+  PackagePlan plan;
+  plan.m_Units = {{0x100000, {1, 2}}};
+  std::string reason;
+  EXPECT_FALSE(WritePackageFile(plan, "/nonexistent/x.bin", &reason));
+  EXPECT_EQ(reason, "cannot create /nonexistent/x.bin: No such file or directory");
+  EXPECT_FALSE(WritePackageFile(plan, "/dev/full", &reason));
+  EXPECT_EQ(reason, "cannot write /dev/full");
+}
 
 TEST(UpgradePackageTest, SpecialFilesAreRefused) {
   testsupport::TempDir dir;

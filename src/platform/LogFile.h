@@ -18,6 +18,9 @@ struct LogFolder {
 
 // The user's log folder.
 LogFolder UserLogFolder();
+// The bytes of a log file as UTF-8 (the file is in the system's code page
+// where that is not UTF-8), for those who read the log back.
+std::string LogTextToUtf8(const std::string& bytes);
 
 class CLogFile {
  public:

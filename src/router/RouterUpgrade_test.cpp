@@ -56,13 +56,13 @@ struct RouterTest : testing::Test {
   }
   // Log messages; the elapsed time of a result line reads "#".
   Lines Log() const {
-    Lines lines = LogMessages(ReadText(m_Engine.Log().FilePath()));
+    Lines lines = LogMessages(ReadLog(m_Engine.Log().FilePath()));
     for (std::string& line : lines) line = std::regex_replace(line, std::regex("Time = [0-9]+"), "Time = #");
     return lines;
   }
 
   TempDir m_Dir;
-  ScopedEnv m_TmpDir{"TMPDIR", m_Dir.Path().c_str()};
+  ScopedLogFolder m_TmpDir{m_Dir.Path()};
   ScriptedLink m_Link;
   RecordingList m_List;
   UpgradeEngine m_Engine{{.m_List = &m_List, .m_MakePort = m_Link.Maker()}};
@@ -224,7 +224,7 @@ TEST_F(RouterTest, BeginPacketsAndCommands) {
   EXPECT_EQ(m_Engine.ResultTextId(), IDS_DOWNLOAD_OK) << "no result text of their own";
   const std::string erasing = "Erasing the NVRAM of the router module", entering = "Enter Forcing Download Mode ...",
                     leaving = "Leave Forcing Download Mode ...";
-  const std::string refused = "Cannot bind to interface qelx (Operation not permitted): the routing table picks the way to the router";
+  const std::string refused = "Cannot bind to interface qelx (" + SystemMessage(EPERM) + "): the routing table picks the way to the router";
   EXPECT_EQ(Log(), (Lines{"Sending FWT Begin Pkt", "Sending FWT Force Pkt", erasing, refused, entering, leaving, leaving, leaving,
                           erasing, entering}));
   EXPECT_EQ(m_List.Statuses(MODULE_FIRMWARE), (Lines{entering, entering}));

@@ -7,17 +7,17 @@
 namespace {
 
 // Whole decimal number within [low, high].
-bool ParseInt(const std::string& text, long low, long high, long* value) {
+bool ParseInt(const std::string& text, int64_t low, int64_t high, int64_t* value) {
   if (text.empty()) return false;
   char* end = nullptr;
-  const long v = std::strtol(text.c_str(), &end, 10);
+  const int64_t v = std::strtoll(text.c_str(), &end, 10);
   if (*end != '\0' || v < low || v > high) return false;
   *value = v;
   return true;
 }
 
 // Two numbers "A<separator>B".
-bool ParsePair(const std::string& text, char separator, long low, long high, long* a, long* b) {
+bool ParsePair(const std::string& text, char separator, int64_t low, int64_t high, int64_t* a, int64_t* b) {
   const size_t at = text.find(separator);
   if (at == std::string::npos) return false;
   return ParseInt(text.substr(0, at), low, high, a) && ParseInt(text.substr(at + 1), low, high, b);
@@ -27,9 +27,9 @@ using ApplyFunction = std::function<bool(const std::string&, SimFaults*)>;
 
 // A fault whose value is a whole number within [low, high], put into field.
 template <typename T>
-ApplyFunction Number(T SimFaults::*field, long low, long high) {
+ApplyFunction Number(T SimFaults::*field, int64_t low, int64_t high) {
   return [field, low, high](const std::string& value, SimFaults* faults) {
-    long n;
+    int64_t n;
     if (!ParseInt(value, low, high, &n)) return false;
     faults->*field = static_cast<T>(n);
     return true;
@@ -74,7 +74,7 @@ const std::vector<FaultKind>& Kinds() {
        Number(&SimFaults::m_NvBackupReason, 1, 255)},
       {"restore-status", "B5,B6", "restore status replies carry bytes 5 and 6 as given",
        [](const std::string& v, SimFaults* f) {
-         long b5, b6;
+         int64_t b5, b6;
          if (!ParsePair(v, ',', 0, 255, &b5, &b6)) return false;
          f->m_RestoreStatus5 = static_cast<int>(b5);
          f->m_RestoreStatus6 = static_cast<int>(b6);
@@ -88,7 +88,7 @@ const std::vector<FaultKind>& Kinds() {
       {"block-refused", "N:TRIES",
        "block write N (from 1, over the run) is refused with a 03 reply TRIES times",
        [](const std::string& v, SimFaults* f) {
-         long n, tries;
+         int64_t n, tries;
          if (!ParsePair(v, ':', 1, 1000000L, &n, &tries)) return false;
          f->m_BlockRefusedAt = static_cast<int>(n);
          f->m_BlockRefusedTries = static_cast<int>(tries);

@@ -30,6 +30,7 @@
 #include "net/INetPort.h"
 #include "net/PortFactory.h"
 #include "net/ProtocolTimes.h"
+#include "support/TestSupport.h"
 
 namespace testsupport {
 
@@ -106,7 +107,7 @@ class ScriptedPort : public INetPort {
       if (error == 0) { m_State->m_Messages.push_back(message); script = m_State->m_Script; }
       return m_LastError = error;
     });
-    if (error == ECONNRESET) Clock::Sleep(PORT_FAILURE_PAUSE_MS);
+    if (error == CONNECTION_RESET) Clock::Sleep(PORT_FAILURE_PAUSE_MS);
     if (error != 0) return 0;
     // The script runs without the lock, so it may answer at once.
     ScriptedPort* outer = std::exchange(t_Answering, this);
@@ -159,7 +160,7 @@ class ScriptedPort : public INetPort {
  private:
   // With the lock held: opens the connection (which counts) unless refused.
   int Connect() {
-    if (m_Kind == PORT_TCP && m_State->m_RefuseConnects-- > 0) { Unlist(); return ECONNREFUSED; }
+    if (m_Kind == PORT_TCP && m_State->m_RefuseConnects-- > 0) { Unlist(); return CONNECTION_REFUSED; }
     if (!m_Open) m_State->m_Ports.push_back(this);
     m_Open = true;
     m_Reset = false;
@@ -168,7 +169,7 @@ class ScriptedPort : public INetPort {
     return 0;
   }
   // A reset connection fails the call that finds it and is made anew.
-  int Reconnect() { Connect(); return ECONNRESET; }
+  int Reconnect() { Connect(); return CONNECTION_RESET; }
   void Unlist() {
     auto& ports = m_State->m_Ports;
     ports.erase(std::remove(ports.begin(), ports.end(), this), ports.end());
@@ -227,9 +228,9 @@ class ScriptedLink {
     });
   }
   // Resets the newest TCP connection: the next Read or Write on it fails
-  // with ECONNRESET and connects anew (refusable), as the socket port does.
+  // with a reset and connects anew (refusable), as the socket port does.
   void Reset() { m_State->Locked([&] { if (ScriptedPort* port = Target(*m_State, PORT_TCP)) port->BreakConnection(); }); }
-  // The next count TCP Opens fail with ECONNREFUSED.
+  // The next count TCP Opens are refused.
   void RefuseConnects(int count) { m_State->Locked([&] { m_State->m_RefuseConnects = count; }); }
   // Ports tied to an interface report that the system refused it (errno).
   void RefuseInterfaces(int error) { m_State->Locked([&] { m_State->m_InterfaceRefusal = error; }); }

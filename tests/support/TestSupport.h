@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 #endif
 
+#include <cerrno>
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
@@ -21,9 +22,18 @@
 #include <vector>
 
 #include "net/Clock.h"
+#include "platform/LogFile.h"
+#include "platform/Networking.h"
 #include "platform/Socket.h"
 
 namespace testsupport {
+
+// The sockets library, started once in every test program, as the
+// programs start it (on Windows no socket works before).
+inline const bool g_NetworkingStarted = [] {
+  uint16_t granted = 0;
+  return StartNetworking(0x0202, &granted) == 0;
+}();
 
 // Runs the program clock scale times faster for as long as it lives, then
 // at the speed it had before: no test leaves the clock changed for the next.
@@ -85,6 +95,24 @@ class ScopedEnv {
   std::optional<std::string> m_Old;
 };
 
+// Points the log's folder at path for as long as it lives: TMPDIR, or on
+// Windows TMP, whence the system's temporary directory comes.
+class ScopedLogFolder : public ScopedEnv {
+ public:
+#ifdef _WIN32
+  explicit ScopedLogFolder(const std::string& path) : ScopedEnv("TMP", path.c_str()) {}
+#else
+  explicit ScopedLogFolder(const std::string& path) : ScopedEnv("TMPDIR", path.c_str()) {}
+#endif
+};
+
+// The system's codes for a refused connect and a reset connection.
+#ifdef _WIN32
+constexpr int CONNECTION_REFUSED = 10061, CONNECTION_RESET = 10054;
+#else
+constexpr int CONNECTION_REFUSED = ECONNREFUSED, CONNECTION_RESET = ECONNRESET;
+#endif
+
 // A port number free a moment ago for both UDP and TCP (the simulator
 // serves both on one number): UDP picks it, it is taken when TCP can have it too.
 inline int FreePort() {
@@ -110,6 +138,9 @@ inline std::vector<uint8_t> ReadFile(const std::string& path) {
 inline void WriteFile(const std::string& path, const std::vector<uint8_t>& bytes) {
   std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
 }
+
+// A log file's text as UTF-8, whatever code page it is written in.
+inline std::string ReadLog(const std::string& path) { return LogTextToUtf8(ReadText(path)); }
 
 // The messages of log text (lines ending in CR LF), each without its
 // "YYYY-MM-DD HH:MM:SS " timestamp (20 bytes).

@@ -56,6 +56,8 @@ LogFolder UserLogFolder() {
   return {std::string(P_tmpdir) + "/QelUpgrade-" + std::to_string(geteuid()), true};
 }
 
+std::string LogTextToUtf8(const std::string& bytes) { return bytes; }
+
 CLogFile::CLogFile() : m_Native(std::make_unique<Native>()) {}
 
 CLogFile::~CLogFile() { Close(); }

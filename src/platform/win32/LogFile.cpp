@@ -61,6 +61,15 @@ LogFolder UserLogFolder() {
   return {path, false};
 }
 
+std::string LogTextToUtf8(const std::string& bytes) {
+  if (bytes.empty()) return bytes;
+  const int length = static_cast<int>(bytes.size());
+  const int size = MultiByteToWideChar(CP_ACP, 0, bytes.data(), length, nullptr, 0);
+  std::wstring wide(static_cast<size_t>(size), L'\0');
+  MultiByteToWideChar(CP_ACP, 0, bytes.data(), length, wide.data(), size);
+  return Utf8FromWide(wide);
+}
+
 CLogFile::CLogFile() : m_Native(std::make_unique<Native>()) {}
 
 CLogFile::~CLogFile() { Close(); }
