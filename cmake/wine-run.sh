@@ -1,7 +1,8 @@
 #!/bin/sh
 # Runs a Windows program under Wine: wine-run.sh WINEDIR PROGRAM [ARGS...]
 # (QEL_WINEDIR overrides WINEDIR). wine-run.sh WINEDIR --stop ends the
-# Wine servers of every prefix in WINEDIR at once.
+# Wine servers of every prefix in WINEDIR at once and removes the prefixes
+# of the network namespaces.
 #
 # Wine makes a program's sockets in the process of its prefix's wineserver,
 # so they live in whichever network namespace that server was started in,
@@ -23,8 +24,12 @@ wineserver=${wine%/*}/wineserver
 [ -x "$wineserver" ] || wineserver=wineserver
 
 if [ "${1:-}" = --stop ]; then
+  # Each namespace's prefix is made again when next needed: cheap, and no
+  # prefix of a namespace long gone is left behind.
   for prefix in "$dir"/net-*; do
-    [ -d "$prefix" ] && WINEPREFIX="$prefix" "$wineserver" -k 2>/dev/null || true
+    [ -d "$prefix" ] || continue
+    WINEPREFIX="$prefix" "$wineserver" -k 2>/dev/null || true
+    rm -rf "$prefix" "$prefix.lock"
   done
   exit 0
 fi

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# Builds and runs the whole test suite: the normal build, the clang build
-# with AddressSanitizer + UndefinedBehaviorSanitizer (with the fuzz harnesses,
-# each run briefly), and the ThreadSanitizer build of the transport, the
-# diagnostic exchange and the engine.
+# Builds and runs the whole test suite: the Windows cross build's tests under
+# Wine, the normal build (with the Windows programs' cross tests), the clang
+# build with AddressSanitizer + UndefinedBehaviorSanitizer (with the fuzz
+# harnesses, each run briefly), and the ThreadSanitizer build of the
+# transport, the diagnostic exchange and the engine.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
@@ -24,9 +25,19 @@ run_suite() {
   (cd "build/$name" && ctest --output-on-failure -j "$jobs" --timeout 300 ${labels:+-L "$labels"})
 }
 
+# The Windows programs and their zip, then the Windows tests under Wine,
+# inside a network namespace of their own (Wine's sockets live in its
+# server's namespace: see cmake/wine-run.sh).
+echo "=== windows build"
+scripts/build-windows.sh >/dev/null
+cmake --build build/windows -j "$jobs"
+trap 'cmake/wine-run.sh build/windows/wine --stop' EXIT
+echo "=== windows tests (under Wine)"
+unshare -n sh -c "ip link set lo up && cd build/windows && ctest --output-on-failure -j $jobs --timeout 300"
+
 # The normal build installs under /usr like the Debian package, so that its
 # install test can pack it.
-run_suite normal "" -DCMAKE_INSTALL_PREFIX=/usr
+run_suite normal "" -DCMAKE_INSTALL_PREFIX=/usr -DQEL_WINDOWS_BUILD_DIR="$PWD/build/windows"
 run_suite asan "" -DCMAKE_CXX_COMPILER=clang++ -DQEL_FUZZ=ON -DQEL_BUILD_WINDOW=OFF -DQEL_BUILD_BENCHMARKS=OFF
 # A harness that no longer builds, or crashes at once, fails the suite.
 scripts/fuzz.sh 15

@@ -1,0 +1,90 @@
+// The Linux programs and the Windows programs of a cross build (run under
+// Wine) together: each side's `qel` upgrades a gateway played by either
+// side's simulator, and both sides make the same package bytes. Every
+// command runs in a private network namespace of its own, on its loopback.
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+#include "support/Packages.h"
+#include "support/TestSupport.h"
+
+namespace {
+
+using namespace testsupport;
+
+enum Side { LINUX, WINDOWS };
+
+// The command that starts a program of one side. Wine maps the current
+// folder, so the programs are given relative paths only.
+std::string Program(Side side, const std::string& name) {
+  if (side == LINUX) return BinDir() + "/" + name;
+  return std::string(QEL_SOURCE_DIR "/cmake/wine-run.sh " QEL_WINDOWS_BUILD_DIR "/wine " QEL_WINDOWS_BUILD_DIR "/bin/") +
+         name + ".exe";
+}
+
+// Runs a shell script in dir inside a new network namespace with its
+// loopback up; its exit status, its output in *out.
+int InNamespace(const TempDir& dir, const std::string& script, std::string* out) {
+  std::ofstream(dir.File("script.sh")) << "set -u\nip link set lo up\n" << script;
+  return RunCommand("cd " + dir.Path() + " && unshare -n sh script.sh 2>&1", out);
+}
+
+struct Pairing { Side m_Qel, m_Sim; };
+
+std::string SideName(Side side) { return side == LINUX ? "Linux" : "Windows"; }
+void PrintTo(const Pairing& p, std::ostream* out) { *out << SideName(p.m_Qel) << " qel, " << SideName(p.m_Sim) << " simulator"; }
+
+class CrossTest : public ::testing::TestWithParam<Pairing> {};
+
+// The simulator serves, `qel upgrade` runs the whole pass, Ctrl-C ends the
+// simulator, which must exit cleanly; what it recorded is what the packages hold.
+TEST_P(CrossTest, QelUpgradesTheSimulatorsGateway) {
+  TempDir dir;
+  const auto data = MakeFittingPackages(dir.Path());
+  std::string out;
+  const int status = InNamespace(
+      dir,
+      "w() { for i in $(seq 1500); do grep -q \"$2\" $1 2>/dev/null && return; sleep 0.02; done; }\n"
+      "timeout -k 5 120 " + Program(GetParam().m_Sim, "qel-gateway-sim") +
+          " --record record --time-scale 50 --quiet >sim.txt 2>&1 & sim=$!\n"
+          "w sim.txt serving\n"
+          "timeout -k 5 120 " + Program(GetParam().m_Qel, "qel") +
+          " upgrade --dir . --broadcast 127.255.255.255 --time-scale 50 >out.txt 2>&1; tool=$?\n"
+          "kill -INT $sim; wait $sim || echo simulator failed: $?\ncat out.txt sim.txt\nexit $tool\n",
+      &out);
+  EXPECT_EQ(status, 0) << out;
+  EXPECT_EQ(out.find("simulator failed"), std::string::npos) << out;
+  std::vector<std::vector<uint8_t>> recorded;
+  for (const char* file : {"router-image-1", "router-image-2", "router-image-3", "wireless-00100000", "wireless-00800000"})
+    recorded.push_back(ReadFile(dir.File("record/") + file + ".bin"));
+  EXPECT_EQ(recorded, data) << out;
+}
+
+INSTANTIATE_TEST_SUITE_P(Sides, CrossTest,
+                         ::testing::Values(Pairing{WINDOWS, LINUX}, Pairing{LINUX, WINDOWS}, Pairing{WINDOWS, WINDOWS}),
+                         [](const auto& i) { return SideName(i.param.m_Qel) + "QelAnd" + SideName(i.param.m_Sim) + "Simulator"; });
+
+// `qel package make` on either side writes the same bytes from the same
+// units, for a router kind and a wireless kind.
+TEST(CrossPackageTest, BothSidesMakeTheSameBytes) {
+  TempDir dir;
+  std::vector<uint8_t> unit(10000);
+  for (size_t i = 0; i < unit.size(); ++i) unit[i] = static_cast<uint8_t>(i * 131 + i / 256);
+  WriteFile(dir.File("unit.bin"), unit);
+  std::string script;
+  for (Side side : {LINUX, WINDOWS})
+    for (const char* kind : {"app", "firmware"})
+      script += Program(side, "qel") + " package make --kind " + kind + " --version 1.2.3.4 --chunk-size 1000 " +
+                "--unit 0x100000:unit.bin --unit 0x200000:unit.bin -o " + kind + (side == LINUX ? "-linux" : "-windows") +
+                ".pkg || exit 1\n";
+  std::string out;
+  ASSERT_EQ(InNamespace(dir, script, &out), 0) << out;
+  for (const char* kind : {"app", "firmware"}) {
+    const std::vector<uint8_t> made = ReadFile(dir.File(kind + std::string("-linux.pkg")));
+    EXPECT_GT(made.size(), 2 * unit.size()) << kind;
+    EXPECT_EQ(ReadFile(dir.File(kind + std::string("-windows.pkg"))), made) << kind;
+  }
+}
+
+}  // namespace
