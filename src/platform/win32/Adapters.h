@@ -4,7 +4,8 @@
 #include <cstdint>
 #include <string>
 
-// The first IPv4 address of the interface with that index (or name), up or
-// not; false when there is no such interface or it has no IPv4 address.
+// The first IPv4 address of the interface with that index (or name, and
+// then its index), up or not; false when there is no such interface or it
+// has no IPv4 address.
 bool AdapterAddress(int index, uint8_t ip[4]);
-bool AdapterAddress(const std::string& name, uint8_t ip[4]);
+bool AdapterAddress(const std::string& name, uint8_t ip[4], int* index = nullptr);

@@ -116,11 +116,13 @@ bool AdapterAddress(int index, uint8_t ip[4]) {
   return false;
 }
 
-bool AdapterAddress(const std::string& name, uint8_t ip[4]) {
+bool AdapterAddress(const std::string& name, uint8_t ip[4], int* index) {
   CAdapterList adapters(AF_INET);
   int prefixLength = 0;
   for (const IP_ADAPTER_ADDRESSES* adapter = adapters.First(); adapter; adapter = adapter->Next) {
-    if (Utf8(adapter->FriendlyName) == name) return FirstIpv4(*adapter, ip, &prefixLength);
+    if (Utf8(adapter->FriendlyName) != name) continue;
+    if (index) *index = static_cast<int>(adapter->IfIndex);
+    return FirstIpv4(*adapter, ip, &prefixLength);
   }
   return false;
 }

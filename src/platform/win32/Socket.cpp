@@ -27,6 +27,14 @@ bool SetOption(SOCKET socket, int level, int name, int value) {
   return setsockopt(socket, level, name, reinterpret_cast<const char*>(&value), sizeof value) == 0;
 }
 
+// Asks the system to send through the interface with that index even where
+// its routing table would pick another: two cables may give the PC the same
+// address (gateways all at one factory address). Where the option is not
+// had, the bound address alone picks the interface.
+void StayOnInterface(SOCKET socket, int index) {
+  SetOption(socket, IPPROTO_IP, IP_UNICAST_IF, static_cast<int>(htonl(static_cast<u_long>(index))));
+}
+
 bool OptionSet(SOCKET socket, int level, int name) {
   int value = 0;
   int size = sizeof value;
@@ -116,6 +124,7 @@ SOCKET WayOut(Native* native, int index, int* error) {
     return INVALID_SOCKET;
   }
   IgnorePortUnreachable(socket);
+  StayOnInterface(socket, index);
   const sockaddr_in address = Address(local);
   const bool broadcast = OptionSet(native->m_Socket, SOL_SOCKET, SO_BROADCAST);
   if ((broadcast && !SetOption(socket, SOL_SOCKET, SO_BROADCAST, 1)) ||
@@ -286,8 +295,10 @@ bool CSocket::ReuseAddress() { return SetOption(m_Native->m_Socket, SOL_SOCKET, 
 // socket has its address.
 int CSocket::BindToInterface(const std::string& name) {
   Ipv4Endpoint local;
+  int index = 0;
   if (!InterfaceExists(name)) return ERROR_NOT_FOUND;
-  if (!AdapterAddress(name, local.m_Ip)) return WSAEADDRNOTAVAIL;
+  if (!AdapterAddress(name, local.m_Ip, &index)) return WSAEADDRNOTAVAIL;
+  StayOnInterface(m_Native->m_Socket, index);
   return Bind(local) ? 0 : m_Error;
 }
 
