@@ -3,7 +3,6 @@
 #include <sys/mman.h>
 
 #include <cstdint>
-#include <utility>
 
 namespace {
 
@@ -12,16 +11,6 @@ constexpr size_t HUGE_PAGE = size_t{2} << 20;
 size_t RoundUp(size_t value, size_t step) { return (value + step - 1) / step * step; }
 
 }  // namespace
-
-CImageMemory& CImageMemory::operator=(CImageMemory&& other) noexcept {
-  if (this != &other) {
-    Release();
-    m_Data = std::exchange(other.m_Data, nullptr);
-    m_Size = std::exchange(other.m_Size, 0);
-    m_Mapped = std::exchange(other.m_Mapped, 0);
-  }
-  return *this;
-}
 
 bool CImageMemory::Allocate(size_t size) {
   Release();

@@ -4,17 +4,6 @@
 
 #include <windows.h>
 
-#include <utility>
-
-CImageMemory& CImageMemory::operator=(CImageMemory&& other) noexcept {
-  if (this != &other) {
-    Release();
-    m_Data = std::exchange(other.m_Data, nullptr);
-    m_Size = std::exchange(other.m_Size, 0);
-    m_Mapped = std::exchange(other.m_Mapped, 0);
-  }
-  return *this;
-}
 
 // Committed pages are zeroed by the system on first touch only, so a
 // package's bytes cost their page faults once, while being read in. Large

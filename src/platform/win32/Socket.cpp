@@ -214,15 +214,6 @@ CSocket::~CSocket() { Close(); }
 
 CSocket::CSocket(CSocket&& other) noexcept : m_Native(std::make_unique<Native>()) { *this = std::move(other); }
 
-CSocket& CSocket::operator=(CSocket&& other) noexcept {
-  if (this != &other) {
-    Close();
-    std::swap(m_Native, other.m_Native);
-    m_Error = other.m_Error;
-  }
-  return *this;
-}
-
 IoResult CSocket::Failed() {
   m_Error = WSAGetLastError();
   return IoResult::FAILED;
