@@ -1,10 +1,14 @@
 // The Linux programs and the Windows programs of a cross build (run under
 // Wine) together: each side's `qel` upgrades a gateway played by either
-// side's simulator, and both sides make the same package bytes. Every
-// command runs in a private network namespace of its own, on its loopback.
+// side's simulator, the Windows `qel station` serves a bench of gateways,
+// and both sides make the same package bytes. Every program runs in a
+// private network namespace that the test makes: on its loopback, or on
+// cables between such namespaces.
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <map>
+#include <memory>
 
 #include "router/RouterUdpClient.h"
 #include "support/NetNamespaces.h"
