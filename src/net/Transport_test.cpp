@@ -46,7 +46,7 @@ TEST(AddressTextTest, ClassicFormsAndWhatEachPortTakes) {
       {"127.255.255.255", "127.255.255.255", 1, 1, 1}, {"", "", 0, 0, 0}, {{"1.2.3.4\0", 8}, "", 0, 0, 0},
       // The limited broadcast: only the UDP port takes it, by its exact text.
       {"255.255.255.255", "255.255.255.255", 0, 1, 1}, {"0xffffffff", "255.255.255.255", 0, 0, 0},
-      {"255.0.255.255", "255.0.255.255", 1, 1, 1},  // every octet counts in telling it apart
+      {"255.0.255.255", "255.0.255.255", 1, 1, 1}, {"255.255.0.255", "255.255.0.255", 1, 1, 1},  // every octet counts
       {"10.1.2.3" + std::string(16, ' '), "10.1.2.3", 1, 1, 0}, {"10.1.2.3" + std::string(17, ' '), "", 0, 0, 0}};
   for (const Case& c : cases) {
     SCOPED_TRACE("\"" + c.text + "\"");
