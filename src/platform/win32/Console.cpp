@@ -88,3 +88,25 @@ std::vector<std::string> Utf8Arguments(int argc, char** argv) {
   LocalFree(wide);
   return arguments;
 }
+
+TerminalSize TerminalSizeOf(FILE* out) {
+  CONSOLE_SCREEN_BUFFER_INFO info;
+  const HANDLE handle = StreamHandle(out);
+  if (handle == INVALID_HANDLE_VALUE || !GetConsoleScreenBufferInfo(handle, &info)) return {};
+  return {info.srWindow.Right - info.srWindow.Left + 1, info.srWindow.Bottom - info.srWindow.Top + 1};
+}
+
+// The console tells a program of its new size only through its input
+// queue, which belongs to whoever reads the keyboard: its size is compared
+// instead.
+TerminalResizeWatch::TerminalResizeWatch(FILE* out) : m_Out(out), m_Last(TerminalSizeOf(out)) {}
+
+TerminalResizeWatch::~TerminalResizeWatch() = default;
+
+bool TerminalResizeWatch::Wait(unsigned realMs) {
+  Sleep(realMs);
+  const TerminalSize now = TerminalSizeOf(m_Out);
+  const bool changed = !(now == m_Last);
+  m_Last = now;
+  return changed;
+}
