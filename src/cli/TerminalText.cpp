@@ -1,22 +1,43 @@
 #include "cli/TerminalText.h"
 
+#include <algorithm>
 #include <cstdint>
+
+#include "cli/CharacterWidth.h"
+
+namespace {
+
+constexpr const char* ELLIPSIS = "\xE2\x80\xA6";  // …, one column
+constexpr const char* RESET = "\033[0m";
+
+// The length in bytes of the piece of text at i: an escape sequence (CSI:
+// ESC [ parameters, then a final byte), or one UTF-8 character, whose code
+// point goes to *cp (none for an escape sequence).
+size_t NextPiece(const std::string& text, size_t i, uint32_t* cp, bool* escape) {
+  const unsigned char c = static_cast<unsigned char>(text[i]);
+  *escape = c == 0x1B && i + 1 < text.size() && text[i + 1] == '[';
+  if (*escape) {
+    size_t end = i + 2;
+    while (end < text.size() && !(text[end] >= 0x40 && text[end] <= 0x7E)) ++end;
+    return (end < text.size() ? end + 1 : end) - i;
+  }
+  const size_t length = c < 0x80 ? 1 : c < 0xE0 ? 2 : c < 0xF0 ? 3 : 4;
+  *cp = length == 1 ? c : (c & (0x3F >> (length - 1)));
+  for (size_t k = 1; k < length && i + k < text.size(); ++k) {
+    *cp = (*cp << 6) | (static_cast<unsigned char>(text[i + k]) & 0x3F);
+  }
+  return std::min(length, text.size() - i);
+}
+
+}  // namespace
 
 size_t DisplayWidth(const std::string& text) {
   size_t width = 0;
+  uint32_t cp = 0;
+  bool escape = false;
   for (size_t i = 0; i < text.size();) {
-    const unsigned char c = static_cast<unsigned char>(text[i]);
-    size_t length = c < 0x80 ? 1 : c < 0xE0 ? 2 : c < 0xF0 ? 3 : 4;
-    uint32_t cp = length == 1 ? c : (c & (0x3F >> (length - 1)));
-    for (size_t k = 1; k < length && i + k < text.size(); ++k) {
-      cp = (cp << 6) | (static_cast<unsigned char>(text[i + k]) & 0x3F);
-    }
-    width += (cp >= 0x1100 && (cp <= 0x115F || (cp >= 0x2E80 && cp <= 0xA4CF) ||
-                               (cp >= 0xAC00 && cp <= 0xD7A3) || (cp >= 0xF900 && cp <= 0xFAFF) ||
-                               (cp >= 0xFF00 && cp <= 0xFF60)))
-                 ? 2
-                 : 1;
-    i += length;
+    i += NextPiece(text, i, &cp, &escape);
+    if (!escape) width += CharacterWidth(cp);
   }
   return width;
 }
@@ -43,3 +64,31 @@ std::string Pad(const std::string& text, size_t width) {
   return shown >= width ? text : text + std::string(width - shown, ' ');
 }
 
+std::string CutText(const std::string& text, size_t width) {
+  if (DisplayWidth(text) <= width) return text;
+  if (width == 0) return "";
+  std::string cut;
+  size_t used = 0;
+  bool coloured = false;
+  uint32_t cp = 0;
+  bool escape = false;
+  for (size_t i = 0; i < text.size();) {
+    const size_t length = NextPiece(text, i, &cp, &escape);
+    const std::string piece = text.substr(i, length);
+    i += length;
+    if (escape) {
+      cut += piece;
+      coloured = piece != RESET;
+      continue;
+    }
+    const size_t columns = CharacterWidth(cp);
+    if (used + columns > width - 1) break;
+    cut += piece;
+    used += columns;
+  }
+  cut += ELLIPSIS;
+  if (coloured) cut += RESET;
+  return cut;
+}
+
+std::string FitCell(const std::string& text, size_t width) { return Pad(CutText(text, width), width); }
