@@ -2,15 +2,26 @@
 
 #include <chrono>
 
+#include <algorithm>
+
+#include "cli/ColumnFit.h"
 #include "cli/JsonReport.h"
 #include "cli/TerminalText.h"
 #include "net/AddressText.h"
+#include "net/Clock.h"
 
 namespace {
 
 // Redraws of the table for "%" changes are at least this far apart (real
 // time); every other change redraws at once.
 constexpr uint64_t PROGRESS_REDRAW_MS = 100;
+
+// The table's columns: what goes first when the terminal is too narrow for
+// all (0: never), and the least room the status keeps before that.
+const char* const HEADER[] = {"Interface", "MAC", "Row", "%", "Rate", "Elapsed", "Status"};
+constexpr int DROP_ORDER[] = {0, 3, 2, 4, 1, 5, 0};
+constexpr size_t STATUS_MINIMUM = 24;
+constexpr size_t INTERFACE_MINIMUM = 8;
 
 const char* KindName(GatewayEvent::Kind kind) {
   switch (kind) {
@@ -50,7 +61,14 @@ Json GatewayJson(const RouterInfo& router) {
 
 }  // namespace
 
-StationView::StationView(FILE* out, Mode mode) : m_Out(out), m_Mode(mode) {}
+StationView::StationView(FILE* out, Mode mode) : m_Out(out), m_Mode(mode) {
+  if (mode != TABLE) return;
+  m_Screen = std::make_unique<TerminalScreen>(out);
+  m_Screen->SetPainter([this](TerminalSize size) { return Paint(size); });
+}
+
+// The screen's watcher paints with this view's lines: it goes first.
+StationView::~StationView() { m_Screen.reset(); }
 
 std::string StationView::PlainLine(const GatewayEvent& event) {
   const std::string who = Who(event);
@@ -102,21 +120,61 @@ std::string StationView::JsonLine(const GatewayEvent& event) {
   return JsonText(object);
 }
 
+
+StationView::Tally StationView::Count(Tally tally, const GatewayEvent& event) {
+  switch (event.m_Kind) {
+    case GatewayEvent::FOUND:
+      ++tally.m_InFlight;
+      break;
+    case GatewayEvent::CHECKED:
+      if (!event.m_Succeeded) --tally.m_InFlight, ++tally.m_NotStarted;
+      break;
+    case GatewayEvent::PASS_END:
+      --tally.m_InFlight;
+      ++(event.m_Succeeded ? tally.m_Upgraded : tally.m_Failed);
+      break;
+    default:
+      break;
+  }
+  return tally;
+}
+
+std::string StationView::TallyText(const Tally& tally) {
+  return "Upgraded: " + std::to_string(tally.m_Upgraded) + "   Failed: " + std::to_string(tally.m_Failed) +
+         "   In flight: " + std::to_string(tally.m_InFlight) + "   Not started: " + std::to_string(tally.m_NotStarted);
+}
+
+std::string StationView::TallyJson(const Tally& tally) {
+  return JsonText(Json{{"event", "tally"},
+                       {"upgraded", tally.m_Upgraded},
+                       {"failed", tally.m_Failed},
+                       {"inFlight", tally.m_InFlight},
+                       {"notStarted", tally.m_NotStarted}});
+}
+
 void StationView::OnEvent(const GatewayEvent& event) {
-  std::lock_guard<std::mutex> hold(m_Lock);
+  std::unique_lock<std::mutex> hold(m_Lock);
+  const Tally before = m_Tally;
+  m_Tally = Count(m_Tally, event);
   switch (m_Mode) {
     case JSON:
       fprintf(m_Out, "%s\n", JsonLine(event).c_str());
+      if (!(m_Tally == before)) fprintf(m_Out, "%s\n", TallyJson(m_Tally).c_str());
       break;
     case LINES: {
       const std::string line = PlainLine(event);
       if (!line.empty()) fprintf(m_Out, "%s\n", line.c_str());
       break;
     }
-    case TABLE:
+    case TABLE: {
       Update(event);
-      DrawTable(event.m_Kind != GatewayEvent::PROGRESS);
+      const uint64_t now = RealMs();
+      if (event.m_Kind == GatewayEvent::PROGRESS && now - m_LastDrawMs < PROGRESS_REDRAW_MS) return;
+      m_LastDrawMs = now;
+      hold.unlock();  // the painter takes the lock
+      m_Screen->Redraw();
       return;
+    }
   }
   fflush(m_Out);
 }
@@ -125,6 +183,7 @@ void StationView::Update(const GatewayEvent& event) {
   Line& line = m_Lines[event.m_Router.m_Interface];
   if (event.m_Kind == GatewayEvent::FOUND) line = Line();
   line.m_Last = event;
+  line.m_FoundTick = Clock::TickCount() - event.m_ElapsedMs;
   if (event.m_Row >= 0) line.m_Type = event.m_Type;
   if (event.m_Kind == GatewayEvent::PROGRESS) {
     line.m_Percent = event.m_Percent;
@@ -135,51 +194,52 @@ void StationView::Update(const GatewayEvent& event) {
   } else {
     line.m_Text = PlainLine(event).substr(Who(event).size());
   }
+  if (event.m_Kind == GatewayEvent::PASS_END || (event.m_Kind == GatewayEvent::CHECKED && !event.m_Succeeded)) {
+    line.m_Ended = true;
+    line.m_Rate.clear();
+  }
 }
 
-std::string StationView::TableText() const {
-  const std::vector<std::string> header = {"Interface", "MAC", "Row", "%", "Rate", "Elapsed", "Status"};
-  std::vector<std::vector<std::string>> cells = {header};
-  for (const auto& [name, line] : m_Lines) {
+std::vector<std::string> StationView::Paint(TerminalSize size) {
+  std::lock_guard<std::mutex> hold(m_Lock);
+  return TableLines(m_Tally, m_Lines, size, Clock::TickCount());
+}
+
+std::vector<std::string> StationView::TableLines(const Tally& tally, const std::map<std::string, Line>& lines,
+                                                 TerminalSize size, uint64_t nowTick) {
+  std::vector<std::vector<std::string>> cells = {std::vector<std::string>(std::begin(HEADER), std::end(HEADER))};
+  for (const auto& [name, line] : lines) {
+    const uint64_t elapsed = line.m_Ended ? line.m_Last.m_ElapsedMs : nowTick - line.m_FoundTick;
     cells.push_back({PrintableText(name), FormatMac(line.m_Last.m_Router.m_Mac), PrintableText(line.m_Type),
-                     line.m_Percent, line.m_Rate, MinutesSeconds(line.m_Last.m_ElapsedMs), line.m_Text});
+                     line.m_Percent, line.m_Rate, MinutesSeconds(elapsed), line.m_Text});
   }
-  std::vector<size_t> widths(header.size(), 0);
-  for (const auto& row : cells)
-    for (size_t c = 0; c < row.size(); ++c) widths[c] = std::max(widths[c], DisplayWidth(row[c]));
-  std::string text;
-  for (const auto& row : cells) {
-    std::string line;
-    for (size_t c = 0; c + 1 < row.size(); ++c) line += Pad(row[c], widths[c]) + "  ";
-    text += "\r\033[K" + line + row.back() + "\n";
+  std::vector<ColumnSpec> columns;
+  for (size_t c = 0; c < cells[0].size(); ++c) {
+    columns.push_back({0, DROP_ORDER[c]});
+    for (const auto& row : cells) columns[c].m_Width = std::max(columns[c].m_Width, DisplayWidth(row[c]));
   }
+  const ColumnFit fit = FitColumns(columns, STATUS_MINIMUM, INTERFACE_MINIMUM, size.m_Columns - 1);
+  // The tally and the header above the gateways, the region a line shorter
+  // than the terminal; what does not fit is counted in the last line.
+  const size_t room = size.m_Rows > 3 ? size.m_Rows - 3 : 0;
+  const size_t gateways = cells.size() - 1;
+  const size_t shown = gateways <= room ? gateways : room > 0 ? room - 1 : 0;
+  std::vector<std::string> text = {TallyText(tally)};
+  for (size_t r = 0; r <= shown; ++r) text.push_back(FittedLine(cells[r], fit));
+  if (shown < gateways) text.push_back("\xE2\x80\xA6 " + std::to_string(gateways - shown) + " more interfaces");
   return text;
 }
 
-void StationView::DrawTable(bool force) {
-  const uint64_t now = RealMs();
-  if (!force && now - m_LastDrawMs < PROGRESS_REDRAW_MS) return;
-  m_LastDrawMs = now;
-  // Back to the table's first line, then every line anew.
-  if (m_DrawnLines > 0) fprintf(m_Out, "\033[%zuA", m_DrawnLines);
-  const std::string text = TableText();
-  fputs(text.c_str(), m_Out);
-  fflush(m_Out);
-  m_DrawnLines = m_Lines.size() + 1;
-}
-
 void StationView::Message(const std::string& text) {
+  if (m_Mode == TABLE) {
+    m_Screen->Print(text);
+    return;
+  }
   std::lock_guard<std::mutex> hold(m_Lock);
   if (m_Mode == JSON) {
     fprintf(m_Out, "%s\n", JsonText(Json{{"event", "message"}, {"text", text}}).c_str());
-  } else if (m_Mode == LINES) {
-    fprintf(m_Out, "%s\n", text.c_str());
   } else {
-    // Above the table: the table moves down and is drawn again.
-    if (m_DrawnLines > 0) fprintf(m_Out, "\033[%zuA\r\033[J", m_DrawnLines);
     fprintf(m_Out, "%s\n", text.c_str());
-    m_DrawnLines = 0;
-    if (!m_Lines.empty()) DrawTable(true);
   }
   fflush(m_Out);
 }
@@ -203,6 +263,7 @@ void StationView::Summary(const std::vector<GatewayOutcome>& outcomes) {
     text += std::string(titles[result]) + ": " + std::to_string(list.size()) + "\n" + lines;
     summary[keys[result]] = std::move(list);
   }
+  if (m_Screen) m_Screen->Freeze();
   std::lock_guard<std::mutex> hold(m_Lock);
   if (m_Mode == JSON) {
     fprintf(m_Out, "%s\n", JsonText(summary).c_str());

@@ -1,8 +1,9 @@
 // The module list of the terminal program: the five rows kept in memory and
 // printed as a table. In live mode (qel upgrade) every change of a row's
 // status or "%" is drawn at once as a line with a progress bar; on a
-// terminal the line of the row being worked on is redrawn in place.
-// The engine writes from its worker thread, so every call takes a lock.
+// terminal the line of the row being worked on is redrawn in place, and
+// every line and table fits the terminal's width. The engine writes from
+// its worker thread, so every call takes a lock.
 #pragma once
 
 #include <cstdint>
@@ -13,6 +14,7 @@
 
 #include "app/ModuleList.h"
 #include "app/TransferMeter.h"
+#include "cli/TerminalScreen.h"
 
 struct TerminalRow {
   std::string m_Cells[5];
@@ -22,8 +24,9 @@ struct TerminalRow {
 
 class TerminalModuleList : public IModuleList {
  public:
-  // colour: use terminal colours (and in-place redraws in live mode).
-  TerminalModuleList(FILE* out, bool colour, bool live = false);
+  // terminal: out is one (colours, and tables fitted to its width); screen,
+  // when given, draws the live lines in place.
+  TerminalModuleList(FILE* out, bool terminal, TerminalScreen* screen = nullptr);
 
   void DeleteAllRows() override;
   void InsertRow(int row, const std::string& typeName) override;
@@ -39,25 +42,31 @@ class TerminalModuleList : public IModuleList {
   // Switches live drawing on or off (a Check before an upgrade is usually
   // printed as a table, the upgrade live).
   void SetLive(bool live);
-  // Ends a live line left open by an in-place redraw.
+  // Ends the live line the screen redraws in place: it stays as it is.
   void FinishLive();
 
-  // The table as text; colour wraps each Status cell in its row's colour.
+  // The table as text, its lines at most width columns (SIZE_MAX: as wide
+  // as the cells are). colour wraps each Status cell in its row's colour.
   // Control characters in the cells are shown as U+FFFD.
-  static std::string FormatTable(std::vector<TerminalRow> rows, bool colour);
-  // One live line: type, a 20-character bar, the "%" cell, the status and,
-  // while its image is on its way, the transfer rate and the time left.
-  static std::string FormatLiveLine(TerminalRow row, bool colour);
+  static std::string FormatTable(std::vector<TerminalRow> rows, bool colour, size_t width);
+  // One live line, at most width columns: type, a 20-character bar, the
+  // "%" cell, the status and, while its image is on its way, the transfer
+  // rate and the time left.
+  static std::string FormatLiveLine(TerminalRow row, bool colour, size_t width);
   // The escape sequence that shows a row colour ("" for plain black).
   static const char* ColourCode(uint32_t colour);
 
  private:
+  // Draws row's line: on the screen a new line for a new row, else in
+  // place; elsewhere a line per change.
   void DrawLive(int row);
+  size_t Width() const;
 
   FILE* m_Out;
-  bool m_Colour;
-  bool m_Live;
+  bool m_Terminal;
+  TerminalScreen* m_Screen;
+  bool m_Live = false;
   mutable std::mutex m_Lock;
   std::vector<TerminalRow> m_Rows;
-  int m_OpenLiveRow = -1;  // row whose line is still open (colour mode)
+  int m_OpenLiveRow = -1;  // the row whose line is the screen's live one
 };

@@ -18,26 +18,35 @@
 
 namespace {
 
-// What a held Ctrl-C or kill says while the pass runs (the window's refusal
-// to close).
-void RefuseToStop(int) {
-  fprintf(stderr, "\n%s\n", LoadStringId(IDS_UPGRADE_IN_PROCESS));
+// A line on stderr, above the live lines when there are some.
+void Say(TerminalScreen* screen, const std::string& text) {
+  if (screen) {
+    screen->PrintOn(stderr, text);
+    return;
+  }
+  fprintf(stderr, "\n%s\n", text.c_str());
   fflush(stderr);
 }
 
-// A signal during the Check: the Check ends on its own; no pass follows.
-void StopAfterCheck(int) {
-  fprintf(stderr, "\nInterrupted: the upgrade will not start.\n");
-  fflush(stderr);
+// A line on stdout, through the screen when there is one.
+void Print(TerminalScreen* screen, const std::string& text) {
+  if (screen) {
+    screen->Print(text);
+    return;
+  }
+  printf("%s\n", text.c_str());
+  fflush(stdout);
 }
 
 int RunUpgradeCommand(const CommandOptions& options) {
   if (!UsableOptions("upgrade", options)) return 2;
   ApplyGatewayOptions(options);
-  SignalHold hold;
-  ScopedStderrNotices notices;
   const bool terminal = !options.m_Json && IsTerminal(stdout);
-  TerminalModuleList list(stdout, terminal);
+  // Before any thread starts (the screen's signal is then never theirs).
+  std::unique_ptr<TerminalScreen> screen = terminal ? std::make_unique<TerminalScreen>(stdout) : nullptr;
+  SignalHold hold;
+  ScopedStderrNotices notices(screen.get());
+  TerminalModuleList list(stdout, terminal, screen.get());
   ModuleTable& table = TheModuleTable();
   table.LoadTypeNames();
   UpgradeOutcome outcome;
@@ -47,7 +56,9 @@ int RunUpgradeCommand(const CommandOptions& options) {
     UpgradeEngine engine({.m_List = &list, .m_Table = &table, .m_RouterPort = options.m_Port});
     const CheckOptions check = MakeCheckOptions(options);
     DiscoveryResult heard;
-    hold.Run([&] { outcome.m_CheckSucceeded = RunCheck(engine, list, check, &heard); }, StopAfterCheck);
+    // A signal during the Check: the Check ends on its own; no pass follows.
+    hold.Run([&] { outcome.m_CheckSucceeded = RunCheck(engine, list, check, &heard); },
+             [&](int) { Say(screen.get(), "Interrupted: the upgrade will not start."); });
     PrintNoAnswer(options, heard);
     const bool interrupted = hold.LastSignal() != 0;
 
@@ -55,16 +66,17 @@ int RunUpgradeCommand(const CommandOptions& options) {
     if (outcome.m_CheckSucceeded && !interrupted) {
       for (int kind = 0; kind < MODULE_COUNT; ++kind) outcome.m_Selected[kind] = table[kind].IsSelected();
       if (!options.m_Json) {
-        printf("\n");
-        fflush(stdout);
+        Print(screen.get(), "");
         list.SetLive(true);
       }
       outcome.m_UpgradeRan = true;
-      hold.Run([&] { engine.RunUpgrade(); }, RefuseToStop);
+      // What a held Ctrl-C or kill says while the pass runs (the window's
+      // refusal to close).
+      hold.Run([&] { engine.RunUpgrade(); }, [&](int) { Say(screen.get(), LoadStringId(IDS_UPGRADE_IN_PROCESS)); });
       list.SetLive(false);
       list.FinishLive();
       if (!options.m_Json) {
-        printf("\n");
+        Print(screen.get(), "");
         list.PrintTable();
       }
     }

@@ -16,6 +16,7 @@
 #include "support/NetNamespaces.h"
 #include "support/Packages.h"
 #include "support/SimFixture.h"
+#include "support/Tmux.h"
 
 namespace {
 
@@ -97,6 +98,26 @@ TEST_F(QelTest, FailingRowExitsOneAndAnyVersionBytesGiveValidJson) {
   EXPECT_EQ((std::vector<size_t>{CountOf(out, "\"result\":\"failed\""), CountOf(out, "\"colour\":\"red\""),
                                  sim->RouterImages().size()}), (std::vector<size_t>{5, 1, 1}));
   EXPECT_EQ(std::pair(report["rows"][0]["bytesSent"], report["rows"][0]["bytesTotal"]), std::pair(Json(9000), Json(9000)));
+}
+
+// qel upgrade in a real terminal of three sizes: the Check's table, one
+// live line per row that ran (the firmware's failing), then the final
+// table, each line within the terminal's width.
+TEST_F(QelTest, UpgradeInATerminalFitsItsWidth) {
+  options.m_Faults.m_ResetRefused = true;
+  MakeFittingPackages(dir.Path());
+  const auto sim = StartSim(options);
+  for (const auto& [columns, rows] : {std::pair{80, 24}, {40, 24}, {200, 50}}) {
+    Tmux terminal(Qel("upgrade", options.m_Port), columns, rows);
+    ASSERT_TRUE(terminal.Started());
+    ASSERT_TRUE(terminal.WaitFor("[exit 1]", 30000)) << terminal.Text();
+    const std::vector<std::string> lines = terminal.Lines();
+    EXPECT_EQ(Tmux::Wider(lines, columns - 1), "") << columns;
+    EXPECT_EQ(Tmux::Starting(lines, "Type "), 2) << terminal.Text();
+    for (const char* type : {"BOOT of", "APP of", "Customizati", "Firmware of"})
+      EXPECT_EQ(Tmux::Starting(lines, type), 3) << type << "\n" << terminal.Text();
+    EXPECT_EQ(Tmux::Starting(lines, "Dashboard o"), 2) << terminal.Text();
+  }
 }
 
 // The pass sends the bytes the Check verified, whatever happens to the files

@@ -13,6 +13,7 @@
 #include "support/NetNamespaces.h"
 #include "support/Packages.h"
 #include "support/SimFixture.h"
+#include "support/Tmux.h"
 
 namespace {
 
@@ -35,15 +36,22 @@ class Bench {
 
   // Cables gateway n and starts its simulator.
   void Add(int n, SimFaults faults = {}, uint32_t installMs = 3000) {
-    const std::string name = m_Net.Cable(Cable(n), "192.168.1.2", "192.168.1.1");
-    SimOptions options = FastSimOptions(kScale);
-    options.m_Port = ROUTER_UDP_PORT;
-    options.m_Interface = NetNamespaces::GATEWAY_DEVICE;
-    options.m_Mac[5] = static_cast<uint8_t>(n);
-    options.m_Faults = faults;
-    options.m_InstallMs = installMs;
-    ASSERT_FALSE(name.empty()) << "this test needs to create network namespaces (run as root with ip(8)): " << m_Net.Failure();
-    ASSERT_TRUE(m_Net.Within(name, [&] { m_Sims[n] = StartSim(options); }));
+    m_Cables[n] = m_Net.Cable(Cable(n), "192.168.1.2", "192.168.1.1");
+    ASSERT_FALSE(m_Cables[n].empty()) << "this test needs to create network namespaces (run as root with ip(8)): "
+                                      << m_Net.Failure();
+    Start(n, n, faults, installMs);
+  }
+  // Gateway n's cable now leads to another gateway, numbered next.
+  void Swap(int n, int next) {
+    m_Sims.erase(n);
+    m_Cables[next] = m_Cables[n];
+    Start(next, next);
+  }
+  // qel station (with these options) in a terminal of that size.
+  std::unique_ptr<Tmux> RunInTerminal(const std::string& options, int columns, int rows) const {
+    return std::make_unique<Tmux>(m_Net.InTool("env TMPDIR=" + m_Dir.Path() + " " + BinDir() + "/qel station --dir " +
+                                               m_Dir.Path() + " --time-scale 50 " + options),
+                                  columns, rows);
   }
   // Starts qel station with these options; Status() waits for its end.
   void Run(const std::string& options) {
@@ -101,6 +109,17 @@ class Bench {
   std::map<int, std::unique_ptr<GatewaySim>> m_Sims;
 
  private:
+  void Start(int n, int mac, SimFaults faults = {}, uint32_t installMs = 3000) {
+    SimOptions options = FastSimOptions(kScale);
+    options.m_Port = ROUTER_UDP_PORT;
+    options.m_Interface = NetNamespaces::GATEWAY_DEVICE;
+    options.m_Mac[5] = static_cast<uint8_t>(mac);
+    options.m_Faults = faults;
+    options.m_InstallMs = installMs;
+    ASSERT_TRUE(m_Net.Within(m_Cables[n], [&] { m_Sims[n] = StartSim(options); }));
+  }
+
+  std::map<int, std::string> m_Cables;  // each gateway's namespace
   TempDir m_Dir;
   std::vector<std::vector<uint8_t>> m_Data;
   std::thread m_Station;
@@ -136,6 +155,14 @@ TEST(StationTest, OnceUpgradesEveryGatewayEachFailingAlone) {
   EXPECT_EQ(failed.at(Mac(4)).rfind("BOOT of router module: Returning the upgrading result of the router module timed out (", 0), 0u);
   bench.ExpectUpgraded(1);
   bench.ExpectUpgraded(2);
+  // The tally as its own event whenever it changes: four found, one by one
+  // in flight, and where they ended.
+  std::vector<Json> tallies;
+  for (const Json& event : bench.Events())
+    if (event["event"] == "tally") tallies.push_back(event);
+  ASSERT_GE(tallies.size(), 8u);
+  EXPECT_EQ(tallies[3], (Json{{"event", "tally"}, {"upgraded", 0}, {"failed", 0}, {"inFlight", 4}, {"notStarted", 0}}));
+  EXPECT_EQ(tallies.back(), (Json{{"event", "tally"}, {"upgraded", 2}, {"failed", 2}, {"inFlight", 0}, {"notStarted", 0}}));
 }
 
 // Watching: a gateway cabled while the station watches gets its pass; one
@@ -162,5 +189,73 @@ TEST(StationTest, WatchingStartsEachNewGatewayOnce) {
   EXPECT_EQ(bench.Summary("upgraded"), (std::map<std::string, std::string>{{Mac(1), ""}, {Mac(5), ""}}));
   bench.ExpectUpgraded(5);
 }
+
+// The station's table in a real terminal, as an operator on a production
+// line sees it: one tally, one header and one line per cable, redrawn in
+// place and never wider than the terminal, whatever its size does; a
+// failed gateway, one unplugged and one swapped for the next; after Ctrl-C
+// the summary whole under the table.
+class StationTerminalTest : public ::testing::TestWithParam<std::pair<int, int>> {};
+
+TEST_P(StationTerminalTest, OneTableRedrawnInPlaceUntilTheSummary) {
+  auto [columns, rows] = GetParam();
+  Bench bench;
+  bench.Add(1);
+  bench.Add(2, {.m_RouterResultCode = 3});
+  bench.Add(3, {}, 60000);
+  bench.Add(4);
+  ASSERT_TRUE(bench.m_Net.Ok()) << bench.m_Net.Failure();
+  const auto terminal = bench.RunInTerminal("", columns, rows);
+  ASSERT_TRUE(terminal->Started());
+  int redraws = 0;
+  const auto expectOneTable = [&](const std::string& when) {
+    const std::vector<std::string> lines = terminal->Lines();
+    EXPECT_EQ(Tmux::Wider(lines, columns - 1), "") << when;
+    // Nothing but the station's message, the tally and the table's lines.
+    for (const std::string& line : lines) {
+      EXPECT_TRUE(line.empty() || Tmux::Starting({line}, "Watching for") + Tmux::Starting({line}, "Upgraded: ") +
+                                          Tmux::Starting({line}, "Interface ") + Tmux::Starting({line}, "qelgw"))
+          << when << ": " << line;
+    }
+    EXPECT_EQ(std::tuple(Tmux::Starting(lines, "Upgraded: "), Tmux::Starting(lines, "Interface "),
+                         Tmux::Starting(lines, "qelgw1 "), Tmux::Starting(lines, "qelgw3 "), Tmux::Starting(lines, "qelgw4 ")),
+              std::tuple(1, 1, 1, 1, 1))
+        << when << "\n" << terminal->Text();
+    // Every table above the screen's is one a resize cleared away.
+    EXPECT_LE(Tmux::Starting(terminal->Lines(false, true), "Interface "), 1 + redraws) << when;
+  };
+  ASSERT_TRUE(WaitUntil([&] { return bench.m_Sims[3]->RouterImages().size() == 1; }, 30000));
+  expectOneTable("four in flight");
+  ASSERT_TRUE(bench.m_Net.SetLink(Cable(3), false));
+  terminal->Resize(40, 24);
+  ++redraws;
+  ASSERT_TRUE(terminal->WaitFor("Upgraded: 2   Failed: 2   In flight: 0", 30000)) << terminal->Text();
+  expectOneTable("narrowed");
+  // Too low for every cable: those that fit, and a count of the rest.
+  terminal->Resize(40, 6);
+  ++redraws;
+  ASSERT_TRUE(terminal->WaitFor("\u2026 2 more interfaces", 5000)) << terminal->Text();
+  EXPECT_EQ(std::pair(Tmux::Starting(terminal->Lines(), "Interface "), Tmux::Starting(terminal->Lines(), "qelgw")),
+            std::pair(1, 2)) << terminal->Text();
+  bench.Swap(4, 5);
+  ASSERT_TRUE(terminal->WaitFor("Upgraded: 3   Failed: 2", 30000)) << terminal->Text();
+  terminal->Resize(columns, rows);
+  ++redraws;
+  ASSERT_TRUE(WaitUntil([&] { return terminal->Text().find("Interface  MAC") != std::string::npos; }, 5000));
+  expectOneTable("swapped, the size back");
+  EXPECT_NE(terminal->Text().find("qelgw4     02-51-E1-00-00-05"), std::string::npos) << terminal->Text();
+  terminal->Keys("C-c");
+  ASSERT_TRUE(terminal->WaitFor("[exit 1]", 30000)) << terminal->Text();
+  const std::string screen = terminal->Text(true);
+  for (const std::string& summary :
+       {"Upgraded: 3\n  02-51-E1-00-00-01 (qelgw1)\n  02-51-E1-00-00-04 (qelgw4)\n  02-51-E1-00-00-05 (qelgw4)\n",
+        "Failed: 2\n  02-51-E1-00-00-02 (qelgw2): BOOT of router module: Upgrading result of the router module is fail (",
+        "  02-51-E1-00-00-03 (qelgw3): BOOT of router module: Returning the upgrading result of the router module timed out (",
+        "Not started: 0\n"})
+    EXPECT_NE(screen.find(summary), std::string::npos) << summary << "\nin the terminal and above:\n" << terminal->Text(false, true);
+}
+
+INSTANTIATE_TEST_SUITE_P(Sizes, StationTerminalTest, ::testing::Values(std::pair{80, 24}, std::pair{200, 50}),
+                         [](const auto& info) { return std::to_string(info.param.first) + "x" + std::to_string(info.param.second); });
 
 }  // namespace
