@@ -74,9 +74,9 @@ bool MakeImage(Image* image) {
   for (uint8_t& b : unit.m_Data) b = static_cast<uint8_t>(random());
   image->m_Data = unit.m_Data;
   plan.m_Units.push_back(std::move(unit));
-  image->m_Package.m_Path = image->m_Dir.File("firmware.bin");
+  image->m_Package.SetPath(image->m_Dir.File("firmware.bin"));
   std::string reason;
-  if (WritePackageFile(plan, image->m_Package.m_Path, &reason) && image->m_Package.Load()) return true;
+  if (WritePackageFile(plan, image->m_Package.Path(), &reason) && image->m_Package.Load()) return true;
   std::fprintf(stderr, "package: %s\n", reason.c_str());
   return false;
 }

@@ -53,7 +53,7 @@ int64_t FileSize(const std::string& path) {
 
 bool LoadPackage(const std::string& path) {
   UpgradePackage package;
-  package.m_Path = path;
+  package.SetPath(path);
   return package.Load() && package.UnitCount() == 1;
 }
 

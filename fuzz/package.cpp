@@ -7,7 +7,7 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   UpgradePackage package;
-  package.m_Path = "/fuzz/ZEMT/package.bin";  // lets two-unit images of type 0 be dashboards
+  package.SetPath("/fuzz/ZEMT/package.bin");  // lets two-unit images of type 0 be dashboards
   std::string reason;
   const bool loaded = package.LoadFromBytes(std::vector<uint8_t>(data, data + size), &reason);
   if (loaded != reason.empty()) abort();

@@ -12,7 +12,7 @@ namespace {
 
 bool AnyPackageLoaded(const ModuleTable& table) {
   for (int kind = 0; kind < MODULE_COUNT; ++kind) {
-    if (table[kind].m_Package.m_Loaded) return true;
+    if (table[kind].m_Package.Loaded()) return true;
   }
   return false;
 }
@@ -81,7 +81,7 @@ void ReadWirelessVersions(UpgradeEngine& engine, const std::string& forceLoadTex
   firmware.m_CurrentVersion.clear();
   dashboard.m_CurrentVersion.clear();
   // Only router packages: the wireless module is left alone.
-  if (!firmware.m_Package.m_Loaded && !dashboard.m_Package.m_Loaded) return;
+  if (!firmware.m_Package.Loaded() && !dashboard.m_Package.Loaded()) return;
   if (!engine.Connect()) {
     engine.Notices().ShowWarning(LoadStringId(IDS_TCP_FAILED));
     return;
@@ -99,8 +99,8 @@ void ReadWirelessVersions(UpgradeEngine& engine, const std::string& forceLoadTex
     engine.Disconnect();
     return;
   }
-  if (firmware.m_Package.m_Loaded) caller.DIAG_QueryBoardVersion(&firmware.m_CurrentVersion);
-  if (dashboard.m_Package.m_Loaded) caller.DIAG_QueryISOVersion(&dashboard.m_CurrentVersion);
+  if (firmware.m_Package.Loaded()) caller.DIAG_QueryBoardVersion(&firmware.m_CurrentVersion);
+  if (dashboard.m_Package.Loaded()) caller.DIAG_QueryISOVersion(&dashboard.m_CurrentVersion);
   engine.Disconnect();
 }
 
@@ -112,7 +112,7 @@ bool FillRows(UpgradeEngine& engine, IModuleList& list) {
     list.InsertRow(row, entry.m_TypeName);
     uint32_t colour = COLOUR_GREY_TEXT;
     int status = IDS_NOT_FOUND;
-    if (entry.m_Package.m_Loaded) {
+    if (entry.m_Package.Loaded()) {
       const std::string upgradeVersion = entry.UpgradeVersionText();
       list.SetCell(row, COL_CURRENT, entry.m_CurrentVersion);
       list.SetCell(row, COL_UPGRADE, upgradeVersion);

@@ -70,7 +70,7 @@ struct CheckProcedureTest : ::testing::TestWithParam<Situation> {
 TEST_P(CheckProcedureTest, Situation) {
   const Situation& s = GetParam();
   for (const auto& [kind, version] : s.packages) {
-    table[kind].m_Package.m_Path = testsupport::MakePackage(packages.Path(), kind, version, 64);
+    table[kind].m_Package.SetPath(testsupport::MakePackage(packages.Path(), kind, version, 64));
     if (s.embedded) { ASSERT_TRUE(table[kind].m_Package.Load()); }  // as the window loads its own
   }
   if (s.before) s.before(table);

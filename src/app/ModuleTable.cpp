@@ -1,18 +1,14 @@
 #include "app/ModuleTable.h"
 
 std::string ModuleEntry::UpgradeVersionText() const {
-  if (!m_Package.m_Loaded) return "";
+  if (!m_Package.Loaded()) return "";
   const std::string version = m_Package.VersionText();
   // An empty text is the package's first byte being 0: no version stated.
   return version.empty() ? "No version" : version;
 }
 
 void ModuleTable::ResetPackages() {
-  for (ModuleEntry& entry : m_Entries) {
-    entry.m_Package.m_Path.clear();
-    entry.m_Package.m_Loaded = false;
-    entry.m_Package.m_ResourceId = 0;
-  }
+  for (ModuleEntry& entry : m_Entries) entry.m_Package.Clear();
 }
 
 void ModuleTable::SetRouterVersion(const std::string& version) {
@@ -28,10 +24,7 @@ void ModuleTable::LoadTypeNames() {
 void ModuleTable::Clear() {
   for (ModuleEntry& entry : m_Entries) {
     entry.m_CurrentVersion.clear();
-    entry.m_Package.Reset();
-    entry.m_Package.m_Path.clear();
-    entry.m_Package.m_Loaded = false;
-    entry.m_Package.m_ResourceId = 0;
+    entry.m_Package.Clear();
     entry.m_VersionMatch = 0;
     entry.m_TypeName.clear();
   }

@@ -15,7 +15,7 @@ struct ModuleEntry {
   std::string m_TypeName;
 
   // Loaded and matching: the only test the upgrade pass makes.
-  bool IsSelected() const { return m_Package.m_Loaded && m_VersionMatch == 1; }
+  bool IsSelected() const { return m_Package.Loaded() && m_VersionMatch == 1; }
   // "" when no package, "No version" for an empty version text, else the text.
   std::string UpgradeVersionText() const;
 };
@@ -25,7 +25,7 @@ class ModuleTable {
   ModuleEntry& operator[](int kind) { return m_Entries[kind]; }
   const ModuleEntry& operator[](int kind) const { return m_Entries[kind]; }
 
-  // Clears path, loaded flag and resource id of every package (scan start).
+  // Clears every package (scan start).
   void ResetPackages();
   // Writes one version text into the three router entries.
   void SetRouterVersion(const std::string& version);

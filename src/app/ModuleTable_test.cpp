@@ -17,7 +17,7 @@ TEST(ModuleTableTest, EntriesAreSelectedWhenLoadedAndMatchingUntilTheNextScan) {
   for (int k = 0; k < MODULE_COUNT; ++k) {
     SCOPED_TRACE(k);
     ModuleEntry& entry = table[k];
-    entry.m_Package.m_Path = versions[k] ? testsupport::MakePackage(dir.Path(), ModuleKind(k), versions[k]) : "";
+    entry.m_Package.SetPath(versions[k] ? testsupport::MakePackage(dir.Path(), ModuleKind(k), versions[k]) : "");
     ASSERT_EQ(entry.m_Package.Load(), versions[k] != nullptr);
     EXPECT_FALSE(entry.IsSelected());
     entry.m_VersionMatch = 1;
@@ -25,14 +25,13 @@ TEST(ModuleTableTest, EntriesAreSelectedWhenLoadedAndMatchingUntilTheNextScan) {
               std::make_tuple(versions[k] != nullptr, shown[k], ModuleTypeName(ModuleKind(k))));
   }
   // A new scan starts from no packages and keeps the rest of each entry.
-  table[MODULE_APP].m_Package.m_ResourceId = 144;
   table.ResetPackages();
   for (int k = 0; k < MODULE_COUNT; ++k)
-    EXPECT_EQ(std::tuple(table[k].m_Package.m_Loaded, table[k].m_Package.m_Path, table[k].m_Package.m_ResourceId,
+    EXPECT_EQ(std::tuple(table[k].m_Package.Loaded(), table[k].m_Package.Path(), table[k].m_Package.ResourceId(),
                          table[k].m_VersionMatch), std::tuple(false, "", 0u, 1)) << k;
   EXPECT_EQ(table[MODULE_APP].m_CurrentVersion, "R-2");
   table.Clear();
   for (int k = 0; k < MODULE_COUNT; ++k)
-    EXPECT_EQ(std::tuple(table[k].m_TypeName, table[k].m_CurrentVersion, table[k].m_Package.m_Image, table[k].m_VersionMatch),
-              std::tuple("", "", nullptr, 0)) << k;
+    EXPECT_EQ(std::tuple(table[k].m_TypeName, table[k].m_CurrentVersion, table[k].m_Package.UnitCount(), table[k].m_VersionMatch),
+              std::tuple("", "", size_t{0}, 0)) << k;
 }

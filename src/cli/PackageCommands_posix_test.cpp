@@ -84,7 +84,7 @@ TEST(PackageCommandTest, MakeRefusesWhatCannotBeAPackageOrNotesAnUnexpectedKind)
     EXPECT_EQ(access(out.c_str(), F_OK) == 0, status == 0) << arguments;
   }
   UpgradePackage package;
-  package.m_Path = out;
+  package.SetPath(out);
   ASSERT_TRUE(package.Load());
   EXPECT_EQ(memcmp(package.Unit(0).Unlock(), "\1\2\3\4\5\6\12\377", 8), 0);
 }

@@ -29,7 +29,7 @@ void PrintUnits(const UpgradePackage& package, FILE* out) {
 
 bool DescribeFile(const std::string& file, FILE* out) {
   UpgradePackage package;
-  package.m_Path = FullPath(file);
+  package.SetPath(FullPath(file));
   std::string reason;
   if (!package.LoadWithReason(&reason)) {
     fprintf(out, "%s: invalid: %s\n", file.c_str(), reason.c_str());
@@ -37,7 +37,7 @@ bool DescribeFile(const std::string& file, FILE* out) {
   }
   const std::string version = package.VersionText();
   fprintf(out, "%s: valid\n", file.c_str());
-  fprintf(out, "  kind: %s\n", ModuleTypeName(package.m_Kind));
+  fprintf(out, "  kind: %s\n", ModuleTypeName(package.Kind()));
   fprintf(out, "  version: %s\n", version.empty() ? "No version" : version.c_str());
   fprintf(out, "  image type: %u\n", package.ImageType());
   PrintUnits(package, out);

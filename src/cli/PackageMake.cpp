@@ -64,10 +64,10 @@ int RunPackageMake(const PackagePlan& plan, const std::string& path, FILE* out) 
   UpgradePackage check;
   std::error_code error;
   const std::filesystem::path absolute = std::filesystem::absolute(path, error);
-  check.m_Path = error ? path : absolute.string();
-  if (!check.Load() || check.m_Kind != plan.m_Kind) {
+  check.SetPath(error ? path : absolute.string());
+  if (!check.Load() || check.Kind() != plan.m_Kind) {
     fprintf(stderr, "qel package make: note: %s loads as %s, not as %s\n", path.c_str(),
-            check.m_Loaded ? ModuleTypeName(check.m_Kind) : "no package", ModuleTypeName(plan.m_Kind));
+            check.Loaded() ? ModuleTypeName(check.Kind()) : "no package", ModuleTypeName(plan.m_Kind));
   }
   const uintmax_t size = std::filesystem::file_size(path, error);
   fprintf(out, "%s: %s, %zu unit(s), %ju bytes\n", path.c_str(), ModuleTypeName(plan.m_Kind), plan.m_Units.size(),

@@ -14,9 +14,9 @@ int RunPackageScan(const std::string& directory, FILE* out) {
   fprintf(out, "%-32s %-24s %s\n", "Type", "Upgrade Version", "Package");
   for (int kind = 0; kind < MODULE_COUNT; ++kind) {
     const ModuleEntry& entry = table[kind];
-    const bool loaded = entry.m_Package.m_Loaded;
+    const bool loaded = entry.m_Package.Loaded();
     fprintf(out, "%-32s %-24s %s\n", entry.m_TypeName.c_str(), loaded ? entry.UpgradeVersionText().c_str() : "-",
-            loaded ? entry.m_Package.m_Path.c_str() : "-");
+            loaded ? entry.m_Package.Path().c_str() : "-");
   }
   return 0;
 }

@@ -87,20 +87,20 @@ bool UpgradeEngine::DownloadImage(const UpgradePackage& package) {
   uint64_t done = 0;
   StartRowTransfer(total);
   for (size_t unit = 0; unit < package.UnitCount(); ++unit) {
-    uint32_t offset = package.Extent(unit).m_Offset;
+    const uint8_t* data = package.UnitData(unit);
     uint32_t remaining = package.Extent(unit).m_Length;
     uint32_t address = package.Unit(unit).LoadAddress();
     const uint32_t blocks = (remaining + WRITE_BLOCK_SIZE - 1) / WRITE_BLOCK_SIZE;
     for (uint32_t block = 1; block <= blocks; ++block) {
       const uint32_t n = std::min(remaining, WRITE_BLOCK_SIZE);
-      if (!m_DiagCaller.DIAG_Write(address, package.m_Image + offset, n)) {
+      if (!m_DiagCaller.DIAG_Write(address, data, n)) {
         LogPrintf(&m_Log, "Unit%d Block%d: Download Fail", static_cast<int>(unit + 1), static_cast<int>(block));
         m_ResultTextId = IDS_DOWNLOAD_FAILED;
         return false;
       }
       done += n;
       address += n;
-      offset += n;
+      data += n;
       remaining -= n;
       ShowRowTransfer(done, total);
     }

@@ -180,8 +180,8 @@ class GatewayTest : public ::testing::Test {
     for (const auto& [address, length] : units[kind])
       plan.m_Units.push_back({address, Pattern(length, static_cast<uint8_t>(kind * 40 + (address >> 20)))});
     ModuleEntry& entry = m_Table[kind];
-    entry.m_Package.m_Path = m_Dir.File("pkg" + std::to_string(kind) + ".bin");
-    ASSERT_TRUE(WritePackageFile(plan, entry.m_Package.m_Path, nullptr));
+    entry.m_Package.SetPath(m_Dir.File("pkg" + std::to_string(kind) + ".bin"));
+    ASSERT_TRUE(WritePackageFile(plan, entry.m_Package.Path(), nullptr));
     ASSERT_TRUE(entry.m_Package.Load());
     entry.m_VersionMatch = 1;
   }

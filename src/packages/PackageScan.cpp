@@ -50,10 +50,10 @@ bool ScanPackages(ModuleTable& table, const std::string& directory, UpgradeLog* 
   for (const std::string& path : ListMatches(prefix)) {
     // Each file is read and verified once; its entry takes the bytes.
     UpgradePackage candidate;
-    candidate.m_Path = path;
+    candidate.SetPath(path);
     if (!candidate.Load()) continue;
-    UpgradePackage& package = table[candidate.m_Kind].m_Package;
-    if (package.m_Loaded) {
+    UpgradePackage& package = table[candidate.Kind()].m_Package;
+    if (package.Loaded()) {
       notices.ShowWarning(LoadStringId(IDS_DUPLICATE_PACKAGES));
       return false;
     }

@@ -70,6 +70,17 @@ UpgradePackage& UpgradePackage::operator=(UpgradePackage&& other) noexcept {
   return *this;
 }
 
+void UpgradePackage::SetPath(const std::string& path) {
+  m_Path = path;
+  m_Loaded = false;
+  m_ResourceId = 0;
+}
+
+void UpgradePackage::Clear() {
+  Reset();
+  SetPath("");
+}
+
 bool UpgradePackage::Load() { return LoadWithReason(nullptr); }
 
 bool UpgradePackage::LoadWithReason(std::string* reason) {

@@ -78,8 +78,10 @@ class UpgradePackage {
   // empty and not loaded: a package loaded once changes hands unread.
   UpgradePackage& operator=(UpgradePackage&& other) noexcept;
 
-  // Reads and checks the file at m_Path. Returns true at once, reading
-  // nothing, when already loaded; clear m_Loaded first for a fresh load.
+  // The package at path, not loaded yet: the next Load reads it.
+  void SetPath(const std::string& path);
+  // Reads and checks the file at Path(). Returns true at once, reading
+  // nothing, when already loaded; SetPath again for a fresh load.
   bool Load();
   // Load, telling in *reason (when not null) the first rule the file broke.
   // The scan uses the silent Load; `qel package info` uses this.
@@ -90,10 +92,13 @@ class UpgradePackage {
   // Loads from the program's own embedded package of that id (one of
   // PACKAGE_RESOURCE_IDS), which also names its kind.
   bool LoadFromResource(uint32_t resourceId);
-  // Empties the units, sets m_Kind to MODULE_NONE and frees the bytes.
-  // Leaves m_Path, m_ResourceId and m_Loaded alone.
+  // Empties the units, sets the kind to MODULE_NONE and frees the bytes.
+  // Leaves the path, the resource id and the loaded flag alone.
   void Reset();
-  // m_Path is longer than 7 characters and is no network path.
+  // Reset, and forgets the path, the resource id and the loaded flag: no
+  // package, as when new.
+  void Clear();
+  // The path is longer than 7 characters and is no network path.
   bool IsPathUsable() const;
   // Checks one unit at offset, appends it and moves offset to the next unit.
   // A unit that does not fit inside the image is rejected, never read past.
@@ -104,6 +109,10 @@ class UpgradePackage {
   ModuleKind DetectKind(uint32_t firstTag, uint32_t imageType) const;
 
   // Read access for the Check, the window and the stages.
+  const std::string& Path() const { return m_Path; }
+  bool Loaded() const { return m_Loaded; }
+  ModuleKind Kind() const { return m_Kind; }
+  uint32_t ResourceId() const { return m_ResourceId; }
   size_t UnitCount() const { return m_Units.size(); }
   const UnitHeader& Unit(size_t i) const { return m_Units[i]; }
   const UnitExtent& Extent(size_t i) const { return m_Extents[i]; }
@@ -113,14 +122,6 @@ class UpgradePackage {
   // The version text at offset 8, up to its NUL or 84 bytes, as UTF-8.
   std::string VersionText() const;
   uint32_t Size() const { return m_Size; }
-
-  std::vector<UnitHeader> m_Units;
-  std::vector<UnitExtent> m_Extents;
-  std::string m_Path;
-  uint32_t m_ResourceId = 0;
-  bool m_Loaded = false;
-  const uint8_t* m_Image = nullptr;  // m_Memory's bytes, or a resource's data
-  ModuleKind m_Kind = MODULE_NONE;
 
  private:
   // Reads the file at m_Path into m_Memory and checks it, its first unit
@@ -140,6 +141,13 @@ class UpgradePackage {
   bool ParseUnits(std::string* reason);
   // The 32-bit value at offset 12 of the first unit's data, when inside the image.
   bool RouterKindValue(uint32_t* value) const;
+  std::vector<UnitHeader> m_Units;
+  std::vector<UnitExtent> m_Extents;
+  std::string m_Path;
+  uint32_t m_ResourceId = 0;
+  bool m_Loaded = false;
+  const uint8_t* m_Image = nullptr;  // m_Memory's bytes, or a resource's data
+  ModuleKind m_Kind = MODULE_NONE;
   uint32_t m_Size = 0;    // bytes at m_Image
   CImageMemory m_Memory;  // the package's own copy of a file
   // The file being read and how much of it is in m_Memory: its bytes are

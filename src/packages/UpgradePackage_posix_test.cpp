@@ -26,7 +26,7 @@ TEST(UpgradePackageTest, SpecialFilesAreRefused) {
       {dir.File("missing.bin"), "cannot open: No such file or directory"}};
   for (const auto& [path, why] : cases) {
     UpgradePackage package;
-    package.m_Path = path;
+    package.SetPath(path);
     std::string reason;
     EXPECT_FALSE(package.LoadWithReason(&reason)) << path;
     EXPECT_EQ(reason, why) << path;

@@ -44,9 +44,8 @@ void SetField(Bytes& b, size_t unit, uint32_t field, uint32_t value) {
 // loader's reason, "" when the package loaded.
 std::string LoadBytes(const TempDir& dir, const Bytes& bytes, UpgradePackage* package, const std::string& name = "") {
   static int serial = 0;
-  package->m_Path = dir.File(name.empty() ? std::to_string(++serial) + ".bin" : name);
-  testsupport::WriteFile(package->m_Path, bytes);
-  package->m_Loaded = false;
+  package->SetPath(dir.File(name.empty() ? std::to_string(++serial) + ".bin" : name));
+  testsupport::WriteFile(package->Path(), bytes);
   std::string reason;
   const bool loaded = package->LoadWithReason(&reason);
   return loaded == reason.empty() ? reason : "loaded " + std::to_string(loaded) + " with reason " + reason;
@@ -61,7 +60,7 @@ TEST(UpgradePackageTest, LoadsItsUnitsAndKeepsTheBytesItCheckedUntilItsFlagIsCle
   const PackagePlan plan = Plan(MODULE_CUSTOMIZATION, {47, 48, 49});
   UpgradePackage package;
   ASSERT_EQ(LoadBytes(dir, Build(plan), &package), "");
-  ASSERT_EQ(std::tuple(package.m_Kind, package.VersionText(), package.TotalDataLength(), package.UnitCount()),
+  ASSERT_EQ(std::tuple(package.Kind(), package.VersionText(), package.TotalDataLength(), package.UnitCount()),
             std::tuple(MODULE_CUSTOMIZATION, std::string("V1.2.3"), 144u, size_t{3}));
   for (size_t i = 0; i < 3; ++i) {
     const UnitHeader& unit = package.Unit(i);
@@ -74,22 +73,22 @@ TEST(UpgradePackageTest, LoadsItsUnitsAndKeepsTheBytesItCheckedUntilItsFlagIsCle
   }
   // What was checked is what the stages send: the package keeps its own copy
   // whatever happens to the file, until its flag is cleared.
-  const std::string path = package.m_Path;
+  const std::string path = package.Path();
   testsupport::WriteFile(path, Bytes(600, 0xEE));  // rewritten in place, then cut short
   std::filesystem::resize_file(path, 0);
   EXPECT_EQ(UnitBytes(package, 2), testsupport::Pattern(49, 2));
   package.Reset();  // frees the bytes, keeps path and flag
-  EXPECT_EQ(std::tuple(package.m_Image, package.UnitCount(), package.m_Kind, package.m_Loaded, package.ImageType(),
+  EXPECT_EQ(std::tuple(package.UnitCount() ? package.UnitData(0) : nullptr, package.UnitCount(), package.Kind(), package.Loaded(), package.ImageType(),
                        package.VersionText()),
             std::tuple(nullptr, size_t{0}, MODULE_NONE, true, 0u, std::string()));
   EXPECT_TRUE(package.Load());  // reads nothing
-  EXPECT_EQ(package.m_Image, nullptr);
-  package.m_Loaded = false;  // reads the file again
+  EXPECT_EQ(package.UnitCount() ? package.UnitData(0) : nullptr, nullptr);
+  package.SetPath(path);  // reads the file again
   Bytes bytes = Build(Plan(MODULE_APP, {20}));
   std::fill(bytes.begin() + 8, bytes.begin() + 92, 'A');  // no NUL in the version field
   testsupport::WriteFile(path, bytes);
   EXPECT_TRUE(package.Load());
-  EXPECT_EQ(std::pair(package.m_Kind, package.VersionText()), std::pair(MODULE_APP, std::string(84, 'A')));
+  EXPECT_EQ(std::pair(package.Kind(), package.VersionText()), std::pair(MODULE_APP, std::string(84, 'A')));
 }
 
 // Bytes from a file and bytes from memory are checked alike, whatever
@@ -125,10 +124,8 @@ TEST(UpgradePackageTest, DamagedPackagesAreRejectedWithTheirReason) {
     Bytes bytes = good;
     damage(bytes);
     UpgradePackage package, memory;
-    package.m_ResourceId = memory.m_ResourceId = 146;
-    memory.m_Loaded = true;
     EXPECT_EQ(LoadBytes(dir, bytes, &package), why);
-    EXPECT_EQ(package.m_Kind, why.empty() ? MODULE_FIRMWARE : MODULE_NONE) << why;
+    EXPECT_EQ(package.Kind(), why.empty() ? MODULE_FIRMWARE : MODULE_NONE) << why;
     std::string reason;
     EXPECT_EQ(memory.LoadFromBytes(bytes, &reason), why.empty()) << why;
     EXPECT_EQ(reason, why);
@@ -185,7 +182,7 @@ TEST(UpgradePackageTest, KindComesFromTheRouterKindValueOrTheImageTypeAndPath) {
     plan.m_KindValue = c.m_KindValue, plan.m_ImageType = c.m_ImageType, plan.m_Tag = c.m_Tag;
     UpgradePackage package;
     EXPECT_EQ(LoadBytes(dir, Build(plan), &package, c.m_Name), c.m_Reason);
-    EXPECT_EQ(package.m_Kind, c.m_Kind);
+    EXPECT_EQ(package.Kind(), c.m_Kind);
   }
 }
 
@@ -206,7 +203,7 @@ TEST(UpgradePackageTest, FilesThatAreNoPackagesAndPathRules) {
       {dir.File("\xC3\xA4\xC3\xA4\xC3\xA4.bin"), missing}};  // 8 characters in 11 bytes
   for (const auto& [path, why] : cases) {
     UpgradePackage package;
-    package.m_Path = path;
+    package.SetPath(path);
     std::string reason;
     EXPECT_FALSE(package.LoadWithReason(&reason)) << path;
     EXPECT_EQ(why == missing ? reason.substr(0, missing.size()) : reason, why) << path;
@@ -236,7 +233,7 @@ TEST(UpgradePackageTest, EmbeddedPackagesTakeTheirKindFromTheIdAndSkipChecksums)
     SetResourceData(id, "BINARY", bytes.data(), static_cast<uint32_t>(bytes.size()));
     UpgradePackage package;
     EXPECT_EQ(package.LoadFromResource(id), id < 149) << id;
-    EXPECT_EQ(std::pair(package.m_Kind, package.UnitCount()), std::pair(kinds[id - 144], size_t{2})) << id;
+    EXPECT_EQ(std::pair(package.Kind(), package.UnitCount()), std::pair(kinds[id - 144], size_t{2})) << id;
   }
   // A unit that runs past the end is refused here too, and so is data without one.
   for (size_t size : {bytes.size() - 20, size_t{92}}) {

@@ -38,7 +38,7 @@ const char* BeginMagic(int type) {
 }  // namespace
 
 bool UpgradeEngine::UpgradeRouterImage(const UpgradePackage& package) {
-  m_Row = package.m_Kind;
+  m_Row = package.Kind();
   ShowRowProgress(0);
   const uint32_t total = package.TotalDataLength();
 
@@ -72,7 +72,7 @@ bool UpgradeEngine::UpgradeRouterImage(const UpgradePackage& package) {
   // from now on, before the wait for it begins (a small image, a fast router).
   m_Channel.Queue().Clear();
   m_Channel.StartReceiveThread();
-  return TCP_GetRouterResult(package.m_Kind);
+  return TCP_GetRouterResult(package.Kind());
 }
 
 bool UpgradeEngine::SendBeginPacket(int type, uint32_t value) {

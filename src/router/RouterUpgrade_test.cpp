@@ -50,8 +50,8 @@ struct RouterTest : testing::Test {
     PackagePlan plan;
     plan.m_Kind = kind;
     for (size_t n : lengths) plan.m_Units.push_back({0x100000, Pattern(n, uint8_t(n))});
-    m_Package.m_Path = m_Dir.File("router.bin");
-    ASSERT_TRUE(WritePackageFile(plan, m_Package.m_Path, nullptr));
+    m_Package.SetPath(m_Dir.File("router.bin"));
+    ASSERT_TRUE(WritePackageFile(plan, m_Package.Path(), nullptr));
     ASSERT_TRUE(m_Package.Load());
   }
   // Log messages; the elapsed time of a result line reads "#".

@@ -247,7 +247,7 @@ TEST_P(StationTerminalTest, OneTableRedrawnInPlaceUntilTheSummary) {
   terminal->Keys("C-c");
   ASSERT_TRUE(terminal->WaitFor("[exit 1]", 30000)) << terminal->Text();
   const std::string screen = terminal->Text(true);
-  for (const std::string& summary :
+  for (const std::string summary :
        {"Upgraded: 3\n  02-51-E1-00-00-01 (qelgw1)\n  02-51-E1-00-00-04 (qelgw4)\n  02-51-E1-00-00-05 (qelgw4)\n",
         "Failed: 2\n  02-51-E1-00-00-02 (qelgw2): BOOT of router module: Upgrading result of the router module is fail (",
         "  02-51-E1-00-00-03 (qelgw3): BOOT of router module: Returning the upgrading result of the router module timed out (",

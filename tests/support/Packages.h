@@ -39,7 +39,7 @@ inline std::vector<std::vector<uint8_t>> MakeFittingPackages(const std::string& 
   std::vector<std::vector<uint8_t>> data;
   for (int kind = 0; kind < MODULE_COUNT; ++kind) {
     UpgradePackage package;
-    package.m_Path = MakePackage(dir, ModuleKind(kind), versions[kind], lengths[kind]);
+    package.SetPath(MakePackage(dir, ModuleKind(kind), versions[kind], lengths[kind]));
     package.Load();
     data.emplace_back(package.UnitData(0), package.UnitData(0) + package.Extent(0).m_Length);
   }
