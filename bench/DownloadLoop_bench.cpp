@@ -1,6 +1,6 @@
 // The block loop of a wireless download against the simulator on loopback:
 // a 64 MiB image, 16,384 frames of 4096 data bytes, once through the
-// engine's DownloadImage (framing, channel, receive thread, reply queue) and
+// stages' DownloadUnits (framing, channel, receive thread, reply queue) and
 // once through a bare stop-and-wait client that sends the very same frames
 // over one TCP connection and reads each reply itself. Each pass has a fresh
 // simulator. Reported: blocks per second of each and their ratio, and the
@@ -21,11 +21,12 @@
 #include <string>
 #include <vector>
 
-#include "app/ModuleList.h"
-#include "app/ModuleTable.h"
+#include "diag/DiagCaller.h"
 #include "diag/Hdlc.h"
-#include "engine/UpgradeEngine.h"
+#include "diag/ImageDownload.h"
+#include "log/UpgradeLog.h"
 #include "net/Clock.h"
+#include "net/PortChannel.h"
 #include "packages/PackageBuilder.h"
 #include "sim/GatewaySim.h"
 #include "support/TestSupport.h"
@@ -104,21 +105,18 @@ bool Delivered(const GatewaySim& sim) {
   return memory.size() == 1 && memory.begin()->first == kLoadAddress && memory.begin()->second == TheImage().m_Data;
 }
 
-// The engine's rows, reduced to the moments the "%" cell reached each tenth.
-class TenthsList : public IModuleList {
+// The download's view, reduced to the moments its "%" reached each tenth.
+class TenthsView : public IStageView {
  public:
-  explicit TenthsList(Pass* pass) : m_Pass(pass) {}
-  void DeleteAllRows() override {}
-  void InsertRow(int, const std::string&) override {}
-  void SetRowColour(int, uint32_t) override {}
-  void FitStatusColumn(const std::string&) override {}
-  void SetCell(int, int column, const std::string& text) override {
-    const Moment now = std::chrono::steady_clock::now();
-    if (column == COL_STATUS && text == LoadStringId(IDS_DOWNLOADING_FIRMWARE)) m_Pass->m_Tenths[0] = now;
-    if (column != COL_PERCENT) return;
-    const int percent = std::atoi(text.c_str());
-    if (percent > 0 && percent % 10 == 0) m_Pass->m_Tenths[percent / 10] = now;
+  explicit TenthsView(Pass* pass) : m_Pass(pass) {}
+  void ShowStatus(const std::string&) override {}
+  void ShowStatusId(int) override {}
+  void ShowProgress(uint64_t done, uint64_t total) override { ShowProgress(static_cast<int>(done * 100 / total)); }
+  void ShowProgress(int percent) override {
+    if (percent > 0 && percent % 10 == 0) m_Pass->m_Tenths[percent / 10] = std::chrono::steady_clock::now();
   }
+  void StartTransfer(uint64_t) override { m_Pass->m_Tenths[0] = std::chrono::steady_clock::now(); }
+  void ShowTransfer(uint64_t done, uint64_t total) override { ShowProgress(done, total); }
 
  private:
   Pass* m_Pass;
@@ -126,17 +124,18 @@ class TenthsList : public IModuleList {
 
 Pass EnginePass(int port) {
   Pass pass;
-  TenthsList list(&pass);
-  ModuleTable table;
-  UpgradeEngine engine({.m_List = &list, .m_Table = &table, .m_RouterPort = port});
-  engine.SetRouter({.m_Ip = {127, 0, 0, 1}});
-  if (!engine.Connect()) return pass;
-  engine.SetRow(MODULE_FIRMWARE);
-  std::remove(engine.Log().FilePath().c_str());  // the log file then holds this pass's lines only
-  pass.m_Ok = engine.DownloadImage(TheImage().m_Package);
-  const std::string log = testsupport::ReadText(engine.Log().FilePath());
-  for (size_t at = log.find("DIAG_Write#"); at != std::string::npos; at = log.find("DIAG_Write#", at + 1)) ++pass.m_Retries;
-  engine.Disconnect();
+  TenthsView view(&pass);
+  PortChannel channel;
+  UpgradeLog log;
+  CDiagCaller caller(channel, log);
+  if (!channel.Open("127.0.0.1", port, PORT_TCP)) return pass;
+  channel.StartReceiveThread();
+  std::remove(log.FilePath().c_str());  // the log file then holds this pass's lines only
+  const UpgradePackage& package = TheImage().m_Package;
+  pass.m_Ok = caller.DIAG_Unlock(package.Unit(0).Unlock()) && DownloadUnits(caller, package, view, log);
+  const std::string text = testsupport::ReadText(log.FilePath());
+  for (size_t at = text.find("DIAG_Write#"); at != std::string::npos; at = text.find("DIAG_Write#", at + 1)) ++pass.m_Retries;
+  channel.Close();
   return pass;
 }
 

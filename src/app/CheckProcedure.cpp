@@ -69,39 +69,10 @@ bool RunCheck(UpgradeEngine& engine, IModuleList& list, const CheckOptions& opti
   engine.SetRouter(router);
   // An unreadable router version leaves the router rows as they were.
   if (IsValidVersionText(router.m_Version)) table.SetRouterVersion(router.m_Version);
-  ReadWirelessVersions(engine, FORCE_LOAD_VERSION_TEXT);
+  engine.ReadWirelessVersions(FORCE_LOAD_VERSION_TEXT);
   const bool fits = FillRows(engine, list);
   list.Layout();
   return fits;
-}
-
-void ReadWirelessVersions(UpgradeEngine& engine, const std::string& forceLoadText) {
-  ModuleEntry& firmware = engine.Table()[MODULE_FIRMWARE];
-  ModuleEntry& dashboard = engine.Table()[MODULE_DASHBOARD];
-  firmware.m_CurrentVersion.clear();
-  dashboard.m_CurrentVersion.clear();
-  // Only router packages: the wireless module is left alone.
-  if (!firmware.m_Package.Loaded() && !dashboard.m_Package.Loaded()) return;
-  if (!engine.Connect()) {
-    engine.Notices().ShowWarning(LoadStringId(IDS_TCP_FAILED));
-    return;
-  }
-  CDiagCaller& caller = engine.Diag();
-  if (!engine.HandShakeModule(0)) {
-    LogPrintf(&engine.Log(), "%s", "初次和无线模块握手失败");
-    engine.Disconnect();
-    return;
-  }
-  if (engine.InDownloader()) {
-    // The downloader cannot tell versions.
-    firmware.m_CurrentVersion = forceLoadText;
-    dashboard.m_CurrentVersion = forceLoadText;
-    engine.Disconnect();
-    return;
-  }
-  if (firmware.m_Package.Loaded()) caller.DIAG_QueryBoardVersion(&firmware.m_CurrentVersion);
-  if (dashboard.m_Package.Loaded()) caller.DIAG_QueryISOVersion(&dashboard.m_CurrentVersion);
-  engine.Disconnect();
 }
 
 bool FillRows(UpgradeEngine& engine, IModuleList& list) {

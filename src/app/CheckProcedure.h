@@ -30,8 +30,6 @@ constexpr const char* FORCE_LOAD_VERSION_TEXT = "Can't read in force-load mode";
 bool RunCheck(UpgradeEngine& engine, IModuleList& list, const CheckOptions& options,
               DiscoveryResult* discovery = nullptr);
 
-// Reads the wireless module's versions into rows 3 and 4 (part of the Check).
-void ReadWirelessVersions(UpgradeEngine& engine, const std::string& forceLoadText);
 // Fills the five rows from the module table; returns true when no loaded
 // package conflicts.
 bool FillRows(UpgradeEngine& engine, IModuleList& list);

@@ -29,7 +29,7 @@ int RunCheckCommand(const CommandOptions& options) {
     succeeded = RunCheck(engine, list, MakeCheckOptions(options), &heard);
     PrintNoAnswer(options, heard);
     if (options.m_Json) {
-      const std::string json = CheckReportJson(succeeded, engine.RouterMac(), engine.RouterIp(), list.Rows());
+      const std::string json = CheckReportJson(succeeded, engine.Router().m_Mac, engine.Router().m_Ip, list.Rows());
       printf("%s\n", json.c_str());
     } else if (!list.Rows().empty()) {
       list.PrintTable();

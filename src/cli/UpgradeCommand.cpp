@@ -81,7 +81,7 @@ int RunUpgradeCommand(const CommandOptions& options) {
       }
     }
     outcome.m_Rows = list.Rows();
-    if (options.m_Json) json = UpgradeReportJson(outcome, engine.RouterMac(), engine.RouterIp());
+    if (options.m_Json) json = UpgradeReportJson(outcome, engine.Router().m_Mac, engine.Router().m_Ip);
   }
   if (options.m_Json) printf("%s\n", json.c_str());
   fflush(stdout);

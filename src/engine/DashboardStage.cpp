@@ -6,7 +6,7 @@
 bool UpgradeEngine::UpgradeDashboard() {
   // The "%" cell is not reset: its first value comes from the restart wait,
   // or from the first block when the module already runs its downloader.
-  m_Row = MODULE_DASHBOARD;
+  m_Display.SetRow(MODULE_DASHBOARD);
   // A failed handshake leaves both flags at 1 and the stage goes on.
   WaitHandshake();
   if (!EnterDownloadingMode()) return false;

@@ -3,16 +3,14 @@
 // sure the backup came back and read the version as the final proof. The
 // downloader steps (mode switch, unlock, block writes) serve the dashboard
 // stage as well.
-#include <algorithm>
-
-#include "diag/Hdlc.h"
+#include "diag/ImageDownload.h"
 #include "engine/UpgradeEngine.h"
 #include "net/Clock.h"
 #include "net/ProtocolTimes.h"
 
 bool UpgradeEngine::UpgradeWirelessFirmware() {
-  m_Row = MODULE_FIRMWARE;
-  ShowRowProgress(0);
+  m_Display.SetRow(MODULE_FIRMWARE);
+  m_Display.ShowProgress(0);
   // A failed handshake leaves both flags at 1: the steps below then treat
   // the module as one that already runs its downloader.
   WaitHandshake();
@@ -20,7 +18,7 @@ bool UpgradeEngine::UpgradeWirelessFirmware() {
   if (m_InDownloader == 1) {
     LogPrintf(&m_Log, "Have Enter Downloader Mode");
   } else {
-    ShowRowStatusId(IDS_BACKING_UP_NV, COLOUR_BLACK);
+    m_Display.ShowStatusId(IDS_BACKING_UP_NV);
     if (!m_DiagCaller.DIAG_NV_BackupRestore(1)) {
       m_ResultTextId = IDS_BACKUP_NV_FAILED;
       return false;
@@ -48,14 +46,14 @@ bool UpgradeEngine::UpgradeWirelessFirmware() {
 
 bool UpgradeEngine::EnterDownloadingMode() {
   if (m_Offline == 0) {
-    ShowRowStatusId(IDS_OFFLINE_MODE, COLOUR_BLACK);
+    m_Display.ShowStatusId(IDS_OFFLINE_MODE);
     // The switch works without the offline mode too; a refusal is no failure.
     if (m_DiagCaller.DIAG_ChangeMode(1)) Clock::Sleep(CHANGE_MODE_PAUSE_MS);
   }
-  if (!SendBeginPacket(m_InDownloader == 1 ? BEGIN_FWT_FORCE : BEGIN_FWT, 0)) return false;
+  if (!m_Router.SendBeginPacket(m_InDownloader == 1 ? BEGIN_FWT_FORCE : BEGIN_FWT, 0)) return false;
   if (m_InDownloader == 1) return true;
 
-  ShowRowStatusId(IDS_SWITCHING, COLOUR_BLACK);
+  m_Display.ShowStatusId(IDS_SWITCHING);
   if (!m_DiagCaller.DIAG_SwitchToDownloader()) {
     m_ResultTextId = IDS_SWITCH_FAILED;
     return false;
@@ -64,11 +62,11 @@ bool UpgradeEngine::EnterDownloadingMode() {
 }
 
 bool UpgradeEngine::UnlockWirelessModule(const uint8_t code[8]) {
-  ShowRowStatusId(IDS_UNLOCKING, COLOUR_BLACK);
+  m_Display.ShowStatusId(IDS_UNLOCKING);
   if (m_DiagCaller.DIAG_Unlock(code)) return true;
   // The forcing download mode gives the downloader a second chance.
-  if (EnterForceLoad()) {
-    WaitForRouter(ROUTER_WAIT_SHORT_MS);
+  if (m_Router.EnterForceLoad()) {
+    m_Router.WaitForRouter(ROUTER_WAIT_SHORT_MS);
     if (m_DiagCaller.DIAG_Unlock(code)) return true;
   }
   m_ResultTextId = IDS_UNLOCK_FAILED;
@@ -81,36 +79,17 @@ bool UpgradeEngine::DownloadImage(const UpgradePackage& package) {
     return false;
   }
   if (!UnlockWirelessModule(package.Unit(0).Unlock())) return false;
-  ShowRowStatusId(m_Row == MODULE_FIRMWARE ? IDS_DOWNLOADING_FIRMWARE : IDS_DOWNLOADING_DASHBOARD, COLOUR_BLACK);
-
-  const uint64_t total = package.TotalDataLength();
-  uint64_t done = 0;
-  StartRowTransfer(total);
-  for (size_t unit = 0; unit < package.UnitCount(); ++unit) {
-    const uint8_t* data = package.UnitData(unit);
-    uint32_t remaining = package.Extent(unit).m_Length;
-    uint32_t address = package.Unit(unit).LoadAddress();
-    const uint32_t blocks = (remaining + WRITE_BLOCK_SIZE - 1) / WRITE_BLOCK_SIZE;
-    for (uint32_t block = 1; block <= blocks; ++block) {
-      const uint32_t n = std::min(remaining, WRITE_BLOCK_SIZE);
-      if (!m_DiagCaller.DIAG_Write(address, data, n)) {
-        LogPrintf(&m_Log, "Unit%d Block%d: Download Fail", static_cast<int>(unit + 1), static_cast<int>(block));
-        m_ResultTextId = IDS_DOWNLOAD_FAILED;
-        return false;
-      }
-      done += n;
-      address += n;
-      data += n;
-      remaining -= n;
-      ShowRowTransfer(done, total);
-    }
+  m_Display.ShowStatusId(m_Display.Row() == MODULE_FIRMWARE ? IDS_DOWNLOADING_FIRMWARE : IDS_DOWNLOADING_DASHBOARD);
+  if (!DownloadUnits(m_DiagCaller, package, m_Display, m_Log)) {
+    m_ResultTextId = IDS_DOWNLOAD_FAILED;
+    return false;
   }
-  if (m_ForceLoad) LeaveForceLoad();
+  if (m_Router.ForceLoad()) m_Router.LeaveForceLoad();
   return true;
 }
 
 bool UpgradeEngine::CheckNvRestore() {
-  ShowRowStatusId(IDS_CHECK_NV_RESTORE, COLOUR_BLACK);
+  m_Display.ShowStatusId(IDS_CHECK_NV_RESTORE);
   for (int round = 0; round < NV_RESTORE_ROUNDS; ++round) {
     for (int attempt = 1; attempt <= NV_STATUS_TRIES; ++attempt) {
       LogPrintf(&m_Log, "  Try%d: Reading restored status ...", attempt);

@@ -7,7 +7,7 @@
 #include "net/ProtocolTimes.h"
 
 bool UpgradeEngine::RestartWirelessModule() {
-  ShowRowStatusId(IDS_RESTARTING, COLOUR_BLACK);
+  m_Display.ShowStatusId(IDS_RESTARTING);
   if (m_DiagCaller.DIAG_Reset()) return true;
   m_ResultTextId = IDS_RESTART_FAILED;
   return false;
@@ -18,12 +18,12 @@ bool UpgradeEngine::HandShakeModule(int leadingFlag) {
 }
 
 bool UpgradeEngine::WaitHandshake() {
-  WaitForRouter(ROUTER_WAIT_SHORT_MS);
+  m_Router.WaitForRouter(ROUTER_WAIT_SHORT_MS);
   if (HandShakeModule(0)) return true;
   // A module that ignores the normal framing may still answer once the
   // router forces it into its downloader.
-  if (EnterForceLoad()) {
-    WaitForRouter(ROUTER_WAIT_SHORT_MS);
+  if (m_Router.EnterForceLoad()) {
+    m_Router.WaitForRouter(ROUTER_WAIT_SHORT_MS);
     if (HandShakeModule(1)) return true;
   }
   m_ResultTextId = IDS_HANDSHAKE_FAILED;
@@ -31,29 +31,29 @@ bool UpgradeEngine::WaitHandshake() {
 }
 
 bool UpgradeEngine::WaitModuleRestart() {
-  ShowRowStatusId(IDS_PREPARING_WIRELESS, COLOUR_BLACK);
-  ShowRowProgress(0);
-  if (!WaitForRouter(ROUTER_WAIT_RESTART_MS)) {
+  m_Display.ShowStatusId(IDS_PREPARING_WIRELESS);
+  m_Display.ShowProgress(0);
+  if (!m_Router.WaitForRouter(ROUTER_WAIT_RESTART_MS)) {
     m_ResultTextId = IDS_RESTART_TIMEOUT;
     LogPrintf(&m_Log, "Waiting: First Check Fail");
     return false;
   }
-  ShowRowProgress(30);
+  m_Display.ShowProgress(30);
   Clock::Sleep(RESTART_SETTLE_PAUSE_MS);
-  ShowRowProgress(50);
-  if (!WaitForRouter(ROUTER_WAIT_RESTART_MS)) {
+  m_Display.ShowProgress(50);
+  if (!m_Router.WaitForRouter(ROUTER_WAIT_RESTART_MS)) {
     m_ResultTextId = IDS_RESTART_TIMEOUT;
     LogPrintf(&m_Log, "Waiting: Second Check Fail");
     return false;
   }
-  ShowRowProgress(70);
+  m_Display.ShowProgress(70);
 
   // A lone flag ends whatever partial frame the module may still hold.
   const uint8_t flag = 0x7E;
   m_Channel.SendRaw(&flag, 1, SEND_TIMEOUT_MS);
   for (int attempt = 1; attempt <= RESTART_HANDSHAKE_TRIES; ++attempt) {
     if (HandShakeModule(0)) {
-      ShowRowProgress(100);
+      m_Display.ShowProgress(100);
       return true;
     }
   }

@@ -1,71 +1,91 @@
-// How the engine shows its work in the module list: status texts (each also
-// a log line), the final result with the elapsed time, and the "%" cell.
+#include "engine/RowDisplay.h"
+
 #include <cstdio>
 
-#include "engine/UpgradeEngine.h"
 #include "net/Clock.h"
 
-namespace {
+CRowDisplay::CRowDisplay(IModuleList* list, IUpgradeEvents* events, UpgradeLog& log)
+    : m_List(list), m_Events(events), m_Log(log) {
+  ForgetProgress();
+}
 
-bool IsListRow(ModuleKind row) { return row >= 0 && row < MODULE_COUNT; }
+void CRowDisplay::SetRow(ModuleKind row) {
+  const bool starts = row != m_Row;
+  m_Row = row;
+  if (starts && OnListRow() && m_Events) m_Events->OnRowStart(row);
+}
 
-}  // namespace
-
-void UpgradeEngine::ShowRowStatus(const std::string& text, uint32_t colour) {
-  if (m_ListCtrl) {
-    if (IsListRow(m_Row)) {
-      m_ListCtrl->SetRowColour(m_Row, colour);
-      m_ListCtrl->SetCell(m_Row, COL_STATUS, text);
+void CRowDisplay::ShowStatus(const std::string& text, uint32_t colour) {
+  if (m_List) {
+    if (OnListRow()) {
+      m_List->SetRowColour(m_Row, colour);
+      m_List->SetCell(m_Row, COL_STATUS, text);
     }
-    m_ListCtrl->FitStatusColumn(text);
+    m_List->FitStatusColumn(text);
   }
   LogPrintf(&m_Log, "%s", text.c_str());
 }
 
-void UpgradeEngine::ShowRowStatusId(int id, uint32_t colour) {
-  const char* text = LoadStringId(id);
-  if (*text) ShowRowStatus(text, colour);
+void CRowDisplay::ShowStatus(const std::string& text) {
+  ShowStatus(text, COLOUR_BLACK);
+  if (OnListRow() && m_Events) m_Events->OnRowStatus(m_Row, text);
 }
 
-void UpgradeEngine::ShowRowResult() {
-  const time_t now = Clock::WallSeconds();
-  long long elapsed = static_cast<long long>(now - m_StageStart);
+void CRowDisplay::ShowStatusId(int id) {
+  const char* text = LoadStringId(id);
+  if (*text) ShowStatus(text);
+}
+
+void CRowDisplay::StartStage() { m_StageStart = Clock::WallSeconds(); }
+
+void CRowDisplay::ShowResult(int resultTextId) {
+  long long elapsed = static_cast<long long>(Clock::WallSeconds() - m_StageStart);
   if (elapsed < 0) elapsed = 0;
   // Minutes within the hour, as the result has always shown them.
   char time[32];
   snprintf(time, sizeof time, " (%02lld:%02lld)", (elapsed / 60) % 60, elapsed % 60);
-  const bool success = m_ResultTextId == IDS_DOWNLOAD_OK;
-  ShowRowStatus(std::string(LoadStringId(m_ResultTextId)) + time, success ? COLOUR_BLUE : COLOUR_RED);
-  m_StageStart = Clock::WallSeconds();
+  const bool success = resultTextId == IDS_DOWNLOAD_OK;
+  const std::string text = std::string(LoadStringId(resultTextId)) + time;
+  ShowStatus(text, success ? COLOUR_BLUE : COLOUR_RED);
+  StartStage();
+  if (OnListRow() && m_Events) m_Events->OnRowEnd({m_Row, success, resultTextId, elapsed, text});
 }
 
-void UpgradeEngine::ShowRowProgress(int percentage) {
+void CRowDisplay::ShowProgress(int percent) {
   // Kept per row: a row's first percentage shows even when an earlier row
   // ended on the same value.
-  const int slot = IsListRow(m_Row) ? m_Row : MODULE_COUNT;
-  if (m_LastProgress[slot] == percentage) return;
-  m_LastProgress[slot] = percentage;
-  if (!m_ListCtrl || !IsListRow(m_Row)) return;
-  char text[16];
-  snprintf(text, sizeof text, "%d%%", percentage);
-  m_ListCtrl->SetCell(m_Row, COL_PERCENT, text);
+  const int slot = OnListRow() ? m_Row : MODULE_COUNT;
+  if (m_LastProgress[slot] == percent) return;
+  m_LastProgress[slot] = percent;
+  if (!OnListRow()) return;
+  if (m_List) {
+    char text[16];
+    snprintf(text, sizeof text, "%d%%", percent);
+    m_List->SetCell(m_Row, COL_PERCENT, text);
+  }
+  if (m_Events) m_Events->OnRowProgress(m_Row, percent);
 }
 
-void UpgradeEngine::ShowRowProgress(uint64_t done, uint64_t total) {
+void CRowDisplay::ShowProgress(uint64_t done, uint64_t total) {
   // 64-bit, so that large images cannot wrap the product.
-  ShowRowProgress(total == 0 ? 100 : static_cast<int>(done * 100 / total));
+  ShowProgress(total == 0 ? 100 : static_cast<int>(done * 100 / total));
 }
 
-void UpgradeEngine::StartRowTransfer(uint64_t total) {
-  if (m_ListCtrl && IsListRow(m_Row)) m_ListCtrl->SetTransfer(m_Row, 0, total);
+void CRowDisplay::StartTransfer(uint64_t total) {
+  if (!OnListRow()) return;
+  if (m_List) m_List->SetTransfer(m_Row, 0, total);
+  if (m_Events) m_Events->OnRowTransfer(m_Row, 0, total);
 }
 
-void UpgradeEngine::ShowRowTransfer(uint64_t done, uint64_t total) {
+void CRowDisplay::ShowTransfer(uint64_t done, uint64_t total) {
   // The bytes first, so that the "%" drawn next shows the new pace.
-  if (m_ListCtrl && IsListRow(m_Row)) m_ListCtrl->SetTransfer(m_Row, done, total);
-  ShowRowProgress(done, total);
+  if (OnListRow()) {
+    if (m_List) m_List->SetTransfer(m_Row, done, total);
+    if (m_Events) m_Events->OnRowTransfer(m_Row, done, total);
+  }
+  ShowProgress(done, total);
 }
 
-void UpgradeEngine::ForgetRowProgress() {
+void CRowDisplay::ForgetProgress() {
   for (int& value : m_LastProgress) value = -1;
 }

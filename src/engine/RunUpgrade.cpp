@@ -4,6 +4,7 @@
 // happens, the pass ends the same way: leave the forcing download mode when a
 // wireless row took part, disconnect, write the log, tell the front end.
 #include "engine/UpgradeEngine.h"
+
 #include "net/Clock.h"
 #include "net/ProtocolTimes.h"
 #include "router/RouterUdpClient.h"
@@ -15,18 +16,18 @@ constexpr const char* SEPARATOR_LINE = "++++++++++++++++++++++++++++++++++++++++
 }  // namespace
 
 int UpgradeEngine::RunUpgrade() {
-  m_StageStart = Clock::WallSeconds();
-  LogPrintf(&m_Log, "%s", FormatMac(m_RouterMac).c_str());
+  m_Display.StartStage();
+  LogPrintf(&m_Log, "%s", FormatMac(m_RouterInfo.m_Mac).c_str());
   m_Busy = BUSY_UPGRADING;
   m_ResultTextId = IDS_DOWNLOAD_OK;
-  m_Row = MODULE_NONE;
-  m_ForceLoad = 0;
+  m_Display.SetRow(MODULE_NONE);
+  m_Router.ClearForceLoad();
 
   // A stage that returns success shows success, even when an early
   // handshake failed and left its id behind; the next row then starts clean.
   auto showStageResult = [this](bool ok) {
     if (ok) m_ResultTextId = IDS_DOWNLOAD_OK;
-    ShowRowResult();
+    m_Display.ShowResult(m_ResultTextId);
     return ok;
   };
 
@@ -35,11 +36,13 @@ int UpgradeEngine::RunUpgrade() {
     bool ok = true;
     for (ModuleKind kind : {MODULE_BOOT, MODULE_APP, MODULE_CUSTOMIZATION}) {
       if (!ok || !Entry(kind).IsSelected()) continue;
-      ok = showStageResult(UpgradeRouterImage(Entry(kind).m_Package));
+      m_Display.SetRow(kind);
+      ok = showStageResult(m_Router.UpgradeImage(Entry(kind).m_Package));
       if (ok) Clock::Sleep(STAGE_PAUSE_MS);
     }
     if (ok && (Entry(MODULE_APP).IsSelected() || Entry(MODULE_CUSTOMIZATION).IsSelected())) {
-      ok = EraseRouterNvram();
+      m_Display.SetRow(MODULE_NONE);
+      ok = m_Router.EraseNvram();
       if (ok) Clock::Sleep(STAGE_PAUSE_MS);
     }
     if (ok && Entry(MODULE_FIRMWARE).IsSelected()) {
@@ -52,10 +55,11 @@ int UpgradeEngine::RunUpgrade() {
   }
 
   m_Busy = 0;
-  if (wireless) LeaveForceLoad();
+  if (wireless) m_Router.LeaveForceLoad();
   Disconnect();
   LogPrintf(&m_Log, "%s", SEPARATOR_LINE);
   m_Log.Flush();
+  if (m_Events) m_Events->OnPassEnd();
   if (m_Notify) m_Notify(CTRL_UPGRADE_DONE);
   return 0;
 }

@@ -2,50 +2,40 @@
 
 #include <cstring>
 
-#include "platform/SystemError.h"
 #include "router/RouterUdpClient.h"
 
 UpgradeEngine::UpgradeEngine(EngineSetup setup)
-    : m_ListCtrl(setup.m_List),
-      m_Channel(setup.m_MakePort),
+    : m_Channel(setup.m_MakePort),
       m_Log(UpgradeLog::InLogFolder{setup.m_LogFileName}),
       m_DiagCaller(m_Channel, m_Log),
+      m_Display(setup.m_List, setup.m_Events, m_Log),
+      m_Router(m_Channel, m_Log, m_Display, &m_ResultTextId),
       m_RouterPort(setup.m_RouterPort),
       m_Table(setup.m_Table ? setup.m_Table : &TheModuleTable()),
       m_MakePort(std::move(setup.m_MakePort)),
       m_Notices(setup.m_Notices),
+      m_Events(setup.m_Events),
       m_Notify(std::move(setup.m_Notify)) {
-  ForgetRowProgress();
+  m_Router.SetRouter(m_RouterInfo, m_RouterPort, Link());
 }
 
-// Members go in reverse order: the caller, then the log (which writes its
-// pending lines), and only then the channel (receive thread stopped, port
-// closed).
 UpgradeEngine::~UpgradeEngine() = default;
 
 void UpgradeEngine::SetRouter(const RouterInfo& router) {
-  memcpy(m_RouterMac, router.m_Mac, sizeof m_RouterMac);
-  memcpy(m_RouterIp, router.m_Ip, sizeof m_RouterIp);
-  m_RouterInterface = router.m_Interface;
+  m_RouterInfo = router;
+  m_Router.SetRouter(m_RouterInfo, m_RouterPort, Link());
 }
 
-RouterLink UpgradeEngine::Link() const { return RouterLink{m_MakePort, m_RouterInterface, m_Notices}; }
-
-void UpgradeEngine::NoteInterfaceRefused(int error) {
-  if (error == 0 || m_RefusalLogged) return;
-  m_RefusalLogged = true;
-  LogPrintf(&m_Log, "Cannot bind to interface %s (%s): the routing table picks the way to the router",
-            m_RouterInterface.c_str(), SystemMessage(error).c_str());
-}
+RouterLink UpgradeEngine::Link() const { return RouterLink{m_MakePort, m_RouterInfo.m_Interface, m_Notices}; }
 
 bool UpgradeEngine::Connect() {
-  m_Row = MODULE_NONE;
-  m_RefusalLogged = false;
+  m_Display.SetRow(MODULE_NONE);
+  m_Router.NewConnection();
   // 0.0.0.0 means "no router found yet"; connecting to it would reach this
   // very machine, so it is refused here.
-  const bool opened = memcmp(m_RouterIp, ZERO_IP, sizeof m_RouterIp) != 0 &&
-                      m_Channel.Open(FormatIp(m_RouterIp), m_RouterPort, PORT_TCP, m_RouterInterface);
-  NoteInterfaceRefused(m_Channel.InterfaceRefused());
+  const bool opened = memcmp(m_RouterInfo.m_Ip, ZERO_IP, sizeof m_RouterInfo.m_Ip) != 0 &&
+                      m_Channel.Open(FormatIp(m_RouterInfo.m_Ip), m_RouterPort, PORT_TCP, m_RouterInfo.m_Interface);
+  m_Router.NoteInterfaceRefused(m_Channel.InterfaceRefused());
   if (!opened) {
     m_ResultTextId = IDS_TCP_FAILED;
     return false;

@@ -140,6 +140,30 @@ struct ScriptedGateway {
   ScriptedLink m_Link;
 };
 
+// Hears a pass row by row, as "start 3", "status 3 text", "% 3 45",
+// "bytes 3 done/total", "end 3 ok|failed id seconds text" and "pass end".
+struct RecordingEvents : IUpgradeEvents {
+  void OnRowStart(ModuleKind row) override { Add("start " + std::to_string(row)); }
+  void OnRowStatus(ModuleKind row, const std::string& text) override { Add("status " + std::to_string(row) + " " + text); }
+  void OnRowProgress(ModuleKind row, int percent) override { Add("% " + std::to_string(row) + " " + std::to_string(percent)); }
+  void OnRowTransfer(ModuleKind row, uint64_t done, uint64_t total) override {
+    Add("bytes " + std::to_string(row) + " " + std::to_string(done) + "/" + std::to_string(total));
+  }
+  void OnRowEnd(const RowOutcome& o) override {
+    m_Outcomes.push_back(o);
+    Add("end " + std::to_string(o.m_Row) + (o.m_Succeeded ? " ok " : " failed ") + std::to_string(o.m_ResultTextId) + " " +
+        std::to_string(o.m_ElapsedSeconds) + " " + o.m_Text);
+  }
+  void OnPassEnd() override {
+    Add("pass end");
+    m_OnPassEnd();
+  }
+  void Add(const std::string& line) { m_Lines.push_back(line); }
+  Lines m_Lines;
+  std::vector<RowOutcome> m_Outcomes;
+  std::function<void()> m_OnPassEnd = [] {};
+};
+
 // An engine aimed at a scripted gateway as a Check leaves it (router address
 // and MAC known), packages in its own module table, rows recorded, its log in
 // a scratch TMPDIR. Program time runs 50 times faster: the protocol's 3 s
@@ -160,7 +184,7 @@ class GatewayTest : public ::testing::Test {
     m_Gateway = std::make_unique<ScriptedGateway>(m_Options, faults);
     m_Engine = std::make_unique<UpgradeEngine>(EngineSetup{.m_List = &m_List, .m_Table = &m_Table,
                                                            .m_MakePort = m_Gateway->m_Link.Maker(), .m_Notices = &m_Notices,
-                                                           .m_Notify = [this](int code) { m_Notified(code); }});
+                                                           .m_Events = &m_Events});
     RouterInfo router;
     std::memcpy(router.m_Ip, m_Options.m_Ip, 4);
     std::memcpy(router.m_Mac, m_Options.m_Mac, 6);
@@ -193,57 +217,74 @@ class GatewayTest : public ::testing::Test {
   RecordingList m_List;
   ModuleTable m_Table;
   RecordingNotices m_Notices;
-  std::function<void(int code)> m_Notified = [](int) {};  // hears the engine's pass end
+  RecordingEvents m_Events;
   std::unique_ptr<ScriptedGateway> m_Gateway;
   std::unique_ptr<UpgradeEngine> m_Engine;
 };
 
-// What the rows show: status texts with their colour (ids without a text
-// show nothing; each text is also logged and fitted), the "%" once per value
-// and row until the rows are made anew, and the result with the minutes and
-// seconds since the stage began (within the hour, never below zero; the
-// clock may tick over while it runs).
+// What the rows show and the events tell: status texts with their colour
+// (ids without a text show nothing; each text is also logged and fitted),
+// the "%" once per value and row until the rows are made anew, and the
+// result with the minutes and seconds since the stage began (within the
+// hour, never below zero; the clock may tick over while it runs).
 TEST_F(GatewayTest, RowDisplayShowsStatusProgressAndResult) {
-  ScopedClockScale realTime(1);  // the result shows wall-clock seconds
-  UpgradeEngine engine({.m_List = &m_List});
-  engine.SetRow(FW);
-  for (int id : {104, 0, int{IDS_BACKING_UP_NV}}) engine.ShowRowStatusId(id, COLOUR_RED);  // 104: an id without a text
-  for (int percent : {0, 0, 45, 45}) engine.ShowRowProgress(percent);
-  engine.ShowRowProgress(uint64_t{1} << 40, uint64_t{3} << 40);  // no wrap
-  engine.ShowRowProgress(5, 0);
-  engine.SetRow(APP);
-  engine.ShowRowProgress(100);
-  engine.ForgetRowProgress();
-  engine.ShowRowProgress(100);
-  engine.SetRow(MODULE_NONE);  // as during the erase: no row changes, the status is still fitted
+  RecordingEvents events;
+  UpgradeLog log;
+  CRowDisplay display(&m_List, &events, log);
+  display.SetRow(FW);
+  for (int id : {104, 0, int{IDS_BACKING_UP_NV}}) display.ShowStatusId(id);  // 104: an id without a text
+  for (int percent : {0, 0, 45, 45}) display.ShowProgress(percent);
+  display.ShowProgress(uint64_t{1} << 40, uint64_t{3} << 40);  // no wrap
+  display.StartTransfer(8);
+  display.ShowTransfer(8, 8);
+  display.SetRow(APP);
+  display.ShowProgress(100);
+  display.ForgetProgress();
+  display.ShowProgress(100);
+  display.SetRow(MODULE_NONE);  // as during the erase: no row changes, the status is still fitted
   const size_t fitted = m_List.Changes().size();
-  engine.ShowRowStatusId(IDS_BACKING_UP_NV, COLOUR_RED);
-  engine.ShowRowProgress(10);
+  display.ShowStatusId(IDS_BACKING_UP_NV);
+  display.ShowProgress(10);
   EXPECT_EQ(m_List.Changes().size(), fitted + 1);
   EXPECT_EQ(m_List.Statuses(FW), Lines{"Backing up the NV"});
   EXPECT_EQ(m_List.Statuses(-1), Lines(2, "Backing up the NV")) << "fitted";
-  EXPECT_EQ(m_List.LastColour(FW), COLOUR_RED);
+  EXPECT_EQ(m_List.LastColour(FW), COLOUR_BLACK);
   EXPECT_EQ(m_List.Cells(FW, COL_PERCENT), (Lines{"0%", "45%", "33%", "100%"}));
   EXPECT_EQ(m_List.Cells(APP, COL_PERCENT), (Lines{"100%", "100%"}));
-  const struct { long m_Seconds; int m_TextId; const char* m_Text; const char* m_TextLater; } kResults[] = {
-      {3665, IDS_DOWNLOAD_OK, "Download successfully (01:05)", "Download successfully (01:06)"},
-      {-30, IDS_DOWNLOAD_OK, "Download successfully (00:00)", "Download successfully (00:00)"},
-      {59, IDS_DOWNLOAD_FAILED, "Download failed (00:59)", "Download failed (01:00)"}};
-  for (const auto& c : kResults) {
-    SCOPED_TRACE(c.m_Text);
-    UpgradeEngine engine({.m_List = &m_List});
-    engine.SetRow(DASH);
-    engine.SetResultTextId(c.m_TextId);
-    const time_t before = Clock::WallSeconds() - c.m_Seconds;
-    engine.SetStageStart(before);
+  EXPECT_EQ(events.m_Lines, (Lines{"start 3", "status 3 Backing up the NV", "% 3 0", "% 3 45", "% 3 33", "bytes 3 0/8",
+                                   "bytes 3 8/8", "% 3 100", "start 1", "% 1 100", "% 1 100"}));
+  // The result shows wall-clock seconds as the program's clock counts them:
+  // an hour passes in a few real milliseconds (and a real microsecond is a
+  // second), so the time shown is held against the clock read around it.
+  ScopedClockScale fast(1e6);
+  for (const auto& [seconds, id] : {std::pair{3665, IDS_DOWNLOAD_OK}, {59, IDS_DOWNLOAD_FAILED}}) {
+    SCOPED_TRACE(seconds);
+    RecordingEvents events;
+    CRowDisplay display(&m_List, &events, log);
+    display.SetRow(DASH);
+    const time_t begin = Clock::WallSeconds();
+    display.StartStage();
+    Clock::Sleep(seconds * 1000);
+    const time_t resultAt = Clock::WallSeconds();
+    const int64_t least = resultAt - begin - 1;
     const size_t changes = m_List.Changes().size();
-    engine.ShowRowResult();
+    display.ShowResult(id);
+    const int64_t most = Clock::WallSeconds() - begin;
     EXPECT_EQ(m_List.Changes().size(), changes + 3);  // colour, text, fit
-    EXPECT_GE(engine.StageStart(), before + c.m_Seconds) << "the next stage's time starts now";
-    const std::string shown = m_List.LastStatus(DASH);
-    EXPECT_TRUE(shown == c.m_Text || shown == c.m_TextLater) << shown;
-    EXPECT_EQ(LogMessages(ReadLog(engine.Log().FilePath())).back(), shown);
-    EXPECT_EQ(m_List.LastColour(DASH), c.m_TextId == IDS_DOWNLOAD_OK ? COLOUR_BLUE : COLOUR_RED);
+    ASSERT_EQ(events.m_Outcomes.size(), 1u);
+    const RowOutcome& outcome = events.m_Outcomes[0];
+    const int64_t elapsed = outcome.m_ElapsedSeconds;
+    EXPECT_TRUE(elapsed >= least && elapsed <= most) << elapsed << " not in " << least << "-" << most;
+    // Minutes within the hour.
+    char time[32];
+    snprintf(time, sizeof time, " (%02d:%02d)", static_cast<int>(elapsed / 60 % 60), static_cast<int>(elapsed % 60));
+    const std::string shown = LoadStringId(id) + std::string(time);
+    EXPECT_EQ(std::tuple(m_List.LastStatus(DASH), LogMessages(ReadLog(log.FilePath())).back(), m_List.LastColour(DASH)),
+              std::tuple(shown, shown, id == IDS_DOWNLOAD_OK ? COLOUR_BLUE : COLOUR_RED));
+    EXPECT_EQ(std::tuple(outcome.m_Row, outcome.m_Succeeded, outcome.m_ResultTextId, outcome.m_Text),
+              std::tuple(DASH, id == IDS_DOWNLOAD_OK, id, shown));
+    display.ShowResult(id);
+    EXPECT_LE(events.m_Outcomes.back().m_ElapsedSeconds, Clock::WallSeconds() - resultAt) << "the next stage's time starts then";
   }
 }
 
@@ -345,16 +386,15 @@ TEST_P(PassTest, RunsTheSelectedRows) {
   m_Gateway->m_Link.RefuseConnects(c.m_Reach == REFUSED);
   const std::string logFile = m_Dir.File("QelUpgradeLog.txt"), separator(50, '+');
   std::vector<bool> logComplete;  // at each end-of-pass notice: the log holds the pass's last line
-  m_Notified = [&](int code) {
-    if (code == CTRL_UPGRADE_DONE) logComplete.push_back(ReadText(logFile).find(separator) != std::string::npos);
-  };
+  m_Events.m_OnPassEnd = [&] { logComplete.push_back(ReadText(logFile).find(separator) != std::string::npos); };
   const uint64_t start = Clock::TickCount();
   EXPECT_EQ(engine.RunUpgrade(), 0);
   EXPECT_GE(Clock::TickCount() - start, c.m_AtLeastMs);
   EXPECT_EQ(logComplete, std::vector<bool>{true});
-  EXPECT_EQ(std::tuple(engine.Busy(), engine.Channel().IsOpen(), engine.Channel().ReceiveThreadRunning(),
-                       m_Gateway->m_Link.OpenPorts()), std::tuple(false, false, false, 0)) << "all ends";
-  EXPECT_EQ(engine.ResultTextId(), c.m_Results.empty() ? IDS_TCP_FAILED : c.m_Results.back()) << "the last stage's";
+  EXPECT_EQ(std::pair(engine.Busy(), m_Gateway->m_Link.OpenPorts()), std::pair(false, 0)) << "all ends";
+  std::vector<int> outcomes;
+  for (const RowOutcome& outcome : m_Events.m_Outcomes) outcomes.push_back(outcome.m_ResultTextId);
+  EXPECT_EQ(outcomes, c.m_Results) << "each stage's outcome";
   EXPECT_EQ(m_Gateway->m_Link.Connections(), c.m_Reach == CONNECTS ? 1 : 0);
   for (const Message& m : m_Gateway->m_Link.Messages())
     EXPECT_EQ(m.m_Address + ":" + std::to_string(m.m_Port), c.m_Reach == NO_ADDRESS ? "0.0.0.0:1280" : "127.1.2.3:1280");

@@ -8,12 +8,13 @@
 #include <numeric>
 #include <regex>
 
-#include "engine/UpgradeEngine.h"
+#include "app/StringIds.h"
 #include "log/Notice.h"
 #include "net/PortFactory.h"
 #include "net/TcpPort.h"
 #include "packages/PackageBuilder.h"
 #include "router/RouterUdpClient.h"
+#include "router/RouterUpgrade.h"
 #include "support/Packages.h"
 #include "support/Recorders.h"
 #include "support/ScriptedPort.h"
@@ -38,12 +39,19 @@ Bytes ControlPacket(const std::string& magic, uint32_t value, size_t length = 40
   return packet;
 }
 
+// The router's side over a connection through interface qelx to a scripted
+// router at 127.0.0.1, as the engine has it.
 struct RouterTest : testing::Test {
   RouterTest() {
     RouterInfo router{.m_Interface = "qelx"};
     memcpy(router.m_Ip, LOOPBACK, 4);
     memcpy(router.m_Mac, MAC, 6);
-    m_Engine.SetRouter(router);
+    m_Router.SetRouter(router, ROUTER_UDP_PORT, {.m_MakePort = m_Link.Maker(), .m_Interface = "qelx"});
+  }
+  bool Connect() {
+    if (!m_Channel.Open("127.0.0.1", ROUTER_UDP_PORT, PORT_TCP, "qelx")) return false;
+    m_Channel.StartReceiveThread();
+    return true;
   }
   // Writes and loads m_Package: units of these data lengths at 0x100000.
   void MakePackage(ModuleKind kind, const std::vector<size_t>& lengths) {
@@ -56,7 +64,7 @@ struct RouterTest : testing::Test {
   }
   // Log messages; the elapsed time of a result line reads "#".
   Lines Log() const {
-    Lines lines = LogMessages(ReadLog(m_Engine.Log().FilePath()));
+    Lines lines = LogMessages(ReadLog(m_Log.FilePath()));
     for (std::string& line : lines) line = std::regex_replace(line, std::regex("Time = [0-9]+"), "Time = #");
     return lines;
   }
@@ -64,8 +72,11 @@ struct RouterTest : testing::Test {
   TempDir m_Dir;
   ScopedLogFolder m_TmpDir{m_Dir.Path()};
   ScriptedLink m_Link;
-  RecordingList m_List;
-  UpgradeEngine m_Engine{{.m_List = &m_List, .m_MakePort = m_Link.Maker()}};
+  RecordingView m_View;
+  PortChannel m_Channel{m_Link.Maker()};
+  UpgradeLog m_Log;
+  int m_Result = IDS_DOWNLOAD_OK;
+  CRouterUpgrade m_Router{m_Channel, m_Log, m_View, &m_Result};
   UpgradePackage m_Package;
 };
 
@@ -114,13 +125,16 @@ TEST_P(RouterImageTest, WireRowAndLog) {
     m_Link.Answer(ControlPacket("", ROUTER_RESULT_OK, 40, 0xFE), 20000, true);
     if (c.m_ResultMs) m_Link.Answer(ControlPacket("Result", c.m_Result), c.m_ResultMs, true);
   });
-  ASSERT_TRUE(m_Engine.Connect());
+  ASSERT_TRUE(Connect());
   m_Link.FailWrites(PORT_TCP, c.m_FailWrites);
   const uint64_t start = Clock::TickCount();
-  EXPECT_EQ(m_Engine.UpgradeRouterImage(m_Package), c.m_TextId == IDS_DOWNLOAD_OK);
+  EXPECT_EQ(m_Router.UpgradeImage(m_Package), c.m_TextId == IDS_DOWNLOAD_OK);
   EXPECT_GE(Clock::TickCount() - start, c.m_MinMs);
-  EXPECT_EQ(m_Engine.ResultTextId(), c.m_TextId);
-  EXPECT_EQ(Log(), c.m_Log);
+  EXPECT_EQ(m_Result, c.m_TextId);
+  // The statuses go to the row (whose display logs them too), the rest to the log.
+  Lines statuses, lines;
+  for (const std::string& line : c.m_Log) (line == kTransmitting || line == kWaiting ? statuses : lines).push_back(line);
+  EXPECT_EQ(std::pair(Log(), m_View.Statuses()), std::pair(lines, statuses));
   std::vector<size_t> sizes;
   const Bytes begin = ControlPacket("Zyphex RUT Begin Download Pkt", std::accumulate(c.m_Units.begin(), c.m_Units.end(), 0u));
   for (const Message& m : m_Link.Messages())
@@ -131,12 +145,12 @@ TEST_P(RouterImageTest, WireRowAndLog) {
   // The transfer's shares of the total; then, from the begin packet to the
   // result wait without receive thread, the wait's shares of its limit from
   // 0, and 100 once a result came.
-  const Lines cells = m_List.Cells(c.m_Kind, COL_PERCENT);
+  const Lines cells = m_View.Percents();
   std::string transfer, wait;
   for (size_t i = 0; i < cells.size(); ++i) (i <= c.m_Blocks.size() ? transfer : wait) += cells[i] + " ";
   EXPECT_EQ(transfer, c.m_Transfer);
   const bool waited = c.m_Log.size() > 2;
-  EXPECT_EQ(m_Engine.Channel().ReceiveThreadRunning(), waited);
+  EXPECT_EQ(m_Channel.ReceiveThreadRunning(), waited);
   EXPECT_EQ(wait.rfind("0% ", 0) == 0, waited) << wait;
   for (size_t i = c.m_Blocks.size() + 2; i < cells.size(); ++i) {
     EXPECT_GE(std::stoi(cells[i]), std::stoi(cells[i - 1])) << wait;
@@ -163,13 +177,13 @@ TEST_F(RouterTest, AnEarlyResultAnswersItsImageOnly) {
     if (!first) m_Link.Answer(ControlPacket("", 3), 3000, true);
     first = false;
   });
-  ASSERT_TRUE(m_Engine.Connect());
+  ASSERT_TRUE(Connect());
   const uint64_t start = Clock::TickCount();
-  EXPECT_TRUE(m_Engine.UpgradeRouterImage(m_Package));
+  EXPECT_TRUE(m_Router.UpgradeImage(m_Package));
   EXPECT_LT(Clock::TickCount() - start, BEGIN_READY_PAUSE_MS + 1500u) << "answered before the copy came";
   Clock::Sleep(3000);  // the copy is queued meanwhile
-  EXPECT_FALSE(m_Engine.UpgradeRouterImage(m_Package));
-  EXPECT_EQ(m_Engine.ResultTextId(), IDS_ROUTER_RESULT_FAIL);
+  EXPECT_FALSE(m_Router.UpgradeImage(m_Package));
+  EXPECT_EQ(m_Result, IDS_ROUTER_RESULT_FAIL);
 }
 
 // The firmware stage's begin packets; then the UDP commands: each sends its
@@ -177,12 +191,12 @@ TEST_F(RouterTest, AnEarlyResultAnswersItsImageOnly) {
 // 1280 and succeeds only on its echo, whole and unchanged.
 TEST_F(RouterTest, BeginPacketsAndCommands) {
   testsupport::ScopedClockScale clock(1000);
-  ASSERT_TRUE(m_Engine.Connect());
+  ASSERT_TRUE(Connect());
   const char* const kMagic[] = {"Zyphex FWT Begin Download Pkt", "Zyphex FWT Force Download Pkt", ""};
   for (int type = BEGIN_FWT; type <= 3; ++type) {
-    EXPECT_TRUE(m_Engine.SendBeginPacket(type, 0x7E7D0102));  // flag and escape bytes arrive unchanged
+    EXPECT_TRUE(m_Router.SendBeginPacket(type, 0x7E7D0102));  // flag and escape bytes arrive unchanged
     EXPECT_EQ(m_Link.Payloads().back(), ControlPacket(kMagic[type - 1], 0x7E7D0102));
-    EXPECT_EQ(m_Engine.ForceLoad(), type >= BEGIN_FWT_FORCE) << type;
+    EXPECT_EQ(m_Router.ForceLoad(), type >= BEGIN_FWT_FORCE) << type;
   }
   // Where the system will not tie a port to the interface, one line says so
   // and the commands go all the same.
@@ -195,8 +209,8 @@ TEST_F(RouterTest, BeginPacketsAndCommands) {
     if (answer) m_Link.Answer(echo);
   });
   using Call = std::function<bool()>;
-  const Call erase = [&] { return m_Engine.EraseRouterNvram(); }, enter = [&] { return m_Engine.EnterForceLoad(); };
-  const Call leave = [&] { return m_Engine.LeaveForceLoad(); }, wait = [&] { return m_Engine.WaitForRouter(10000); };
+  const Call erase = [&] { return m_Router.EraseNvram(); }, enter = [&] { return m_Router.EnterForceLoad(); };
+  const Call leave = [&] { return m_Router.LeaveForceLoad(); }, wait = [&] { return m_Router.WaitForRouter(10000); };
   struct Step { int answer; Call call; uint8_t code; size_t requests; uint64_t minMs; };  // requests 0: unchecked
   const Step steps[] = {{1, erase, 6, 1, 0}, {1, enter, 7, 1, 2000}, {1, leave, 8, 1, 0}, {1, wait, 10, 1, 2000},
                         {2, leave, 8, 1, 0}, {3, leave, 8, 1, 0}, {0, erase, 6, 3, 3 * (4000 + 1000)},
@@ -204,13 +218,12 @@ TEST_F(RouterTest, BeginPacketsAndCommands) {
   for (const Step& s : steps) {
     SCOPED_TRACE(std::to_string(s.code) + " " + std::to_string(s.answer));
     answer = s.answer;
-    m_Engine.SetRow(MODULE_FIRMWARE);
-    m_Engine.SetForceLoad(false);
+    m_Router.ClearForceLoad();
     const size_t before = m_Link.Messages().size();
     const uint64_t start = Clock::TickCount();
     EXPECT_EQ(s.call(), s.answer == 1);
     EXPECT_GE(Clock::TickCount() - start, s.minMs);
-    EXPECT_EQ(m_Engine.ForceLoad(), s.answer == 1 && s.code == ROUTER_CMD_ENTER_FORCE_LOAD);
+    EXPECT_EQ(m_Router.ForceLoad(), s.answer == 1 && s.code == ROUTER_CMD_ENTER_FORCE_LOAD);
     Bytes record = {s.code, 127, 0, 0, 1, 0x02, 0x11, 0x22, 0x33, 0x44, 0x55};
     record.resize(32, 0);
     const std::vector<Message> sent = m_Link.Messages();
@@ -221,13 +234,12 @@ TEST_F(RouterTest, BeginPacketsAndCommands) {
                 "127.0.0.1:1280@qelx" + testing::PrintToString(record));
     EXPECT_EQ(m_Link.OpenPorts(PORT_UDP), 0) << "every client closes its port";
   }
-  EXPECT_EQ(m_Engine.ResultTextId(), IDS_DOWNLOAD_OK) << "no result text of their own";
+  EXPECT_EQ(m_Result, IDS_DOWNLOAD_OK) << "no result text of their own";
   const std::string erasing = "Erasing the NVRAM of the router module", entering = "Enter Forcing Download Mode ...",
                     leaving = "Leave Forcing Download Mode ...";
   const std::string refused = "Cannot bind to interface qelx (" + SystemMessage(EPERM) + "): the routing table picks the way to the router";
-  EXPECT_EQ(Log(), (Lines{"Sending FWT Begin Pkt", "Sending FWT Force Pkt", erasing, refused, entering, leaving, leaving, leaving,
-                          erasing, entering}));
-  EXPECT_EQ(m_List.Statuses(MODULE_FIRMWARE), (Lines{entering, entering}));
+  EXPECT_EQ(Log(), (Lines{"Sending FWT Begin Pkt", "Sending FWT Force Pkt", refused, leaving, leaving, leaving}));
+  EXPECT_EQ(m_View.Statuses(), (Lines{erasing, entering, erasing, entering}));
   // A client whose port cannot be set up shows a notice and sends nothing: a
   // TCP port refuses the limited broadcast, and nobody listens on the free port.
   RecordingNotices notices;

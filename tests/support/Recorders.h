@@ -1,6 +1,7 @@
 // Stand-ins for what the program shows the user: a module list that
-// records every cell and colour change in order, and a notice sink that
-// records the texts instead of showing them. Both take calls from any thread.
+// records every cell and colour change in order, a stage's view that
+// records its statuses and "%" cells, and a notice sink that records the
+// texts instead of showing them. All take calls from any thread.
 #pragma once
 
 #include <cstdint>
@@ -9,7 +10,9 @@
 #include <vector>
 
 #include "app/ModuleList.h"
+#include "app/StringIds.h"
 #include "log/Notice.h"
+#include "model/StageView.h"
 
 namespace testsupport {
 
@@ -64,6 +67,42 @@ class RecordingList : public IModuleList {
 
   mutable std::mutex m_Lock;
   std::vector<ListChange> m_Changes;
+};
+
+// A stage's view as one row shows it: each status, and each "%" that
+// differs from the last.
+class RecordingView : public IStageView {
+ public:
+  void ShowStatus(const std::string& text) override { Add(&m_Statuses, text); }
+  void ShowStatusId(int id) override {
+    if (*LoadStringId(id)) ShowStatus(LoadStringId(id));
+  }
+  void ShowProgress(int percent) override {
+    const std::string text = std::to_string(percent) + "%";
+    std::lock_guard<std::mutex> hold(m_Lock);
+    if (m_Percents.empty() || m_Percents.back() != text) m_Percents.push_back(text);
+  }
+  void ShowProgress(uint64_t done, uint64_t total) override {
+    ShowProgress(total == 0 ? 100 : static_cast<int>(done * 100 / total));
+  }
+  void StartTransfer(uint64_t) override {}
+  void ShowTransfer(uint64_t done, uint64_t total) override { ShowProgress(done, total); }
+
+  std::vector<std::string> Statuses() const { return Copy(m_Statuses); }
+  std::vector<std::string> Percents() const { return Copy(m_Percents); }
+
+ private:
+  void Add(std::vector<std::string>* texts, const std::string& text) {
+    std::lock_guard<std::mutex> hold(m_Lock);
+    texts->push_back(text);
+  }
+  std::vector<std::string> Copy(const std::vector<std::string>& texts) const {
+    std::lock_guard<std::mutex> hold(m_Lock);
+    return texts;
+  }
+
+  mutable std::mutex m_Lock;
+  std::vector<std::string> m_Statuses, m_Percents;
 };
 
 class RecordingNotices : public INoticeSink {
