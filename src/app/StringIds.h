@@ -55,5 +55,6 @@ enum StringId : int {
   IDS_NOT_FOUND = 158,
 };
 
-// The text of a string id ("" for a number that is none).
+// The text of a string id ("" for a number that is none); a text of the
+// program's embedded data (STRING_TABLE_TYPE) takes the place of its own.
 const char* LoadStringId(int id);

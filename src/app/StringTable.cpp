@@ -1,6 +1,8 @@
 // The program's string table.
 #include "app/StringIds.h"
 
+#include "packages/UpgradePackage.h"
+
 namespace {
 
 struct StringEntry {
@@ -63,6 +65,9 @@ const StringEntry kStrings[] = {
 }  // namespace
 
 const char* LoadStringId(int id) {
+  // A build's own texts, among its embedded data, come first.
+  if (const uint8_t* text = LoadResourceData(static_cast<uint32_t>(id), STRING_TABLE_TYPE, nullptr))
+    return reinterpret_cast<const char*>(text);
   for (const StringEntry& entry : kStrings) {
     if (entry.m_Id == id) return entry.m_Text;
   }

@@ -39,37 +39,38 @@ class Reporter {
   const uint64_t m_Start;
 };
 
-// The gateway's rows: kept as the terminal keeps them, and during the pass
-// each status, "%" and result told as it is written.
-class GatewayRows : public TerminalModuleList {
+// The gateway's rows, kept as the terminal keeps them, and during the pass
+// each status, "%" and outcome of a row told as the pass tells it.
+class GatewayRows : public TerminalModuleList, public IUpgradeEvents {
  public:
-  explicit GatewayRows(Reporter& reporter) : TerminalModuleList(nullptr, false), m_Reporter(reporter) {}
+  GatewayRows(Reporter& reporter, UpgradeOutcome* outcome)
+      : TerminalModuleList(nullptr, false), m_Reporter(reporter), m_Outcomes(outcome) {}
 
-  void StartTelling() { m_Telling = true; }
-
-  void SetCell(int row, int column, const std::string& text) override {
-    TerminalModuleList::SetCell(row, column, text);
-    if (!m_Telling || (column != COL_STATUS && column != COL_PERCENT)) return;
-    const std::vector<TerminalRow> rows = Rows();
-    if (row < 0 || static_cast<size_t>(row) >= rows.size()) return;
-    const TerminalRow& shown = rows[row];
-    // A status in blue or red is the row's result (the pass writes others in black).
-    const bool result = shown.m_Colour == COLOUR_BLUE || shown.m_Colour == COLOUR_RED;
-    GatewayEvent event = m_Reporter.Event(column == COL_PERCENT ? GatewayEvent::PROGRESS
-                                          : result              ? GatewayEvent::ROW_RESULT
-                                                                : GatewayEvent::STATUS);
-    event.m_Row = row;
-    event.m_Type = shown.m_Cells[COL_TYPE];
-    event.m_Text = shown.m_Cells[COL_STATUS];
-    event.m_Percent = shown.m_Cells[COL_PERCENT];
-    event.m_Transfer = shown.m_Transfer;
-    event.m_Succeeded = RowSucceeded(shown);
-    m_Reporter.Tell(event);
+  void OnRowStatus(ModuleKind row, const std::string& text) override { Tell(GatewayEvent::STATUS, row, text, false); }
+  void OnRowProgress(ModuleKind row, int) override { Tell(GatewayEvent::PROGRESS, row, "", false); }
+  void OnRowEnd(const RowOutcome& outcome) override {
+    m_Outcomes.OnRowEnd(outcome);
+    Tell(GatewayEvent::ROW_RESULT, outcome.m_Row, outcome.m_Text, outcome.m_Succeeded);
   }
 
  private:
+  // The row as shown now (its type, "%" and image on its way) in an event.
+  void Tell(GatewayEvent::Kind kind, ModuleKind row, const std::string& text, bool succeeded) {
+    const std::vector<TerminalRow> rows = Rows();
+    if (static_cast<size_t>(row) >= rows.size()) return;
+    const TerminalRow& shown = rows[row];
+    GatewayEvent event = m_Reporter.Event(kind);
+    event.m_Row = row;
+    event.m_Type = shown.m_Cells[COL_TYPE];
+    event.m_Text = text;
+    event.m_Percent = shown.m_Cells[COL_PERCENT];
+    event.m_Transfer = shown.m_Transfer;
+    event.m_Succeeded = succeeded;
+    m_Reporter.Tell(event);
+  }
+
   Reporter& m_Reporter;
-  bool m_Telling = false;
+  RowOutcomes m_Outcomes;
 };
 
 // The gateway's notices become events; the last one says why a Check failed.
@@ -99,11 +100,13 @@ std::string CheckRefusal(const GatewayNotices& notices, const std::vector<Termin
   return text;
 }
 
-// The first selected row that did not end "Download successfully".
+// The first selected row that did not succeed: its type and its result (or,
+// never reached, its status from the Check).
 std::string FirstFailure(const UpgradeOutcome& outcome) {
   for (size_t i = 0; i < outcome.m_Rows.size() && i < MODULE_COUNT; ++i) {
+    if (!outcome.m_Selected[i] || RowSucceeded(outcome, i)) continue;
     const TerminalRow& row = outcome.m_Rows[i];
-    if (outcome.m_Selected[i] && !RowSucceeded(row)) return row.m_Cells[COL_TYPE] + ": " + row.m_Cells[COL_STATUS];
+    return row.m_Cells[COL_TYPE] + ": " + (outcome.m_Results[i] ? outcome.m_Results[i]->m_Text : row.m_Cells[COL_STATUS]);
   }
   return "";
 }
@@ -133,7 +136,8 @@ void GatewayPass::Join() {
 void GatewayPass::Run() {
   Reporter reporter(m_Router, m_Events);
   reporter.Tell(GatewayEvent::FOUND, "");
-  GatewayRows rows(reporter);
+  UpgradeOutcome outcome;
+  GatewayRows rows(reporter, &outcome);
   GatewayNotices notices(reporter);
   ModuleTable table;
   table.LoadTypeNames();
@@ -141,11 +145,11 @@ void GatewayPass::Run() {
                         .m_Table = &table,
                         .m_RouterPort = m_Options.m_Port,
                         .m_Notices = &notices,
-                        .m_LogFileName = LogFileName(m_Router.m_Mac)});
+                        .m_LogFileName = LogFileName(m_Router.m_Mac),
+                        .m_Events = &rows});
   CheckOptions check;
   check.m_PackageDir = m_Options.m_PackageDir;
   check.m_KnownRouter = &m_Router;
-  UpgradeOutcome outcome;
   outcome.m_CheckSucceeded = RunCheck(engine, rows, check);
   if (!outcome.m_CheckSucceeded) {
     m_Outcome.m_Text = CheckRefusal(notices, rows.Rows());
@@ -155,7 +159,6 @@ void GatewayPass::Run() {
   }
   reporter.Tell(GatewayEvent::CHECKED, "", true);
   for (int kind = 0; kind < MODULE_COUNT; ++kind) outcome.m_Selected[kind] = table[kind].IsSelected();
-  rows.StartTelling();
   outcome.m_UpgradeRan = true;
   engine.RunUpgrade();
   outcome.m_Rows = rows.Rows();

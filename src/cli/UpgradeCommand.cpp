@@ -53,7 +53,8 @@ int RunUpgradeCommand(const CommandOptions& options) {
   std::string json;
   {
     // The engine's end writes any log lines still pending to the log file.
-    UpgradeEngine engine({.m_List = &list, .m_Table = &table, .m_RouterPort = options.m_Port});
+    RowOutcomes outcomes(&outcome);
+    UpgradeEngine engine({.m_List = &list, .m_Table = &table, .m_RouterPort = options.m_Port, .m_Events = &outcomes});
     const CheckOptions check = MakeCheckOptions(options);
     DiscoveryResult heard;
     // A signal during the Check: the Check ends on its own; no pass follows.

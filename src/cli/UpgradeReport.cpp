@@ -1,18 +1,15 @@
 #include "cli/UpgradeReport.h"
 
 #include "cli/JsonReport.h"
-#include "engine/UpgradeEngine.h"
 
-bool RowSucceeded(const TerminalRow& row) {
-  // The result text is followed by " (mm:ss)".
-  const std::string success = std::string(LoadStringId(IDS_DOWNLOAD_OK)) + " (";
-  return row.m_Cells[COL_STATUS].compare(0, success.size(), success) == 0 && row.m_Colour == COLOUR_BLUE;
+bool RowSucceeded(const UpgradeOutcome& outcome, size_t row) {
+  return row < MODULE_COUNT && outcome.m_Results[row] && outcome.m_Results[row]->m_Succeeded;
 }
 
 bool UpgradeSucceeded(const UpgradeOutcome& outcome) {
   if (!outcome.m_CheckSucceeded || !outcome.m_UpgradeRan) return false;
-  for (size_t i = 0; i < outcome.m_Rows.size() && i < 5; ++i)
-    if (outcome.m_Selected[i] && !RowSucceeded(outcome.m_Rows[i])) return false;
+  for (size_t i = 0; i < MODULE_COUNT; ++i)
+    if (outcome.m_Selected[i] && !RowSucceeded(outcome, i)) return false;
   return true;
 }
 
@@ -29,7 +26,7 @@ std::string UpgradeReportJson(const UpgradeOutcome& outcome, const uint8_t mac[6
     AddRowHead(&object, i, row);
     object["selected"] = selected;
     AddRowState(&object, row);
-    object["result"] = !selected ? "skipped" : RowSucceeded(row) ? "succeeded" : "failed";
+    object["result"] = !selected ? "skipped" : RowSucceeded(outcome, i) ? "succeeded" : "failed";
     if (row.m_Transfer.Started()) AddTransfer(&object, row.m_Transfer);
     report["rows"].push_back(std::move(object));
   }

@@ -5,26 +5,40 @@
 //             "selected":true,"percent":"100%","status":"Download successfully (00:05)",
 //             "colour":"blue","result":"succeeded",
 //             "bytesSent":65536,"bytesTotal":65536,"seconds":1.2,"kbitPerSecond":436.9}, ...]}
-// A row's result is "succeeded", "failed" (selected, but not "Download
-// successfully") or "skipped" (not selected). The transfer fields come with
-// a row whose image went out (program seconds, as the --time-scale runs them).
+// A row's result is "succeeded" or "failed" (selected, and its stage's
+// outcome told success, or not; a row the pass never reached failed), or
+// "skipped" (not selected). The transfer fields come with a row whose image
+// went out (program seconds, as the --time-scale runs them).
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "cli/TerminalModuleList.h"
+#include "engine/UpgradeEvents.h"
 
 struct UpgradeOutcome {
   bool m_CheckSucceeded = false;
   bool m_UpgradeRan = false;
-  bool m_Selected[5] = {};
-  std::vector<TerminalRow> m_Rows = {};
+  bool m_Selected[MODULE_COUNT] = {};
+  std::vector<TerminalRow> m_Rows = {};                 // as they were shown
+  std::optional<RowOutcome> m_Results[MODULE_COUNT] = {};  // as the pass told them
 };
 
-// The row's final status is "Download successfully" with its elapsed time.
-bool RowSucceeded(const TerminalRow& row);
+// Keeps each row's outcome as the pass tells it.
+class RowOutcomes : public IUpgradeEvents {
+ public:
+  explicit RowOutcomes(UpgradeOutcome* outcome) : m_Outcome(outcome) {}
+  void OnRowEnd(const RowOutcome& outcome) override { m_Outcome->m_Results[outcome.m_Row] = outcome; }
+
+ private:
+  UpgradeOutcome* m_Outcome;
+};
+
+// The row's stage told success.
+bool RowSucceeded(const UpgradeOutcome& outcome, size_t row);
 // The Check succeeded, the pass ran and every selected row succeeded.
 bool UpgradeSucceeded(const UpgradeOutcome& outcome);
 std::string UpgradeReportJson(const UpgradeOutcome& outcome, const uint8_t mac[6], const uint8_t ip[4]);

@@ -170,7 +170,12 @@ enum ResourceId : uint32_t {
 constexpr ResourceId PACKAGE_RESOURCE_IDS[MODULE_COUNT] = {
     IDR_PACKAGE_BOOT, IDR_PACKAGE_APP, IDR_PACKAGE_CUSTOMIZATION, IDR_PACKAGE_FIRMWARE, IDR_PACKAGE_DASHBOARD};
 
-// The program's own embedded data by numeric id and type ("BINARY", "STRING").
+// The type of the embedded data that replaces a text of the string table,
+// NUL-terminated: a build that carries texts of its own puts them there.
+constexpr const char* STRING_TABLE_TYPE = "STRINGTABLE";
+
+// The program's own embedded data by numeric id and type ("BINARY", "STRING",
+// STRING_TABLE_TYPE).
 // Missing data and 0- or 1-byte placeholders yield null.
 const uint8_t* LoadResourceData(uint32_t id, const char* type, uint32_t* size);
 // Puts data into that table (a build that embeds its packages, and tests).
