@@ -28,10 +28,8 @@ bool FindRouter(UpgradeEngine& engine, const CheckOptions& options, RouterInfo* 
     *chosen = *options.m_KnownRouter;
     return true;
   }
-  DiscoveryRequest request;
-  request.m_Target = options.m_Broadcast;
+  DiscoveryRequest request = options.m_Discovery;
   request.m_Port = engine.RouterPort();
-  if (!options.m_Interface.empty()) request.m_Only = {options.m_Interface};
   request.m_Link = engine.Link();
   request.m_Link.m_Interface.clear();
   if (!DiscoverRouters(request, heard)) return false;

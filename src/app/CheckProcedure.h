@@ -13,11 +13,10 @@
 class UpgradeEngine;
 
 struct CheckOptions {
-  std::string m_PackageDir;                          // scanned for *.bin
-  std::string m_Broadcast = LIMITED_BROADCAST_TEXT;  // discovery target
-  bool m_PackagesEmbedded = false;                   // skip the scan
-  std::string m_Interface = {};                      // discovery through this one only ("" : all)
-  const RouterInfo* m_KnownRouter = nullptr;         // found already: no discovery
+  std::string m_PackageDir;                   // scanned for *.bin
+  DiscoveryRequest m_Discovery = {};          // target and interfaces (port and link: the engine's)
+  bool m_PackagesEmbedded = false;            // skip the scan
+  const RouterInfo* m_KnownRouter = nullptr;  // found already: no discovery
 };
 
 constexpr const char* FORCE_LOAD_VERSION_TEXT = "Can't read in force-load mode";

@@ -78,7 +78,7 @@ TEST_P(CheckProcedureTest, Situation) {
   UpgradeEngine engine({.m_List = &list, .m_Table = &table, .m_MakePort = link.Maker(), .m_Notices = &notices});
   const uint64_t start = Clock::TickCount();
   // Embedded packages: a scan (of a folder that does not exist) would fail the Check.
-  EXPECT_EQ(RunCheck(engine, list, {s.embedded ? "/nonexistent" : packages.Path(), "127.255.255.255", s.embedded}), s.ok);
+  EXPECT_EQ(RunCheck(engine, list, {s.embedded ? "/nonexistent" : packages.Path(), {.m_Target = "127.255.255.255"}, s.embedded}), s.ok);
   EXPECT_GE(Clock::TickCount() - start, s.minMs);
 
   std::array<int, 5> requests{int(link.Payloads(PORT_UDP).size()), link.Connections()};

@@ -7,15 +7,25 @@
 void ApplyGatewayOptions(const GatewayOptions& options) { Clock::SetScale(options.m_TimeScale); }
 
 bool ValidateGatewayOptions(const GatewayOptions& options, std::string* error) {
-  if (options.m_Interface.empty() || InterfaceExists(options.m_Interface)) return true;
-  *error = "--interface: this PC has no network interface called \"" + options.m_Interface + "\"";
-  return false;
+  for (const std::string& name : options.m_Interfaces) {
+    if (InterfaceExists(name)) continue;
+    *error = "--interface: this PC has no network interface called \"" + name + "\"";
+    return false;
+  }
+  return true;
+}
+
+DiscoveryRequest DiscoveryFor(const GatewayOptions& options) {
+  DiscoveryRequest request;
+  request.m_Target = options.m_Broadcast;
+  request.m_Port = options.m_Port;
+  request.m_Interfaces = options.m_Interfaces;
+  return request;
 }
 
 CheckOptions MakeCheckOptions(const GatewayOptions& options) {
   CheckOptions check;
   check.m_PackageDir = PackageDirectory(options.m_Dir);
-  check.m_Broadcast = options.m_Broadcast;
-  check.m_Interface = options.m_Interface;
+  check.m_Discovery = DiscoveryFor(options);
   return check;
 }

@@ -1,4 +1,4 @@
-// What both front ends are told about the gateway on their command line.
+// What every front end is told about the gateway on its command line.
 // Without options they behave as the tool always has: packages from the
 // executable's directory (the user's package folder when installed),
 // discovery by limited broadcast on the router's port 1280, the clock at
@@ -6,6 +6,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "app/CheckProcedure.h"
 #include "net/AddressText.h"
@@ -16,14 +17,15 @@ struct GatewayOptions {
   std::string m_Broadcast = LIMITED_BROADCAST_TEXT;  // discovery target
   int m_Port = ROUTER_UDP_PORT;                      // router port, UDP and TCP
   double m_TimeScale = 1.0;                          // clock speed factor
-  std::string m_Interface;                           // the one interface to use ("" : every one)
+  std::vector<std::string> m_Interfaces;             // the interfaces to use (none: every one)
 };
 
 // Sets the program clock's speed.
 void ApplyGatewayOptions(const GatewayOptions& options);
-// Whether the options can be used: an interface named must exist. error
+// Whether the options can be used: every interface named must exist. error
 // receives a sentence for the user.
 bool ValidateGatewayOptions(const GatewayOptions& options, std::string* error);
-// The Check's package directory (PackageDirectory of m_Dir) and discovery
-// target.
+// Discovery as the options ask for it: their target, port and interfaces.
+DiscoveryRequest DiscoveryFor(const GatewayOptions& options);
+// The Check's package directory (PackageDirectory of m_Dir) and discovery.
 CheckOptions MakeCheckOptions(const GatewayOptions& options);

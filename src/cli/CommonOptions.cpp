@@ -12,9 +12,9 @@ void AddGatewayOptions(CLI::App* command, GatewayOptions* options, const std::st
                       "Discovery target: 255.255.255.255, a subnet's directed broadcast "
                       "such as 192.168.1.255, or 127.255.255.255 for a simulator on loopback")
       ->capture_default_str();
-  command->add_option("--interface", options->m_Interface,
+  command->add_option("--interface", options->m_Interfaces,
                       "Find the gateway through this network interface only, and reach it through "
-                      "it (default: every interface that is up with an IPv4 address)");
+                      "it; repeatable (default: every interface that is up with an IPv4 address)");
   command->add_option("--port", options->m_Port, "Router port, UDP and TCP")
       ->capture_default_str()
       ->check(CLI::Range(1, 65535));
@@ -38,8 +38,6 @@ bool UsableOptions(const char* command, const GatewayOptions& options) {
 
 void PrintNoAnswer(const GatewayOptions& options, const DiscoveryResult& heard) {
   if (heard.m_Tries == 0 || !heard.m_Routers.empty()) return;
-  std::vector<std::string> only;
-  if (!options.m_Interface.empty()) only.push_back(options.m_Interface);
-  fprintf(stderr, "%s\n", NoAnswerText(only, heard).c_str());
+  fprintf(stderr, "%s\n", NoAnswerText(options.m_Interfaces, heard).c_str());
   fflush(stderr);
 }

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <memory>
 
+#include "app/GatewayOptions.h"
 #include "app/StringIds.h"
 #include "cli/Commands.h"
 #include "cli/CommonOptions.h"
@@ -46,10 +47,7 @@ int RunDiscover(const CommandOptions& options) {
             options.m_Broadcast.c_str());
     return 2;
   }
-  DiscoveryRequest request;
-  request.m_Target = options.m_Broadcast;
-  request.m_Port = options.m_Port;
-  if (!options.m_Interface.empty()) request.m_Only = {options.m_Interface};
+  DiscoveryRequest request = DiscoveryFor(options);
   request.m_AllAnswers = true;
   DiscoveryResult heard;
   const bool found = DiscoverRouters(request, &heard);

@@ -27,9 +27,7 @@ void Station::Run() {
 }
 
 void Station::Round() {
-  DiscoveryRequest request;
-  request.m_Port = m_Options.m_Pass.m_Port;
-  request.m_Only = m_Options.m_Interfaces;
+  DiscoveryRequest request = m_Options.m_Discovery;
   request.m_AllAnswers = true;
   request.m_Stop = &m_Stop;
   {

@@ -19,9 +19,9 @@
 #include "cli/GatewayPass.h"
 
 struct StationOptions {
-  std::vector<std::string> m_Interfaces;  // the ones to watch (none: every one discovery would use)
+  DiscoveryRequest m_Discovery;  // its interfaces are the ones to watch (none: every one discovery would use)
   GatewayPassOptions m_Pass;
-  bool m_Once = false;                    // one round, its passes, and the end
+  bool m_Once = false;           // one round, its passes, and the end
 };
 
 class Station {

@@ -16,31 +16,20 @@
 
 namespace {
 
-struct StationCommandOptions {
-  std::vector<std::string> m_Interfaces;
-  std::string m_Dir;
+struct StationCommandOptions : CommandOptions {
   bool m_Once = false;
-  bool m_Json = false;
-  int m_Port = ROUTER_UDP_PORT;
-  double m_TimeScale = 1.0;
 };
 
 int RunStation(const StationCommandOptions& options) {
-  GatewayOptions gateway;
-  gateway.m_Port = options.m_Port;
-  gateway.m_TimeScale = options.m_TimeScale;
-  for (const std::string& name : options.m_Interfaces) {
-    gateway.m_Interface = name;
-    if (!UsableOptions("station", gateway)) return 2;
-  }
-  ApplyGatewayOptions(gateway);
+  if (!UsableOptions("station", options)) return 2;
+  ApplyGatewayOptions(options);
   SignalHold hold;
   const StationView::Mode mode = options.m_Json                ? StationView::JSON
                                  : IsTerminal(stdout) ? StationView::TABLE
                                                                : StationView::LINES;
   StationView view(stdout, mode);
   StationOptions station;
-  station.m_Interfaces = options.m_Interfaces;
+  station.m_Discovery = DiscoveryFor(options);
   station.m_Pass.m_PackageDir = PackageDirectory(options.m_Dir);
   station.m_Pass.m_Port = options.m_Port;
   station.m_Once = options.m_Once;
@@ -62,9 +51,8 @@ int RunStation(const StationCommandOptions& options) {
            });
   const std::vector<GatewayOutcome> outcomes = watcher.Outcomes();
   if (outcomes.empty() && options.m_Once) {
-    std::vector<std::string> only = options.m_Interfaces;
     view.Message(LoadStringId(IDS_NO_ROUTER));
-    view.Message(NoAnswerText(only, watcher.LastRound()));
+    view.Message(NoAnswerText(options.m_Interfaces, watcher.LastRound()));
   }
   view.Summary(outcomes);
   bool allUpgraded = !options.m_Once || !outcomes.empty();
@@ -83,18 +71,9 @@ void AddStationCommand(CLI::App& app, int* exitCode) {
       "interface (by MAC) starts a new pass by itself. Ctrl-C stops the watching; passes in flight run "
       "to their end, then a summary follows. Each gateway's log goes to QelUpgradeLog-<MAC>.txt in the "
       "log folder. Exit status 0 when every pass succeeded.");
-  command->add_option("--interface", options->m_Interfaces,
-                      "Watch this interface; repeatable (default: every interface that is up with an IPv4 "
-                      "address and can broadcast)");
-  command->add_option("--dir", options->m_Dir,
-                      "Directory of the *.bin packages (default: the directory of qel, or "
-                      "~/.local/share/QelUpgrade/packages when installed)");
+  AddGatewayOptions(command, options.get(), "qel", true);
   command->add_flag("--once", options->m_Once,
                     "One pass for each gateway found in the first round, then exit: 0 only if every pass succeeded");
   command->add_flag("--json", options->m_Json, "One JSON object per line per event instead of the table");
-  command->add_option("--time-scale", options->m_TimeScale, "Run every pause and time-out this many times faster")
-      ->capture_default_str()
-      ->check(CLI::PositiveNumber);
-  command->add_option("--port", options->m_Port, "Router port, UDP and TCP")->capture_default_str()->check(CLI::Range(1, 65535));
   command->callback([options, exitCode] { *exitCode = RunStation(*options); });
 }

@@ -535,7 +535,7 @@ TEST_P(HostileTest, EndsInTimeWithTheStepsTextAndLine) {
   const Hostile& c = GetParam();
   UpgradeEngine& engine = Start(c.m_Selected, c.m_Faults);
   const uint64_t start = Clock::TickCount();
-  if (c.m_Check) RunCheck(engine, m_List, {"", "127.255.255.255", true});
+  if (c.m_Check) RunCheck(engine, m_List, {"", {.m_Target = "127.255.255.255"}, true});
   else engine.RunUpgrade();
   // The well-behaved runs take 0.2 s (Check), 15 s (router image), 26 s (firmware or dashboard); the
   // slack allows for a busy machine.

@@ -14,7 +14,7 @@ PortChannel::PortChannel(PortMaker makePort) : m_MakePort(std::move(makePort)) {
 
 PortChannel::~PortChannel() { Close(); }
 
-int PortChannel::Open(const std::string& address, int port, int kind, const std::string& interface) {
+int PortChannel::Open(const std::string& address, int port, int kind, const std::string& interfaceName) {
   if (m_Port) {
     Close();
     Clock::Sleep(REOPEN_PAUSE_MS);
@@ -22,7 +22,7 @@ int PortChannel::Open(const std::string& address, int port, int kind, const std:
     StopReceiveThread();  // one started without a port must not see m_Port change
   }
   std::unique_ptr<INetPort> created = MakePort(m_MakePort, kind);
-  if (created) created->SetInterface(interface);
+  if (created) created->SetInterface(interfaceName);
   if (!created || !created->SetConfig(address, port) || !created->Open()) {
     m_State.exchange(2);
     return 0;

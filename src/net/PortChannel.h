@@ -30,7 +30,7 @@ class PortChannel {
   // Creates a port of the kind (PORT_UDP or PORT_TCP), configures and opens
   // it, through the named interface when one is given. Closes (and pauses
   // 100 ms) first if a port exists. Does not start the receive thread.
-  int Open(const std::string& address, int port, int kind, const std::string& interface = "");
+  int Open(const std::string& address, int port, int kind, const std::string& interfaceName = "");
   // Stops the receive thread, closes and deletes the port. A port whose
   // socket failed to close is deleted all the same (the result is then 0).
   int Close();

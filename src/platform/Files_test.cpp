@@ -33,8 +33,9 @@ TEST_F(FilesTest, ReadsBytesAsTheyAreAtAnOffsetOrOnFromThePosition) {
   CReadFile file, folder, missing;
   bool regular = false;
   uint64_t size = 0;
-  ASSERT_TRUE(file.Open(m_Dir + "/p.bin") && file.Inspect(&regular, &size));
-  EXPECT_TRUE(regular && size == 10);
+  ASSERT_TRUE(file.Open(m_Dir + "/p.bin"));
+  ASSERT_TRUE(file.Inspect(&regular, &size));
+  EXPECT_EQ(std::pair(regular, size), std::pair(true, uint64_t{10}));
   // Read, an offset, Read again: reading at an offset leaves the position.
   const struct { bool at; uint64_t offset; size_t length; std::string bytes; } steps[] = {{false, 0, 2, "ab"},
       {true, 5, 16, "d\x1A" "ef\n"}, {false, 0, 3, "\r\nc"}, {true, 10, 4, ""}, {false, 0, 16, "d\x1A" "ef\n"}};
@@ -44,7 +45,10 @@ TEST_F(FilesTest, ReadsBytesAsTheyAreAtAnOffsetOrOnFromThePosition) {
     ASSERT_TRUE(step.at ? file.ReadAt(step.offset, buffer, step.length, &got) : file.Read(buffer, step.length, &got));
     EXPECT_EQ(std::string(reinterpret_cast<char*>(buffer), got), step.bytes);
   }
-  EXPECT_TRUE(!folder.Open(m_Dir + "/sub") || (folder.Inspect(&regular, &size) && !regular));
+  // A folder opens (a package loader then says what it is) and is no regular file.
+  ASSERT_TRUE(folder.Open(m_Dir + "/sub"));
+  ASSERT_TRUE(folder.Inspect(&regular, &size));
+  EXPECT_FALSE(regular);
   EXPECT_FALSE(missing.Open(m_Dir + "/none.bin"));
   EXPECT_NE(SystemMessage(missing.Error()), "");
 }
@@ -59,7 +63,8 @@ TEST_F(FilesTest, FolderNamesPathsAndTheProgramInUtf8) {
   EXPECT_EQ(AbsolutePath(m_Dir + "/sub/.././升级包.BIN"), m_Dir + "/升级包.BIN");
   EXPECT_EQ(AbsolutePath("x/../y"), AbsolutePath("y"));
   EXPECT_EQ(AbsolutePath("y").find('\\'), std::string::npos);
-  EXPECT_TRUE(SameDirectory(m_Dir, m_Dir + "/sub/..") && !SameDirectory(m_Dir, m_Dir + "/sub"));
+  EXPECT_TRUE(SameDirectory(m_Dir, m_Dir + "/sub/.."));
+  EXPECT_FALSE(SameDirectory(m_Dir, m_Dir + "/sub"));
   // The program is in its folder under its name (with ".exe" on Windows).
   const std::vector<std::string> beside = ListDirectory(ExecutableDirectory());
   const std::string name = ProgramName();
@@ -82,7 +87,8 @@ TEST_F(FilesTest, LogAppendsLinesInTheSystemsCodePage) {
     CLogFile log;
     ASSERT_TRUE(log.Open(m_Dir + "/log.txt", ""));
     EXPECT_EQ(log.Append(line), line.size());
-    EXPECT_TRUE(log.Sync() && log.Close());
+    EXPECT_TRUE(log.Sync());
+    EXPECT_TRUE(log.Close());
   }
   std::ifstream written(Native(m_Dir + "/log.txt"), std::ios::binary);
   EXPECT_EQ(std::string(std::istreambuf_iterator<char>(written), {}), "first\r\n" + expected->second + "\r\n");

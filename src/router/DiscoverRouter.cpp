@@ -58,13 +58,13 @@ bool Listed(const std::vector<std::string>& names, const std::string& name) {
 
 }  // namespace
 
-std::vector<NetInterface> DiscoveryInterfaces(const uint8_t target[4], const std::vector<std::string>& only,
+std::vector<NetInterface> DiscoveryInterfaces(const uint8_t target[4], const std::vector<std::string>& interfaces,
                                               const std::vector<NetInterface>& up) {
   std::vector<NetInterface> ways;
   for (const NetInterface& candidate : up) {
     bool fits;
-    if (!only.empty()) {
-      fits = Listed(only, candidate.m_Name);
+    if (!interfaces.empty()) {
+      fits = Listed(interfaces, candidate.m_Name);
     } else if (IsLoopbackAddress(target)) {
       fits = candidate.m_Loopback;
     } else if (IsLimitedBroadcast(target)) {
@@ -75,7 +75,7 @@ std::vector<NetInterface> DiscoveryInterfaces(const uint8_t target[4], const std
     if (fits) ways.push_back(candidate);
   }
   // An address beyond every subnet is left to the routing table.
-  if (ways.empty() && only.empty() && !IsLoopbackAddress(target) && !IsLimitedBroadcast(target)) {
+  if (ways.empty() && interfaces.empty() && !IsLoopbackAddress(target) && !IsLimitedBroadcast(target)) {
     ways.push_back(NetInterface());
   }
   return ways;
@@ -88,7 +88,7 @@ bool DiscoverRouters(const DiscoveryRequest& request, DiscoveryResult* result) {
   for (int attempt = 0; attempt < DISCOVERY_TRIES; ++attempt) {
     if (request.m_Stop && request.m_Stop->load()) break;
     ++result->m_Tries;
-    std::vector<NetInterface> ways = DiscoveryInterfaces(target, request.m_Only, ListInterfaces());
+    std::vector<NetInterface> ways = DiscoveryInterfaces(target, request.m_Interfaces, ListInterfaces());
     std::erase_if(ways, [&](const NetInterface& way) { return Listed(request.m_Skip, way.m_Name); });
     result->m_Asked.clear();
     for (const NetInterface& way : ways) result->m_Asked.push_back(way.m_Name);
@@ -100,14 +100,14 @@ bool DiscoverRouters(const DiscoveryRequest& request, DiscoveryResult* result) {
   return false;
 }
 
-std::string NoAnswerText(const std::vector<std::string>& only, const DiscoveryResult& result) {
+std::string NoAnswerText(const std::vector<std::string>& interfaces, const DiscoveryResult& result) {
   constexpr const char* HINT = " up with an IPv4 address: is the cable plugged in, and has this PC an "
                                "address on the gateway's network?";
   if (result.m_Asked.empty()) {
     std::string names;
-    for (const std::string& name : only) names += (names.empty() ? "" : ", ") + name;
-    if (only.empty()) return std::string("No network interface is") + HINT;
-    return (only.size() == 1 ? "The interface " : "None of the interfaces ") + names + (only.size() == 1 ? " is not" : " is") + HINT;
+    for (const std::string& name : interfaces) names += (names.empty() ? "" : ", ") + name;
+    if (interfaces.empty()) return std::string("No network interface is") + HINT;
+    return (interfaces.size() == 1 ? "The interface " : "None of the interfaces ") + names + (interfaces.size() == 1 ? " is not" : " is") + HINT;
   }
   std::string names;
   for (const std::string& name : result.m_Asked) {

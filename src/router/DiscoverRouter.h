@@ -33,7 +33,7 @@ struct RouterInfo {
 struct DiscoveryRequest {
   std::string m_Target = LIMITED_BROADCAST_TEXT;  // dotted IPv4 text
   int m_Port = ROUTER_UDP_PORT;
-  std::vector<std::string> m_Only = {};  // only these (none: what the target calls for)
+  std::vector<std::string> m_Interfaces = {};  // only these (none: what the target calls for)
   std::vector<std::string> m_Skip = {};  // interfaces not to ask
   // false: done at the first answer, once every interface asked has
   // answered or DISCOVERY_SETTLE_MS later (the Check). true: every reply
@@ -55,9 +55,9 @@ bool DiscoverRouters(const DiscoveryRequest& request, DiscoveryResult* result);
 
 // The interfaces a request to target goes out of, from those that are up;
 // one without a name and index 0 stands for the routing table's choice.
-std::vector<NetInterface> DiscoveryInterfaces(const uint8_t target[4], const std::vector<std::string>& only,
+std::vector<NetInterface> DiscoveryInterfaces(const uint8_t target[4], const std::vector<std::string>& interfaces,
                                               const std::vector<NetInterface>& up);
 
 // One line for a user who got no answer: the interfaces asked, or why none
-// was (only: the interfaces the user named).
-std::string NoAnswerText(const std::vector<std::string>& only, const DiscoveryResult& result);
+// was (interfaces: the ones the user named).
+std::string NoAnswerText(const std::vector<std::string>& interfaces, const DiscoveryResult& result);

@@ -16,7 +16,7 @@ NetInterface Up(const char* name, std::array<uint8_t, 4> ip, uint8_t maskBits, b
 TEST(DiscoveryInterfacesTest, TheTargetPicksTheWays) {
   const std::vector<NetInterface> up = {Up("lo", {127, 0, 0, 1}, 8, true, false), Up("eth0", {192, 168, 1, 2}, 24, false, true),
                                         Up("wlan0", {10, 0, 0, 5}, 16, false, true), Up("ppp0", {10, 64, 0, 1}, 32, false, false)};
-  const struct { const char* m_Target; std::vector<std::string> m_Only, m_Ways; } cases[] = {
+  const struct { const char* m_Target; std::vector<std::string> m_Interfaces, m_Ways; } cases[] = {
       {"255.255.255.255", {}, {"eth0", "wlan0"}},  // every one that can broadcast, never loopback
       {"127.255.255.255", {}, {"lo"}},
       {"192.168.1.255", {}, {"eth0"}},  // a subnet's directed broadcast: that subnet's
@@ -30,7 +30,7 @@ TEST(DiscoveryInterfacesTest, TheTargetPicksTheWays) {
     uint8_t target[4];
     ASSERT_TRUE(ParseIp(c.m_Target, target));
     std::vector<std::string> ways;
-    for (const NetInterface& way : DiscoveryInterfaces(target, c.m_Only, up)) ways.push_back(way.m_Name);
+    for (const NetInterface& way : DiscoveryInterfaces(target, c.m_Interfaces, up)) ways.push_back(way.m_Name);
     EXPECT_EQ(ways, c.m_Ways) << c.m_Target;
   }
 }
