@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "BenchRatios.h"
-#include "diag/Crc16.h"
+#include "framing/Crc16.h"
 
 namespace {
 

@@ -22,8 +22,8 @@
 #include <vector>
 
 #include "diag/DiagCaller.h"
-#include "diag/Hdlc.h"
 #include "diag/ImageDownload.h"
+#include "framing/Hdlc.h"
 #include "log/UpgradeLog.h"
 #include "net/Clock.h"
 #include "net/PortChannel.h"

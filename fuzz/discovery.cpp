@@ -4,7 +4,7 @@
 #include <cstring>
 #include <string>
 
-#include "diag/Hdlc.h"
+#include "framing/Hdlc.h"
 #include "router/RouterUdpClient.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

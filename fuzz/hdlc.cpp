@@ -5,8 +5,8 @@
 #include <cstring>
 #include <vector>
 
-#include "diag/Crc16.h"
-#include "diag/Hdlc.h"
+#include "framing/Crc16.h"
+#include "framing/Hdlc.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size > 65536) return 0;

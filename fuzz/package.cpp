@@ -2,7 +2,7 @@
 // bytes it was given, and a refusal always names its reason.
 #include <cstdlib>
 
-#include "diag/Crc16.h"
+#include "framing/Crc16.h"
 #include "packages/UpgradePackage.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

@@ -4,7 +4,7 @@
 #include <string>
 
 #include "FuzzInput.h"
-#include "app/VersionText.h"
+#include "model/VersionText.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   FuzzInput in(data, size);

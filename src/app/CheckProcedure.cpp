@@ -1,10 +1,10 @@
 #include "app/CheckProcedure.h"
 
-#include "app/ModuleTable.h"
-#include "app/VersionText.h"
 #include "engine/UpgradeEngine.h"
 #include "log/Notice.h"
 #include "log/UpgradeLog.h"
+#include "model/VersionText.h"
+#include "packages/ModuleTable.h"
 #include "packages/PackageScan.h"
 #include "platform/UserFolders.h"
 

@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "app/ModuleList.h"
+#include "model/ModuleList.h"
 #include "net/AddressText.h"
 #include "router/DiscoverRouter.h"
 

@@ -5,13 +5,13 @@
 #include <cstdio>
 #include <memory>
 
-#include "app/GatewayOptions.h"
 #include "app/StringIds.h"
 #include "cli/Commands.h"
-#include "cli/CommonOptions.h"
 #include "cli/JsonReport.h"
 #include "cli/StderrNoticeSink.h"
 #include "cli/TerminalText.h"
+#include "options/CommonOptions.h"
+#include "options/GatewayOptions.h"
 #include "router/DiscoverRouter.h"
 
 namespace {

@@ -6,8 +6,8 @@
 #include <cstdint>
 #include <string>
 
-#include "app/ModuleList.h"
-#include "app/TransferMeter.h"
+#include "cli/TransferMeter.h"
+#include "model/ModuleList.h"
 #include "router/DiscoverRouter.h"
 
 struct GatewayEvent {

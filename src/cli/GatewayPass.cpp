@@ -4,11 +4,11 @@
 #include <mutex>
 
 #include "app/CheckProcedure.h"
-#include "app/ModuleTable.h"
 #include "cli/TerminalModuleList.h"
 #include "cli/UpgradeReport.h"
 #include "engine/UpgradeEngine.h"
 #include "net/Clock.h"
+#include "packages/ModuleTable.h"
 
 namespace {
 

@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "app/TransferMeter.h"
 #include "cli/TerminalModuleList.h"
+#include "cli/TransferMeter.h"
 
 // Fields keep the order they are added in.
 using Json = nlohmann::ordered_json;

@@ -1,7 +1,7 @@
 #include <filesystem>
 
-#include "app/ModuleKind.h"
 #include "cli/PackageCommands.h"
+#include "model/ModuleKind.h"
 #include "packages/UpgradePackage.h"
 
 namespace {

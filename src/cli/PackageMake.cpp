@@ -5,8 +5,8 @@
 #include <fstream>
 #include <iterator>
 
-#include "app/ModuleKind.h"
 #include "cli/PackageCommands.h"
+#include "model/ModuleKind.h"
 #include "packages/UpgradePackage.h"
 
 namespace {

@@ -1,6 +1,6 @@
-#include "app/ModuleTable.h"
 #include "cli/PackageCommands.h"
 #include "log/UpgradeLog.h"
+#include "packages/ModuleTable.h"
 #include "packages/PackageDirectory.h"
 #include "packages/PackageScan.h"
 

@@ -4,12 +4,12 @@
 #include <cstdio>
 #include <memory>
 
-#include "app/GatewayOptions.h"
 #include "app/StringIds.h"
 #include "cli/Commands.h"
-#include "cli/CommonOptions.h"
 #include "cli/Station.h"
 #include "cli/StationView.h"
+#include "options/CommonOptions.h"
+#include "options/GatewayOptions.h"
 #include "packages/PackageDirectory.h"
 #include "platform/Console.h"
 #include "platform/SignalHold.h"

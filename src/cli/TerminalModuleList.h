@@ -12,9 +12,9 @@
 #include <string>
 #include <vector>
 
-#include "app/ModuleList.h"
-#include "app/TransferMeter.h"
 #include "cli/TerminalScreen.h"
+#include "cli/TransferMeter.h"
+#include "model/ModuleList.h"
 
 struct TerminalRow {
   std::string m_Cells[5];

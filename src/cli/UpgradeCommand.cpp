@@ -5,16 +5,16 @@
 #include <memory>
 
 #include "app/CheckProcedure.h"
-#include "app/GatewayOptions.h"
-#include "app/ModuleTable.h"
 #include "cli/Commands.h"
-#include "cli/CommonOptions.h"
-#include "platform/SignalHold.h"
 #include "cli/StderrNoticeSink.h"
 #include "cli/TerminalModuleList.h"
 #include "cli/UpgradeReport.h"
 #include "engine/UpgradeEngine.h"
+#include "options/CommonOptions.h"
+#include "options/GatewayOptions.h"
+#include "packages/ModuleTable.h"
 #include "platform/Console.h"
+#include "platform/SignalHold.h"
 
 namespace {
 

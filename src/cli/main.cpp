@@ -4,15 +4,19 @@
 #include <string>
 #include <vector>
 
-#include "app/SocketsStartup.h"
 #include "cli/Commands.h"
 #include "cli/StderrNoticeSink.h"
 #include "platform/Console.h"
+#include "platform/SocketsStartup.h"
 
 int main(int argc, char** argv) {
   PrepareConsole();
   StderrNoticeSink notices;
-  if (!StartSockets(notices)) return 1;
+  std::string warning;
+  if (!StartSockets(&warning)) {
+    notices.ShowWarning(warning);
+    return 1;
+  }
   // The command line as UTF-8 whatever the system hands over.
   std::vector<std::string> arguments = Utf8Arguments(argc, argv);
   std::vector<char*> words;

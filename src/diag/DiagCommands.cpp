@@ -3,9 +3,9 @@
 #include <cstring>
 
 #include "diag/DiagCaller.h"
-#include "diag/Hdlc.h"
+#include "framing/ByteOrder.h"
+#include "framing/Hdlc.h"
 #include "log/UpgradeLog.h"
-#include "net/ByteOrder.h"
 #include "log/Utf8.h"
 #include "net/PortChannel.h"
 #include "net/ProtocolTimes.h"

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "diag/Hdlc.h"
+#include "framing/Hdlc.h"
 
 bool DownloadUnits(CDiagCaller& caller, const UpgradePackage& package, IStageView& view, UpgradeLog& log) {
   const uint64_t total = package.TotalDataLength();

@@ -6,9 +6,9 @@
 
 #include <ctime>
 
-#include "app/ModuleList.h"
 #include "engine/UpgradeEvents.h"
 #include "log/UpgradeLog.h"
+#include "model/ModuleList.h"
 #include "model/StageView.h"
 
 class CRowDisplay : public IStageView {

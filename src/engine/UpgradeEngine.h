@@ -14,15 +14,15 @@
 #include <functional>
 #include <string>
 
-#include "app/ModuleKind.h"
-#include "app/ModuleList.h"
-#include "app/ModuleTable.h"
 #include "diag/DiagCaller.h"
 #include "engine/RowDisplay.h"
 #include "engine/UpgradeEvents.h"
 #include "log/Notice.h"
 #include "log/UpgradeLog.h"
+#include "model/ModuleKind.h"
+#include "model/ModuleList.h"
 #include "net/PortChannel.h"
+#include "packages/ModuleTable.h"
 #include "router/DiscoverRouter.h"
 #include "router/RouterUdpClient.h"
 #include "router/RouterUpgrade.h"

@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <string>
 
-#include "app/ModuleKind.h"
+#include "model/ModuleKind.h"
 
 struct RowOutcome {
   ModuleKind m_Row = MODULE_NONE;

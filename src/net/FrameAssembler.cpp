@@ -1,6 +1,6 @@
 #include "net/FrameAssembler.h"
 
-#include "diag/Hdlc.h"
+#include "framing/Hdlc.h"
 
 FrameAssembler::Result FrameAssembler::Feed(uint8_t byte) {
   if (byte == HDLC_FLAG) {

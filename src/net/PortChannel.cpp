@@ -4,7 +4,7 @@
 #include <new>
 #include <system_error>
 
-#include "diag/Hdlc.h"
+#include "framing/Hdlc.h"
 #include "net/Clock.h"
 #include "net/FrameAssembler.h"
 #include "net/PortFactory.h"

@@ -14,7 +14,7 @@
 #include <string>
 #include <thread>
 
-#include "diag/Hdlc.h"
+#include "framing/Hdlc.h"
 #include "net/INetPort.h"
 #include "net/PortFactory.h"
 #include "net/ReceiveQueue.h"

@@ -5,8 +5,8 @@
 #include <cstdio>
 #include <cstring>
 
-#include "diag/Crc16.h"
-#include "net/ByteOrder.h"
+#include "framing/ByteOrder.h"
+#include "framing/Crc16.h"
 #include "packages/UpgradePackage.h"
 
 const uint8_t DEFAULT_UNLOCK_CODE[8] = {'Q', 'E', 'L', 'U', 'N', 'L', 'K', '1'};

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "app/ModuleKind.h"
+#include "model/ModuleKind.h"
 
 // The unlock code packages carry unless told otherwise, and the code the
 // simulator's wireless module expects by default: "QELUNLK1".

@@ -4,10 +4,10 @@
 #include <utility>
 #include <vector>
 
-#include "app/ModuleTable.h"
 #include "app/StringIds.h"
 #include "log/Notice.h"
 #include "log/UpgradeLog.h"
+#include "packages/ModuleTable.h"
 #include "packages/UpgradePackage.h"
 #include "platform/UserFolders.h"
 

@@ -7,7 +7,7 @@
 #include <new>
 #include <utility>
 
-#include "diag/Crc16.h"
+#include "framing/Crc16.h"
 #include "log/Utf8.h"
 #include "platform/ReadFile.h"
 #include "platform/SystemError.h"

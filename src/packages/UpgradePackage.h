@@ -16,8 +16,8 @@
 #include <string>
 #include <vector>
 
-#include "app/ModuleKind.h"
-#include "net/ByteOrder.h"
+#include "framing/ByteOrder.h"
+#include "model/ModuleKind.h"
 #include "platform/ImageMemory.h"
 #include "platform/ReadFile.h"
 

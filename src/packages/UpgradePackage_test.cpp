@@ -5,7 +5,7 @@
 #include <filesystem>
 #include <functional>
 
-#include "diag/Crc16.h"
+#include "framing/Crc16.h"
 #include "packages/PackageBuilder.h"
 #include "support/Packages.h"
 #include "support/TestSupport.h"

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "net/ByteOrder.h"
+#include "framing/ByteOrder.h"
 
 void RouterControlPacket::Set(const char* magic, uint32_t value) {
   memset(m_Bytes, 0, sizeof m_Bytes);

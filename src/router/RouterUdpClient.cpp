@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "diag/Hdlc.h"
+#include "framing/Hdlc.h"
 #include "log/Utf8.h"
 #include "net/PortFactory.h"
 #include "net/ProtocolTimes.h"

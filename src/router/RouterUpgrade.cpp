@@ -4,9 +4,9 @@
 #include <cstring>
 
 #include "app/StringIds.h"
-#include "platform/SystemError.h"
 #include "net/Clock.h"
 #include "net/ProtocolTimes.h"
+#include "platform/SystemError.h"
 #include "router/RouterControlPacket.h"
 #include "router/RouterUdpClient.h"
 

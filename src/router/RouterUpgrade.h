@@ -9,8 +9,8 @@
 #include <cstdint>
 #include <string>
 
-#include "app/ModuleKind.h"
 #include "log/UpgradeLog.h"
+#include "model/ModuleKind.h"
 #include "model/StageView.h"
 #include "net/PortChannel.h"
 #include "packages/UpgradePackage.h"

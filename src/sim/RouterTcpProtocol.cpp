@@ -4,7 +4,7 @@
 #include <cstring>
 #include <string>
 
-#include "net/ByteOrder.h"
+#include "framing/ByteOrder.h"
 #include "sim/SimRecorder.h"
 #include "sim/WirelessModule.h"
 

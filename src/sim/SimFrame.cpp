@@ -2,9 +2,9 @@
 
 #include <cstdio>
 
-#include "diag/Crc16.h"
-#include "diag/Hdlc.h"
-#include "net/ByteOrder.h"
+#include "framing/ByteOrder.h"
+#include "framing/Crc16.h"
+#include "framing/Hdlc.h"
 
 std::vector<uint8_t> EncodeFrame(const uint8_t* payload, size_t length, bool leadingFlag,
                                  bool corruptFcs) {

@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "net/ByteOrder.h"
+#include "framing/ByteOrder.h"
 #include "sim/SimFrame.h"
 #include "sim/SimRecorder.h"
 

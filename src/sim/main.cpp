@@ -7,11 +7,12 @@
 #include <thread>
 #include <vector>
 
-#include "app/SocketsStartup.h"
+#include "log/Notice.h"
 #include "net/AddressText.h"
 #include "platform/Console.h"
 #include "platform/Interfaces.h"
 #include "platform/SignalHold.h"
+#include "platform/SocketsStartup.h"
 #include "sim/GatewaySim.h"
 #include "sim/SimFaultParser.h"
 #include "sim/SimOptionText.h"
@@ -112,7 +113,11 @@ int main(int argc, char** argv) {
                          "serves loopback only\n");
     return 2;
   }
-  if (!StartSockets(ProcessNotices())) return 1;
+  std::string warning;
+  if (!StartSockets(&warning)) {
+    ProcessNotices().ShowWarning(warning);
+    return 1;
+  }
 
   // The serving thread holds the stop requests too; this thread takes them.
   SignalHold hold;

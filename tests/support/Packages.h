@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "app/ModuleKind.h"
+#include "model/ModuleKind.h"
 #include "packages/PackageBuilder.h"
 #include "packages/UpgradePackage.h"
 

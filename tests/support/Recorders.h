@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "app/ModuleList.h"
 #include "app/StringIds.h"
 #include "log/Notice.h"
+#include "model/ModuleList.h"
 #include "model/StageView.h"
 
 namespace testsupport {

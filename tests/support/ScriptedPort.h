@@ -25,11 +25,11 @@
 #include <utility>
 #include <vector>
 
-#include "diag/Hdlc.h"
-#include "platform/SystemError.h"
+#include "framing/Hdlc.h"
 #include "net/INetPort.h"
 #include "net/PortFactory.h"
 #include "net/ProtocolTimes.h"
+#include "platform/SystemError.h"
 #include "support/TestSupport.h"
 
 namespace testsupport {

@@ -12,7 +12,7 @@
 #include <QTableWidget>
 #include <functional>
 
-#include "app/ModuleList.h"
+#include "model/ModuleList.h"
 
 struct ListColumnInfo {
   StringId m_HeaderId;

@@ -11,7 +11,6 @@
 #include <QTimer>
 
 #include "app/CheckProcedure.h"
-#include "app/ModuleTable.h"
 #include "app/window/ControlEvent.h"
 #include "app/window/DialogLayout.h"
 #include "app/window/GuiThread.h"
@@ -21,6 +20,7 @@
 #include "app/window/WindowPlacement.h"
 #include "app/window/WindowResources.h"
 #include "net/Clock.h"
+#include "packages/ModuleTable.h"
 
 namespace {
 

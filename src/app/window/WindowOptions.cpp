@@ -2,7 +2,7 @@
 
 #include <CLI/CLI.hpp>
 
-#include "cli/CommonOptions.h"
+#include "options/CommonOptions.h"
 
 int ParseWindowOptions(int argc, char** argv, WindowOptions* options, std::string* error) {
   CLI::App app{"QEL Upgrade: checks and upgrades the gateway's router and wireless modules."};

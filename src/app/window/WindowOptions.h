@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "app/GatewayOptions.h"
+#include "options/GatewayOptions.h"
 
 struct WindowOptions : GatewayOptions {
   std::string m_LoopTestMarker;  // empty: LoopTestMarkerPath()

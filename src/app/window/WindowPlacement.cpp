@@ -6,7 +6,7 @@
 #include <QWidget>
 #include <memory>
 
-#include "net/ByteOrder.h"
+#include "framing/ByteOrder.h"
 
 namespace {
 

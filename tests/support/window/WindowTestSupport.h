@@ -13,8 +13,8 @@
 #include <QThread>
 #include <QTimer>
 
-#include "app/ModuleTable.h"
 #include "app/window/QelOneClickDlg.h"
+#include "packages/ModuleTable.h"
 #include "support/Packages.h"
 #include "support/SimFixture.h"
 

@@ -1,4 +1,4 @@
-#include "diag/Hdlc.h"
+#include "framing/Hdlc.h"
 
 #include <gtest/gtest.h>
 

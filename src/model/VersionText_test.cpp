@@ -1,4 +1,4 @@
-#include "app/VersionText.h"
+#include "model/VersionText.h"
 
 #include <gtest/gtest.h>
 

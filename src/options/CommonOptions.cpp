@@ -1,4 +1,4 @@
-#include "cli/CommonOptions.h"
+#include "options/CommonOptions.h"
 
 #include <cstdio>
 

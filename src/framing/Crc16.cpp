@@ -1,4 +1,4 @@
-#include "diag/Crc16.h"
+#include "framing/Crc16.h"
 
 #include <array>
 

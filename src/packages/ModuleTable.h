@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "app/ModuleKind.h"
+#include "model/ModuleKind.h"
 #include "packages/UpgradePackage.h"
 
 struct ModuleEntry {

@@ -1,7 +1,7 @@
 // The transfer rate and time left of a row's image.
 #include <gtest/gtest.h>
 
-#include "app/TransferMeter.h"
+#include "cli/TransferMeter.h"
 
 namespace {
 

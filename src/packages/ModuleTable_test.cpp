@@ -1,4 +1,4 @@
-#include "app/ModuleTable.h"
+#include "packages/ModuleTable.h"
 
 #include <gtest/gtest.h>
 

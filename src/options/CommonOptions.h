@@ -5,7 +5,7 @@
 #include <CLI/CLI.hpp>
 #include <string>
 
-#include "app/GatewayOptions.h"
+#include "options/GatewayOptions.h"
 
 // Adds --broadcast, --port and --time-scale to command; with withDir also
 // --dir, whose default is the directory of the program named.

@@ -1,4 +1,4 @@
-#include "app/ModuleKind.h"
+#include "model/ModuleKind.h"
 
 #include "app/StringIds.h"
 

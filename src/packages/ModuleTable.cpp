@@ -1,4 +1,4 @@
-#include "app/ModuleTable.h"
+#include "packages/ModuleTable.h"
 
 std::string ModuleEntry::UpgradeVersionText() const {
   if (!m_Package.Loaded()) return "";

@@ -1,8 +1,8 @@
-#include "app/GatewayOptions.h"
+#include "options/GatewayOptions.h"
 
 #include "net/Clock.h"
-#include "platform/Interfaces.h"
 #include "packages/PackageDirectory.h"
+#include "platform/Interfaces.h"
 
 void ApplyGatewayOptions(const GatewayOptions& options) { Clock::SetScale(options.m_TimeScale); }
 

@@ -1,4 +1,4 @@
-#include "app/TransferMeter.h"
+#include "cli/TransferMeter.h"
 
 #include <cstdio>
 

@@ -1,7 +1,7 @@
-#include "diag/Hdlc.h"
+#include "framing/Hdlc.h"
 
-#include "diag/Crc16.h"
-#include "net/ByteOrder.h"
+#include "framing/ByteOrder.h"
+#include "framing/Crc16.h"
 
 void HdlcAppendEscaped(uint8_t* out, uint32_t* position, const uint8_t* data, uint32_t length,
                        uint16_t* crc) {
