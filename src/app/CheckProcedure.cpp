@@ -54,7 +54,7 @@ bool RunCheck(UpgradeEngine& engine, IModuleList& list, const CheckOptions& opti
     // The scan has shown why. With no package at all, name the folder: an
     // installed copy looks in the user's folder, not beside the program.
     if (!AnyPackageLoaded(table)) {
-      LogPrintf(&engine.Log(), "RunCheck: no valid .bin file in %s", AbsolutePath(options.m_PackageDir).c_str());
+      LogPrintf(&engine.Log(), "RunCheck: no valid .bin file in %s", ShownPath(AbsolutePath(options.m_PackageDir)).c_str());
     }
     return false;
   }

@@ -3,6 +3,7 @@
 #include "packages/ModuleTable.h"
 #include "packages/PackageDirectory.h"
 #include "packages/PackageScan.h"
+#include "platform/UserFolders.h"
 
 int RunPackageScan(const std::string& directory, FILE* out) {
   ModuleTable& table = TheModuleTable();
@@ -16,7 +17,7 @@ int RunPackageScan(const std::string& directory, FILE* out) {
     const ModuleEntry& entry = table[kind];
     const bool loaded = entry.m_Package.Loaded();
     fprintf(out, "%-32s %-24s %s\n", entry.m_TypeName.c_str(), loaded ? entry.UpgradeVersionText().c_str() : "-",
-            loaded ? entry.m_Package.Path().c_str() : "-");
+            loaded ? ShownPath(entry.m_Package.Path()).c_str() : "-");
   }
   return 0;
 }

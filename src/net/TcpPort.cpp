@@ -108,7 +108,7 @@ int CTcpPort::OpenLocked(bool cancellable) {
     return 0;
   }
   // A re-connect keeps to the interface as well.
-  m_InterfaceRefused = m_Interface.empty() ? 0 : connection.BindToInterface(m_Interface);
+  m_InterfaceRefused = m_Interface.empty() ? 0 : connection.BindToInterface(m_Interface, m_Peer);
   // Smallest buffers: a Write then completes only when the network has taken
   // the data, so the write time-out bounds each chunk on the wire. And
   // requests go out at once: a small frame written right after another one

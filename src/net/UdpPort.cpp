@@ -23,7 +23,7 @@ int CUdpPort::Open() {
     m_LastError = m_Socket.Error();
     return 0;
   }
-  if (!m_Interface.empty()) m_InterfaceRefused = m_Socket.BindToInterface(m_Interface);
+  if (!m_Interface.empty()) m_InterfaceRefused = m_Socket.BindToInterface(m_Interface, m_Peer);
   // The limited broadcast and a subnet's directed broadcast both end in 255.
   if (m_Peer.m_Ip[3] == 255 && !m_Socket.EnableBroadcast()) {
     m_LastError = m_Socket.Error();

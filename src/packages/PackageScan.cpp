@@ -63,7 +63,7 @@ bool ScanPackages(ModuleTable& table, const std::string& directory, UpgradeLog* 
   if (found > 0) return true;
   notices.ShowWarning(LoadStringId(IDS_NO_PACKAGE));
   // Where the packages go: an installed copy does not look beside itself.
-  notices.ShowDetail("Looked for *.bin files in " + (prefix.size() > 1 ? prefix.substr(0, prefix.size() - 1) : prefix));
+  notices.ShowDetail("Looked for *.bin files in " + ShownPath(prefix.size() > 1 ? prefix.substr(0, prefix.size() - 1) : prefix));
   LogPrintf(log, "%s", "没有找到至少一个有效的BIN文件");
   return false;
 }

@@ -63,6 +63,12 @@ TEST_F(FilesTest, FolderNamesPathsAndTheProgramInUtf8) {
   EXPECT_EQ(AbsolutePath(m_Dir + "/sub/.././升级包.BIN"), m_Dir + "/升级包.BIN");
   EXPECT_EQ(AbsolutePath("x/../y"), AbsolutePath("y"));
   EXPECT_EQ(AbsolutePath("y").find('\\'), std::string::npos);
+  // Shown to the user with the system's own separator.
+#ifdef _WIN32
+  EXPECT_EQ(ShownPath("C:/x/y.bin"), "C:\\x\\y.bin");
+#else
+  EXPECT_EQ(ShownPath("/x/y.bin"), "/x/y.bin");
+#endif
   EXPECT_TRUE(SameDirectory(m_Dir, m_Dir + "/sub/.."));
   EXPECT_FALSE(SameDirectory(m_Dir, m_Dir + "/sub"));
   // The program is in its folder under its name (with ".exe" on Windows).

@@ -60,9 +60,12 @@ class CSocket {
   bool PrepareStream();
   // A listener may take its port again at once.
   bool ReuseAddress();
-  // Ties the socket to the interface of that name: it sends and receives
-  // through it only. 0, or the system's code when refused.
-  int BindToInterface(const std::string& name);
+  // Ties the socket to the interface of that name, for talking to peer: it
+  // sends and receives through it only. (Windows ties a socket by its local
+  // address: the interface's address in the peer's subnet, or where it has
+  // none, the interface's index alone, leaving the address to the system.)
+  // 0, or the system's code when refused.
+  int BindToInterface(const std::string& name, const Ipv4Endpoint& peer);
   bool Bind(const Ipv4Endpoint& local);
   // The port the socket is bound to (0: none).
   uint16_t LocalPort() const;

@@ -22,3 +22,6 @@ std::vector<std::string> ListDirectory(const std::string& path);
 // path made absolute and normal, as UTF-8 with '/' between its parts where
 // the system allows it.
 std::string AbsolutePath(const std::string& path);
+// path as the system's own programs show it to the user: with '\' between
+// its parts on Windows, as it is elsewhere.
+std::string ShownPath(const std::string& path);

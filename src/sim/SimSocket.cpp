@@ -16,12 +16,12 @@ bool Fail(std::string* error, const std::string& what, int code) {
 
 }  // namespace
 
-bool OpenUdpSocket(const std::string& device, int port, CSocket* socket, std::string* error) {
+bool OpenUdpSocket(const std::string& interfaceName, int port, CSocket* socket, std::string* error) {
   if (!socket->Open(CSocket::UDP)) return Fail(error, "UDP socket", socket->Error());
   socket->ReuseAddress();
-  if (!device.empty()) {
-    if (const int refused = socket->BindToInterface(device)) {
-      return Fail(error, "UDP socket: cannot bind to device " + device, refused);
+  if (!interfaceName.empty()) {
+    if (const int refused = socket->BindToInterface(interfaceName, Ipv4Endpoint{})) {
+      return Fail(error, "UDP socket: cannot bind to device " + interfaceName, refused);
     }
   }
   if (!socket->Bind(Ipv4Endpoint{{0, 0, 0, 0}, static_cast<uint16_t>(port)})) {

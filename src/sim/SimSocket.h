@@ -7,10 +7,10 @@
 
 #include "platform/Socket.h"
 
-// A UDP socket on every address at the port, tied to one device when one is
-// named, so that it receives broadcasts to that device's subnet and nothing
-// from any other device. False, with a reason, on failure.
-bool OpenUdpSocket(const std::string& device, int port, CSocket* socket, std::string* error);
+// A UDP socket on every address at the port, tied to one interface when one is
+// named, so that it receives broadcasts to that interface's subnet and nothing
+// from any other. False, with a reason, on failure.
+bool OpenUdpSocket(const std::string& interfaceName, int port, CSocket* socket, std::string* error);
 
 // A TCP listening socket on ip (first octet first) and the port.
 bool OpenTcpListener(const uint8_t ip[4], int port, CSocket* socket, std::string* error);

@@ -110,6 +110,33 @@ TEST(CrossStationTest, WindowsStationUpgradesEachGatewayThroughItsCable) {
   }
 }
 
+// A PC whose cable to the gateway has two addresses, the first outside the
+// gateway's subnet, which the gateway cannot answer: the Windows `qel` asks
+// by the subnet's directed broadcast and upgrades the gateway, speaking from
+// its address in that subnet. Needs root; fails, not skips, without.
+TEST(CrossAddressTest, WindowsQelSpeaksFromItsAddressInTheGatewaysSubnet) {
+  NetNamespaces net("xa");
+  TempDir dir;
+  const auto data = MakeFittingPackages(dir.Path());
+  const std::string gateway = net.Cable("qelgw0", "10.9.9.2", "192.168.1.1");
+  ASSERT_FALSE(gateway.empty()) << "this test needs to create network namespaces (run as root with ip(8)): " << net.Failure();
+  ASSERT_EQ(RunCommand(net.InTool("ip addr add 192.168.1.2/24 dev qelgw0"), nullptr), 0);
+  SimOptions options = FastSimOptions(50);
+  options.m_Port = ROUTER_UDP_PORT;
+  options.m_Interface = NetNamespaces::GATEWAY_DEVICE;
+  std::unique_ptr<GatewaySim> sim;
+  ASSERT_TRUE(NetNamespaces::Within(gateway, [&] { sim = StartSim(options); }));
+  std::string out;
+  EXPECT_EQ(RunCommand(net.InTool("sh -c 'cd " + dir.Path() + " && timeout -k 5 120 " + Program(WINDOWS, "qel") +
+                                  " upgrade --interface qelgw0 --broadcast 192.168.1.255 --dir . --time-scale 50' 2>&1"),
+                       &out),
+            0)
+      << out;
+  ASSERT_TRUE(sim);
+  EXPECT_EQ(sim->RouterImages(), std::vector(data.begin(), data.begin() + 3)) << out;
+  EXPECT_EQ(sim->WirelessMemory(), (std::map<uint32_t, std::vector<uint8_t>>{{0x100000, data[3]}, {0x800000, data[4]}}));
+}
+
 // `qel package make` on either side writes the same bytes from the same
 // units, for a router kind and a wireless kind.
 TEST(CrossPackageTest, BothSidesMakeTheSameBytes) {

@@ -107,7 +107,7 @@ bool CSocket::PrepareStream() {
 
 bool CSocket::ReuseAddress() { return SetOption(m_Native->m_Fd, SOL_SOCKET, SO_REUSEADDR, 1); }
 
-int CSocket::BindToInterface(const std::string& name) {
+int CSocket::BindToInterface(const std::string& name, const Ipv4Endpoint&) {
   if (setsockopt(m_Native->m_Fd, SOL_SOCKET, SO_BINDTODEVICE, name.c_str(), static_cast<socklen_t>(name.size() + 1)) == 0)
     return 0;
   return errno;

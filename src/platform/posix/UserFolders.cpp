@@ -51,6 +51,8 @@ std::vector<std::string> ListDirectory(const std::string& path) {
   return names;
 }
 
+std::string ShownPath(const std::string& path) { return path; }
+
 std::string AbsolutePath(const std::string& path) {
   std::error_code error;
   const std::filesystem::path absolute = std::filesystem::absolute(path, error);

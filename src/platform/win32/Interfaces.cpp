@@ -64,6 +64,23 @@ void Netmask(int prefixLength, uint8_t mask[4]) {
   }
 }
 
+// The adapter's IPv4 address whose subnet holds peer.
+bool Ipv4Towards(const IP_ADAPTER_ADDRESSES& adapter, const uint8_t peer[4], uint8_t ip[4]) {
+  for (const IP_ADAPTER_UNICAST_ADDRESS* entry = adapter.FirstUnicastAddress; entry; entry = entry->Next) {
+    const sockaddr* address = entry->Address.lpSockaddr;
+    if (!address || address->sa_family != AF_INET) continue;
+    const uint8_t* own = reinterpret_cast<const uint8_t*>(&reinterpret_cast<const sockaddr_in*>(address)->sin_addr);
+    uint8_t mask[4];
+    Netmask(entry->OnLinkPrefixLength, mask);
+    bool same = true;
+    for (int i = 0; i < 4; ++i) same = same && (own[i] & mask[i]) == (peer[i] & mask[i]);
+    if (!same) continue;
+    memcpy(ip, own, 4);
+    return true;
+  }
+  return false;
+}
+
 // Links that reach one peer only: nothing to broadcast to.
 bool PointToPoint(IFTYPE type) { return type == IF_TYPE_PPP || type == IF_TYPE_TUNNEL; }
 
@@ -123,6 +140,27 @@ bool AdapterAddress(const std::string& name, uint8_t ip[4], int* index) {
     if (Utf8(adapter->FriendlyName) != name) continue;
     if (index) *index = static_cast<int>(adapter->IfIndex);
     return FirstIpv4(*adapter, ip, &prefixLength);
+  }
+  return false;
+}
+
+bool AdapterAddressFor(int index, const uint8_t peer[4], uint8_t ip[4]) {
+  CAdapterList adapters(AF_INET);
+  for (const IP_ADAPTER_ADDRESSES* adapter = adapters.First(); adapter; adapter = adapter->Next) {
+    if (adapter->IfIndex == static_cast<DWORD>(index)) return Ipv4Towards(*adapter, peer, ip);
+  }
+  return false;
+}
+
+bool AdapterAddressFor(const std::string& name, const uint8_t peer[4], uint8_t ip[4], int* index) {
+  *index = 0;
+  CAdapterList adapters(AF_INET);
+  for (const IP_ADAPTER_ADDRESSES* adapter = adapters.First(); adapter; adapter = adapter->Next) {
+    if (Utf8(adapter->FriendlyName) != name) continue;
+    int prefixLength = 0;
+    uint8_t first[4];
+    if (FirstIpv4(*adapter, first, &prefixLength)) *index = static_cast<int>(adapter->IfIndex);
+    return Ipv4Towards(*adapter, peer, ip);
   }
   return false;
 }

@@ -41,6 +41,7 @@ struct CSocket::Native {
   struct Way {
     int m_Index;
     SOCKET m_Socket;
+    uint8_t m_Local[4] = {};  // the address it sends from
   };
 
   SOCKET m_Socket = INVALID_SOCKET;

@@ -103,20 +103,21 @@ int Adopt(Native* native, SOCKET socket, bool datagram) {
   return 0;
 }
 
-// The socket that sends out of the interface with that index, made on first
-// use: the system's own choice of interface follows the routing table, not
-// the datagram, even for the limited broadcast, so a socket bound to the
-// interface's address is the way that holds everywhere. INVALID_SOCKET, and
-// the system's code in error, when it cannot be had.
-SOCKET WayOut(Native* native, int index, int* error) {
-  std::lock_guard<std::mutex> guard(native->m_Lock);
-  for (const Native::Way& way : native->m_Ways) {
-    if (way.m_Index == index) return way.m_Socket;
-  }
+// The socket that sends to peer out of the interface with that index, made
+// on first use: the system's own choice of interface follows the routing
+// table, not the datagram, even for the limited broadcast, so a socket bound
+// to the interface's address is the way that holds everywhere; its address
+// in the peer's subnet where it has one (a directed broadcast), else its
+// first. INVALID_SOCKET, and the system's code in error, when it cannot be had.
+SOCKET WayOut(Native* native, int index, const Ipv4Endpoint& peer, int* error) {
   Ipv4Endpoint local;
-  if (!AdapterAddress(index, local.m_Ip)) {
+  if (!AdapterAddressFor(index, peer.m_Ip, local.m_Ip) && !AdapterAddress(index, local.m_Ip)) {
     *error = WSAEADDRNOTAVAIL;
     return INVALID_SOCKET;
+  }
+  std::lock_guard<std::mutex> guard(native->m_Lock);
+  for (const Native::Way& way : native->m_Ways) {
+    if (way.m_Index == index && memcmp(way.m_Local, local.m_Ip, 4) == 0) return way.m_Socket;
   }
   const SOCKET socket = NewSocket(SOCK_DGRAM, IPPROTO_UDP);
   if (socket == INVALID_SOCKET) {
@@ -134,7 +135,9 @@ SOCKET WayOut(Native* native, int index, int* error) {
     closesocket(socket);
     return INVALID_SOCKET;
   }
-  native->m_Ways.push_back({index, socket});
+  Native::Way way{index, socket};
+  memcpy(way.m_Local, local.m_Ip, 4);
+  native->m_Ways.push_back(way);
   return socket;
 }
 
@@ -281,15 +284,19 @@ bool CSocket::PrepareStream() {
 // listener take it over, so this one forbids exactly that.
 bool CSocket::ReuseAddress() { return SetOption(m_Native->m_Socket, SOL_SOCKET, SO_EXCLUSIVEADDRUSE, 1); }
 
-// The socket takes the interface's IPv4 address as its local one: the
-// system then sends through that interface. A later Bind is refused, as the
-// socket has its address.
-int CSocket::BindToInterface(const std::string& name) {
+// The socket takes the interface's IPv4 address in the peer's subnet as its
+// local one: the system then sends through that interface, from an address
+// the peer can answer. An interface without one keeps to its index and the
+// system picks the address. A later Bind is refused, as the socket has its
+// address.
+int CSocket::BindToInterface(const std::string& name, const Ipv4Endpoint& peer) {
   Ipv4Endpoint local;
   int index = 0;
   if (!InterfaceExists(name)) return ERROR_NOT_FOUND;
-  if (!AdapterAddress(name, local.m_Ip, &index)) return WSAEADDRNOTAVAIL;
+  const bool inSubnet = AdapterAddressFor(name, peer.m_Ip, local.m_Ip, &index);
+  if (index == 0) return WSAEADDRNOTAVAIL;
   StayOnInterface(m_Native->m_Socket, index);
+  if (!inSubnet) return 0;
   return Bind(local) ? 0 : m_Error;
 }
 
@@ -376,7 +383,7 @@ IoResult CSocket::Receive(uint8_t* buffer, size_t capacity, size_t* received) {
 IoResult CSocket::SendTo(const Ipv4Endpoint& peer, const uint8_t* data, size_t length, int interfaceIndex) {
   SOCKET socket = m_Native->m_Socket;
   if (interfaceIndex > 0 && socket != INVALID_SOCKET) {
-    socket = WayOut(m_Native.get(), interfaceIndex, &m_Error);
+    socket = WayOut(m_Native.get(), interfaceIndex, peer, &m_Error);
     if (socket == INVALID_SOCKET) return IoResult::FAILED;
   }
   const sockaddr_in address = Address(peer);

@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <cwchar>
 #include <filesystem>
 
@@ -93,6 +94,12 @@ std::vector<std::string> ListDirectory(const std::string& path) {
   } while (FindNextFileW(search, &entry));
   FindClose(search);
   return names;
+}
+
+std::string ShownPath(const std::string& path) {
+  std::string shown = path;
+  std::replace(shown.begin(), shown.end(), '/', '\\');
+  return shown;
 }
 
 // The system's full path name: the current folder before a relative path
