@@ -1,58 +1,13 @@
 // The program's texts by string id: row status and result texts, messages,
 // button and column titles, module type names. An engine stage stores the id
-// of its outcome in m_ResultTextId; IDS_DOWNLOAD_OK is success.
+// of its outcome in m_ResultTextId; IDS_DOWNLOAD_OK is success. The ids and
+// texts are listed in app/StringTable.def.
 #pragma once
 
 enum StringId : int {
-  IDS_RESTARTING = 102,
-  IDS_DOWNLOAD_OK = 103,
-  IDS_OFFLINE_MODE = 105,
-  IDS_SWITCHING = 106,
-  IDS_BACKING_UP_NV = 107,
-  IDS_CHECK_NV_RESTORE = 109,
-  IDS_UNLOCKING = 110,
-  IDS_ERASING_NVRAM = 111,
-  IDS_WAITING_ROUTER = 112,
-  IDS_PREPARING_WIRELESS = 113,
-  IDS_DOWNLOADING_FIRMWARE = 114,
-  IDS_DOWNLOADING_DASHBOARD = 115,
-  IDS_TRANSMITTING_ROUTER = 116,
-  IDS_TCP_FAILED = 119,
-  IDS_BEGIN_FAILED = 120,
-  IDS_TRANSMIT_FAILED = 121,
-  IDS_ROUTER_RESULT_FAIL = 122,
-  IDS_ROUTER_RESULT_TIMEOUT = 123,
-  IDS_HANDSHAKE_FAILED = 124,
-  IDS_BACKUP_NV_FAILED = 125,
-  IDS_VERSION_CHECK_FAILED = 126,
-  IDS_SWITCH_FAILED = 127,
-  IDS_UNLOCK_FAILED = 128,
-  IDS_DOWNLOAD_FAILED = 129,
-  IDS_RESTART_FAILED = 130,
-  IDS_RESTART_TIMEOUT = 131,
-  IDS_NV_RESTORE_FAILED = 132,
-  IDS_DUPLICATE_PACKAGES = 134,
-  IDS_NO_PACKAGE = 135,
-  IDS_HELP_MISSING = 136,
-  IDS_NO_ROUTER = 137,
-  IDS_SOCKETS_VERSION = 138,
-  IDS_UPGRADE_BUTTON = 139,
-  IDS_UPGRADE_IN_PROCESS = 140,
-  IDS_HEADER_TYPE = 141,
-  IDS_HEADER_CURRENT_VERSION = 143,
-  IDS_HEADER_UPGRADE_VERSION = 144,
-  IDS_HEADER_STATUS = 145,
-  IDS_HEADER_PERCENT = 146,
-  IDS_TYPE_BOOT = 147,  // the five type names, in module kind order
-  IDS_TYPE_APP = 148,
-  IDS_TYPE_CUSTOMIZATION = 149,
-  IDS_TYPE_FIRMWARE = 150,
-  IDS_TYPE_DASHBOARD = 151,
-  IDS_VERSION_MISMATCH = 153,
-  IDS_WAITING_UPGRADE = 155,
-  IDS_CONFIRM_CLOSE = 156,
-  IDS_CHECK_BUTTON = 157,
-  IDS_NOT_FOUND = 158,
+#define QEL_STRING(name, id, text) name = id,
+#include "app/StringTable.def"
+#undef QEL_STRING
 };
 
 // The text of a string id ("" for a number that is none).
