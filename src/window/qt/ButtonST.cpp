@@ -1,8 +1,10 @@
-#include "app/window/ButtonST.h"
+#include "window/qt/ButtonST.h"
 
 #include <QApplication>
 #include <QEnterEvent>
 #include <QPainter>
+
+#include "window/qt/DialogLayout.h"
 
 CButtonST::CButtonST(QWidget* parent) : QPushButton(parent) {
   setFlat(true);
@@ -36,15 +38,14 @@ ButtonState CButtonST::State() const {
   return ButtonState{isDown(), hasFocus(), !isEnabled(), m_MouseOnButton, isDefault()};
 }
 
-QRect CButtonST::IconRect() const {
-  if (m_Icon.isNull()) return QRect(BUTTON_ICON_LEFT, height() / 2, 0, 0);
-  return QRect(QPoint(BUTTON_ICON_LEFT, (height() - m_IconSize.height()) / 2), m_IconSize);
+ButtonContent CButtonST::Content(bool pressed) const {
+  const QSize icon = m_Icon.isNull() ? QSize(0, 0) : m_IconSize;
+  return ButtonContentOf(width(), height(), icon.width(), icon.height(), pressed);
 }
 
-QRect CButtonST::TextRect() const {
-  const int left = IconRect().right() + 1;
-  return QRect(left, 0, width() - left, height());
-}
+QRect CButtonST::IconRect() const { return ToQRect(Content(false).m_Icon); }
+
+QRect CButtonST::TextRect() const { return ToQRect(Content(false).m_Text); }
 
 void CButtonST::paintEvent(QPaintEvent*) {
   QPainter painter(this);
@@ -55,17 +56,17 @@ void CButtonST::paintEvent(QPaintEvent*) {
 }
 
 bool CButtonST::DrawBackground(QPainter& painter, const ButtonState& state) {
-  painter.fillRect(rect(), BackgroundColour(state));
+  painter.fillRect(rect(), m_Colours[BackgroundColourIndex(state)]);
   return false;
 }
 
 void CButtonST::DrawEdge(QPainter& painter, const ButtonState& state) {
-  if (!m_Border) return;
-  if (!state.m_Pressed && !state.m_Hover) return;  // flat until the mouse comes
+  const ButtonEdge edge = EdgeOf(state, m_Border);
+  if (edge == EDGE_NONE) return;
   const QColor light = palette().color(QPalette::Light);
   const QColor shadow = palette().color(QPalette::Dark);
-  const QColor topLeft = state.m_Pressed ? shadow : light;
-  const QColor bottomRight = state.m_Pressed ? light : shadow;
+  const QColor topLeft = edge == EDGE_SUNKEN ? shadow : light;
+  const QColor bottomRight = edge == EDGE_SUNKEN ? light : shadow;
   const QRect r = rect();
   painter.setPen(topLeft);
   painter.drawLine(r.topLeft(), r.topRight());
@@ -77,15 +78,13 @@ void CButtonST::DrawEdge(QPainter& painter, const ButtonState& state) {
 
 void CButtonST::DrawIcon(QPainter& painter, const ButtonState& state) {
   if (m_Icon.isNull()) return;
-  QRect place = IconRect();
-  if (state.m_Pressed) place.translate(1, 1);
+  const QRect place = ToQRect(Content(state.m_Pressed).m_Icon);
   const QIcon::Mode mode = state.m_Disabled ? QIcon::Disabled : QIcon::Normal;
   painter.drawPixmap(place, m_Icon.pixmap(m_IconSize, devicePixelRatio(), mode));
 }
 
 void CButtonST::DrawText(QPainter& painter, const ButtonState& state) {
-  QRect place = TextRect();
-  if (state.m_Pressed) place.translate(1, 1);
+  const QRect place = ToQRect(Content(state.m_Pressed).m_Text);
   const int flags = Qt::AlignCenter | Qt::TextShowMnemonic;
   painter.setFont(font());
   if (state.m_Disabled) {
@@ -95,20 +94,8 @@ void CButtonST::DrawText(QPainter& painter, const ButtonState& state) {
     painter.drawText(place, flags, text());
     return;
   }
-  painter.setPen(TextColour(state));
+  painter.setPen(m_Colours[TextColourIndex(state)]);
   painter.drawText(place, flags, text());
-}
-
-QColor CButtonST::BackgroundColour(const ButtonState& state) const {
-  if (state.m_Hover || state.m_Pressed) return m_Colours[BTNST_COLOR_BK_IN];
-  if (state.m_Focused) return m_Colours[BTNST_COLOR_BK_FOCUS];
-  return m_Colours[BTNST_COLOR_BK_OUT];
-}
-
-QColor CButtonST::TextColour(const ButtonState& state) const {
-  if (state.m_Hover || state.m_Pressed) return m_Colours[BTNST_COLOR_FG_IN];
-  if (state.m_Focused) return m_Colours[BTNST_COLOR_FG_FOCUS];
-  return m_Colours[BTNST_COLOR_FG_OUT];
 }
 
 void CButtonST::enterEvent(QEnterEvent* event) {

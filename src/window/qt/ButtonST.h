@@ -1,35 +1,14 @@
-// A flat push button that draws itself: an icon 3 pixels from the left edge,
-// centred vertically, and the text centred in the rest. Each of three states
-// (mouse over or pressed, normal, focused) has its own background and text
-// colour; while pressed the content moves one pixel right and down; a
-// disabled button shows a grey icon and embossed text and never lights up.
+// A flat push button that draws itself as app/ButtonLook.h says; a disabled
+// button shows a grey icon and embossed text and never lights up.
 #pragma once
 
 #include <QColor>
 #include <QIcon>
 #include <QPushButton>
 
+#include "app/ButtonLook.h"
+
 class QPainter;
-
-enum ButtonColour {
-  BTNST_COLOR_BK_IN = 0,   // mouse over or pressed
-  BTNST_COLOR_FG_IN,
-  BTNST_COLOR_BK_OUT,      // normal
-  BTNST_COLOR_FG_OUT,
-  BTNST_COLOR_BK_FOCUS,    // focused
-  BTNST_COLOR_FG_FOCUS,
-  BTNST_MAX_COLORS,
-};
-
-constexpr int BUTTON_ICON_LEFT = 3;
-
-struct ButtonState {
-  bool m_Pressed;
-  bool m_Focused;
-  bool m_Disabled;
-  bool m_Hover;
-  bool m_Default;
-};
 
 class CButtonST : public QPushButton {
   Q_OBJECT
@@ -50,6 +29,7 @@ class CButtonST : public QPushButton {
   ButtonState State() const;
   QRect IconRect() const;
   QRect TextRect() const;
+  ButtonContent Content(bool pressed) const;
 
  protected:
   void paintEvent(QPaintEvent* event) override;
@@ -63,8 +43,6 @@ class CButtonST : public QPushButton {
   void DrawEdge(QPainter& painter, const ButtonState& state);
   void DrawIcon(QPainter& painter, const ButtonState& state);
   void DrawText(QPainter& painter, const ButtonState& state);
-  QColor BackgroundColour(const ButtonState& state) const;
-  QColor TextColour(const ButtonState& state) const;
 
  private:
   void CancelHover();

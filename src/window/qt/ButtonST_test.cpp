@@ -2,8 +2,8 @@
 #include <QEnterEvent>
 #include <QStyleFactory>
 
-#include "app/window/ThemeHelperST.h"
-#include "app/window/XPStyleButtonST.h"
+#include "window/qt/ThemeHelperST.h"
+#include "window/qt/XPStyleButtonST.h"
 #include "support/window/WindowTestSupport.h"
 
 namespace windowtest {

@@ -5,11 +5,13 @@
 
 #include <QEvent>
 
-// The application message number plus 500, as a toolkit event type.
-constexpr QEvent::Type WM_APP_CONTROL = static_cast<QEvent::Type>(QEvent::User + 500);
+#include "app/WindowController.h"
+
+// WM_APP_CONTROL as a toolkit event type: the first user type plus 500.
+constexpr QEvent::Type CONTROL_EVENT = static_cast<QEvent::Type>(QEvent::User + (WM_APP_CONTROL - 0x8000));
 
 class CControlEvent : public QEvent {
  public:
-  explicit CControlEvent(int code) : QEvent(WM_APP_CONTROL), m_Code(code) {}
+  explicit CControlEvent(int code) : QEvent(CONTROL_EVENT), m_Code(code) {}
   int m_Code;
 };

@@ -1,4 +1,4 @@
-#include "app/window/HelpFile.h"
+#include "window/qt/HelpFile.h"
 
 #include <QDesktopServices>
 #include <QDir>

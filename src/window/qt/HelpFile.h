@@ -7,7 +7,8 @@
 #include <QString>
 #include <functional>
 
-constexpr const char* HELP_FILE_NAME = "QelUpgradeHelp.html";
+#include "app/WindowNames.h"
+
 constexpr const char* HELP_RESOURCE = ":/help/QelUpgradeHelp.html";
 
 class CHelpFile {

@@ -1,4 +1,4 @@
-#include "app/window/LoopTest.h"
+#include "window/qt/LoopTest.h"
 
 #include <QStandardPaths>
 

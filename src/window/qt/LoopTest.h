@@ -10,7 +10,4 @@
 
 #include <string>
 
-constexpr unsigned LOOP_TEST_UPGRADE_DELAY_MS = 2000;
-constexpr unsigned LOOP_TEST_CHECK_DELAY_MS = 35000;
-
 std::string LoopTestMarkerPath();

@@ -1,5 +1,6 @@
-#include "app/window/ModuleVersion.h"
+#include "window/qt/ModuleVersion.h"
 
+#include "app/WindowNames.h"
 #include "packages/UpgradePackage.h"
 
 bool CModuleVersion::GetModuleVersionInfo() {
@@ -14,14 +15,12 @@ std::string CModuleVersion::GetValue(const std::string& name) const {
 
 std::string WindowTitle() {
   // The product name is one of the program's own strings.
-  std::string title;
+  std::string product;
   uint32_t size = 0;
   if (const uint8_t* data = LoadResourceData(IDR_TITLE, "STRING", &size)) {
-    title.assign(reinterpret_cast<const char*>(data), size);
-    while (!title.empty() && title.back() == '\0') title.pop_back();
+    product.assign(reinterpret_cast<const char*>(data), size);
+    while (!product.empty() && product.back() == '\0') product.pop_back();
   }
   CModuleVersion version;
-  if (version.GetModuleVersionInfo()) title += " - " + version.GetValue("ProductVersion");
-  title += " - Press F1 for Help";
-  return title;
+  return ComposeWindowTitle(product, version.GetModuleVersionInfo() ? version.GetValue("ProductVersion") : "");
 }

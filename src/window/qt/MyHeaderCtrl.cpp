@@ -1,4 +1,4 @@
-#include "app/window/MyHeaderCtrl.h"
+#include "window/qt/MyHeaderCtrl.h"
 
 #include <QMouseEvent>
 

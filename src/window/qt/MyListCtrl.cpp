@@ -1,14 +1,22 @@
-#include "app/window/MyListCtrl.h"
+#include "window/qt/MyListCtrl.h"
 
 #include <QFontMetrics>
 #include <QHeaderView>
 
-#include "app/window/GuiThread.h"
-#include "app/window/MyHeaderCtrl.h"
+#include "window/qt/GuiThread.h"
+#include "window/qt/MyHeaderCtrl.h"
 
 namespace {
+
 constexpr int COLOUR_ROLE = Qt::UserRole + 1;
+
+QColor FromRgb(uint32_t colour) { return QColor((colour >> 16) & 0xFF, (colour >> 8) & 0xFF, colour & 0xFF); }
+
+Qt::Alignment ToQtAlignment(ColumnAlignment alignment) {
+  return (alignment == ALIGN_CENTRE ? Qt::AlignHCenter : Qt::AlignLeft) | Qt::AlignVCenter;
 }
+
+}  // namespace
 
 CMyListCtrl::CMyListCtrl(QWidget* parent) : QTableWidget(parent) {
   setHorizontalHeader(new CMyHeaderCtrl(this));
@@ -31,7 +39,7 @@ void CMyListCtrl::InsertColumns() {
   setColumnCount(LIST_COLUMN_COUNT);
   for (int column = 0; column < LIST_COLUMN_COUNT; ++column) {
     auto* header = new QTableWidgetItem(LoadStringId(LIST_COLUMNS[column].m_HeaderId));
-    header->setTextAlignment(LIST_COLUMNS[column].m_Alignment | Qt::AlignVCenter);
+    header->setTextAlignment(ToQtAlignment(LIST_COLUMNS[column].m_Alignment));
     setHorizontalHeaderItem(column, header);
   }
   setUpdatesEnabled(true);
@@ -40,18 +48,18 @@ void CMyListCtrl::InsertColumns() {
 void CMyListCtrl::FitColumns() {
   const QFontMetrics metrics(font());
   for (int column = 0; column < columnCount(); ++column) {
-    const int basis = metrics.horizontalAdvance(QString(LIST_COLUMNS[column].m_WidthBasis + 2, '1'));
+    const int basis = metrics.horizontalAdvance(QString::fromStdString(ColumnWidthSample(column)));
     const int contents = sizeHintForColumn(column);
     const int withHeader = std::max(contents, horizontalHeader()->sectionSizeHint(column));
     setColumnWidth(column, std::max({basis, contents, withHeader}));
   }
 }
 
-QColor CMyListCtrl::RowBackground(int row) { return row % 2 == 0 ? EVEN_ROW_BACKGROUND : ODD_ROW_BACKGROUND; }
+QColor CMyListCtrl::RowBackgroundColour(int row) { return FromRgb(RowBackground(row)); }
 
 QColor CMyListCtrl::ToQColor(uint32_t colour) const {
-  if (colour == COLOUR_GREY_TEXT) return palette().color(QPalette::Disabled, QPalette::Text);
-  return QColor((colour >> 16) & 0xFF, (colour >> 8) & 0xFF, colour & 0xFF);
+  const QColor grey = palette().color(QPalette::Disabled, QPalette::Text);
+  return FromRgb(CellTextColour(COL_STATUS, colour, grey.rgb() & 0xFFFFFF));
 }
 
 void CMyListCtrl::DeleteAllRows() {
@@ -68,14 +76,14 @@ void CMyListCtrl::InsertRow(int row, const std::string& typeName) {
     for (int column = 0; column < LIST_COLUMN_COUNT; ++column) {
       auto* item = new QTableWidgetItem(column == COL_TYPE ? QString::fromStdString(typeName) : QString());
       item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
-      item->setTextAlignment(LIST_COLUMNS[column].m_Alignment | Qt::AlignVCenter);
+      item->setTextAlignment(ToQtAlignment(LIST_COLUMNS[column].m_Alignment));
       setItem(row, column, item);
     }
     item(row, COL_STATUS)->setData(COLOUR_ROLE, QVariant::fromValue<uint>(COLOUR_BLACK));
     item(row, COL_STATUS)->setForeground(ToQColor(COLOUR_BLACK));
     // Rows below an inserted one change parity.
     for (int r = row; r < rowCount(); ++r)
-      for (int column = 0; column < LIST_COLUMN_COUNT; ++column) item(r, column)->setBackground(RowBackground(r));
+      for (int column = 0; column < LIST_COLUMN_COUNT; ++column) item(r, column)->setBackground(RowBackgroundColour(r));
     ShowNow();
   });
 }
@@ -100,7 +108,7 @@ void CMyListCtrl::SetRowColour(int row, uint32_t colour) {
 
 void CMyListCtrl::FitStatusColumn(const std::string& text) {
   RunOnGuiThread(this, [this, text] {
-    const int wanted = QFontMetrics(font()).horizontalAdvance(QString::fromStdString(text) + "...");
+    const int wanted = QFontMetrics(font()).horizontalAdvance(QString::fromStdString(text + STATUS_MEASURE_TAIL));
     if (wanted > columnWidth(COL_STATUS)) setColumnWidth(COL_STATUS, wanted);
   });
 }

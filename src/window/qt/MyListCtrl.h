@@ -12,25 +12,7 @@
 #include <QTableWidget>
 #include <functional>
 
-#include "app/ModuleList.h"
-
-struct ListColumnInfo {
-  StringId m_HeaderId;
-  int m_WidthBasis;  // characters
-  Qt::Alignment m_Alignment;
-};
-
-// The first column is shown left-aligned, as report views do.
-inline const ListColumnInfo LIST_COLUMNS[] = {
-    {IDS_HEADER_TYPE, 16, Qt::AlignLeft},
-    {IDS_HEADER_CURRENT_VERSION, 15, Qt::AlignHCenter},
-    {IDS_HEADER_UPGRADE_VERSION, 15, Qt::AlignHCenter},
-    {IDS_HEADER_PERCENT, 4, Qt::AlignHCenter},
-    {IDS_HEADER_STATUS, 20, Qt::AlignLeft},
-};
-
-const QColor EVEN_ROW_BACKGROUND(240, 247, 249);
-const QColor ODD_ROW_BACKGROUND(229, 232, 239);
+#include "app/ListLook.h"
 
 class CMyListCtrl : public QTableWidget, public IModuleList {
   Q_OBJECT
@@ -55,7 +37,7 @@ class CMyListCtrl : public QTableWidget, public IModuleList {
   uint32_t RowColour(int row) const;
   // The colour the Status cell of row is drawn in.
   QColor StatusColour(int row) const;
-  static QColor RowBackground(int row);
+  static QColor RowBackgroundColour(int row);
   QColor ToQColor(uint32_t colour) const;
 
   // Called (on the window's thread) when a worker asks for a new layout.

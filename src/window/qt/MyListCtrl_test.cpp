@@ -2,7 +2,7 @@
 // and the colour of the Status cell.
 #include <thread>
 
-#include "app/window/MyListCtrl.h"
+#include "window/qt/MyListCtrl.h"
 #include "support/window/WindowTestSupport.h"
 
 namespace windowtest {

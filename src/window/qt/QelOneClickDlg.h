@@ -1,22 +1,20 @@
-// The tool's only window: the Check and Upgrade buttons above the module
-// list. It runs the Check and the upgrade pass on worker threads, keeps the
-// two buttons in step with them (both disabled while either runs, so the two
-// never overlap), and handles the control codes the workers post to it.
+// The tool's only window on Linux: the Check and Upgrade buttons above the
+// module list. What it does is CWindowController's; this class shows it
+// with Qt and hands the controller the user's presses, the control codes
+// and close requests.
 #pragma once
 
 #include <QDialog>
 #include <QIcon>
-#include <atomic>
 #include <functional>
-#include <thread>
 
-#include "app/window/MyListCtrl.h"
-#include "app/window/WarningBox.h"
-#include "app/window/WindowOptions.h"
-#include "app/window/XPStyleButtonST.h"
-#include "engine/UpgradeEngine.h"
+#include "app/WindowController.h"
+#include "window/qt/MyListCtrl.h"
+#include "window/qt/WarningBox.h"
+#include "window/WindowOptions.h"
+#include "window/qt/XPStyleButtonST.h"
 
-class CQelOneClickDlg : public QDialog {
+class CQelOneClickDlg : public QDialog, private IWindowView {
   Q_OBJECT
 
  public:
@@ -26,8 +24,8 @@ class CQelOneClickDlg : public QDialog {
   ~CQelOneClickDlg() override;
 
   // The commands, on the window's thread.
-  void OnCheck();
-  void OnUpgrade();
+  void OnCheck() { m_Controller.OnCheck(); }
+  void OnUpgrade() { m_Controller.OnUpgrade(); }
   void OnHelp();
   // Places buttons and list for the stored layout size and fits the columns.
   void LayoutControls();
@@ -35,18 +33,17 @@ class CQelOneClickDlg : public QDialog {
   // back to normal; it is never raised or activated.
   void RestoreIfMinimized();
   // Posts a control code to the window (any thread).
-  void PostControl(int code);
+  void PostControl(int code) override;
 
   CXPStyleButtonST& CheckButton() { return m_CheckButton; }
   CXPStyleButtonST& UpgradeButton() { return m_UpgradeButton; }
   CMyListCtrl& List() { return m_List; }
-  UpgradeEngine& Engine() { return m_Engine; }
-  bool LoopTestMode() const { return m_LoopTest; }
-  bool PackagesEmbedded() const { return m_PackagesEmbedded; }
+  UpgradeEngine& Engine() { return m_Controller.Engine(); }
+  bool LoopTestMode() const { return m_Controller.LoopTestMode(); }
+  bool PackagesEmbedded() const { return m_Controller.PackagesEmbedded(); }
   QSize StoredLayoutSize() const { return QSize(m_LayoutWidth, m_LayoutHeight); }
-  // True while the upgrade pass runs, or is about to (close is refused).
-  bool UpgradeInProcess() const;
-  bool CheckRunning() const { return m_CheckRunning; }
+  bool UpgradeInProcess() const { return m_Controller.UpgradeInProcess(); }
+  bool CheckRunning() const { return m_Controller.CheckRunning(); }
 
   // Opens the extracted guide; the desktop's handler unless replaced.
   std::function<bool(const QString&)> m_HelpOpener;
@@ -58,31 +55,26 @@ class CQelOneClickDlg : public QDialog {
   void reject() override;
 
  private:
-  void InitDialog();
-  void LoadEmbeddedPackages();
-  void OnControl(int code);
-  void RunCheckThread();
-  void OnCheckThreadEnd(bool success);
-  void StartDelay(unsigned programMs, int code);
-  void WaitForWorkers();
-  void JoinCheckThread();
-  void JoinUpgradeThread();
+  // IWindowView
+  void RunOnWindowThread(const std::function<void()>& work) override;
+  void StartDelay(int realMs, int code) override;
+  void EnableButton(WindowButton button, bool enabled) override;
+  void FocusButton(WindowButton button) override;
+  void BringToFront() override;
+  void ShowWarningBox(const std::string& text) override;
+  bool AskYesNo(const std::string& text) override;
+  void SavePlacement() override;
 
-  WindowOptions m_Options;
-  // Destroyed in reverse order: engine, list, Upgrade, Check.
+  void InitDialog();
+  CXPStyleButtonST& Button(WindowButton button) { return button == BUTTON_CHECK ? m_CheckButton : m_UpgradeButton; }
+
+  // Destroyed in reverse order: engine (with the controller), list, Upgrade, Check.
   CXPStyleButtonST m_CheckButton;
   CXPStyleButtonST m_UpgradeButton;
   CMyListCtrl m_List;
-  UpgradeEngine m_Engine;
   CWarningBoxSink m_Notices;
+  CWindowController m_Controller;
   QIcon m_Icon;
   int m_LayoutWidth = 0;
   int m_LayoutHeight = 0;
-  bool m_PackagesEmbedded = false;
-  bool m_LoopTest = false;
-  std::thread m_CheckThread;
-  std::thread m_UpgradeThread;
-  std::atomic<bool> m_CheckRunning{false};
-  std::atomic<bool> m_UpgradeRunning{false};
-  bool m_Closing = false;
 };

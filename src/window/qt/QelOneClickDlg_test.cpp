@@ -4,7 +4,7 @@
 #include <QFile>
 #include <QStandardPaths>
 
-#include "app/window/HelpFile.h"
+#include "window/qt/HelpFile.h"
 #include "support/window/WindowTestSupport.h"
 
 namespace windowtest {

@@ -1,4 +1,4 @@
-#include "app/window/SingleInstance.h"
+#include "window/qt/SingleInstance.h"
 
 #include <errno.h>
 #include <fcntl.h>

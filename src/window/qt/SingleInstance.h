@@ -11,7 +11,8 @@
 #include <QObject>
 #include <QString>
 
-constexpr const char* SINGLE_INSTANCE_KEY = "5D2E9B14-7C3A-4e61-9F08-B3A6D1C47E25";
+#include "app/WindowNames.h"
+
 
 class CSingleInstance : public QObject {
   Q_OBJECT

@@ -3,8 +3,8 @@
 #include <QSignalSpy>
 #include <QStandardPaths>
 
-#include "app/window/SingleInstance.h"
-#include "app/window/WindowProgram.h"
+#include "window/qt/SingleInstance.h"
+#include "window/qt/WindowProgram.h"
 #include "support/window/WindowTestSupport.h"
 
 namespace windowtest {

@@ -1,4 +1,4 @@
-#include "app/window/ThemeHelperST.h"
+#include "window/qt/ThemeHelperST.h"
 
 #include <QApplication>
 #include <QStyle>

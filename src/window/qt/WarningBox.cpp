@@ -1,9 +1,9 @@
-#include "app/window/WarningBox.h"
+#include "window/qt/WarningBox.h"
 
 #include <QMessageBox>
 #include <QWidget>
 
-#include "app/window/GuiThread.h"
+#include "window/qt/GuiThread.h"
 
 void CWarningBoxSink::ShowNotice(const std::string& caption, const std::string& text) {
   if (m_Silent) return;

@@ -1,4 +1,4 @@
-#include "app/window/WindowPlacement.h"
+#include "window/qt/WindowPlacement.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
@@ -6,48 +6,16 @@
 #include <QWidget>
 #include <memory>
 
-#include "net/ByteOrder.h"
-
 namespace {
 
-const char* const SETTINGS_GROUP = "Settings";
-const char* const PLACEMENT_KEY = "Window Position";
-
-void PutInt(QByteArray& out, int32_t value) {
-  uint8_t bytes[4];
-  WriteLe32(bytes, static_cast<uint32_t>(value));
-  out.append(reinterpret_cast<const char*>(bytes), sizeof bytes);
-}
-
-int32_t GetInt(const QByteArray& in, int index) {
-  return static_cast<int32_t>(ReadLe32(reinterpret_cast<const uint8_t*>(in.constData()) + index * 4));
-}
+QString PlacementKey() { return QString(SETTINGS_SECTION) + "/" + PLACEMENT_VALUE; }
 
 }  // namespace
 
-QByteArray WindowPlacement::Encode() const {
-  QByteArray out;
-  for (int32_t field : {m_Length, m_Flags, m_ShowCmd, m_MinX, m_MinY, m_MaxX, m_MaxY, m_Left, m_Top,
-                        m_Right, m_Bottom}) {
-    PutInt(out, field);
-  }
-  return out;
-}
-
-bool WindowPlacement::Decode(const QByteArray& bytes) {
-  if (bytes.size() != PLACEMENT_SIZE) return false;
-  int32_t* fields[] = {&m_Length, &m_Flags, &m_ShowCmd, &m_MinX, &m_MinY, &m_MaxX,
-                       &m_MaxY,   &m_Left,  &m_Top,     &m_Right, &m_Bottom};
-  for (int i = 0; i < 11; ++i) *fields[i] = GetInt(bytes, i);
-  return true;
-}
-
 WindowPlacement ReadPlacement(const QWidget& window) {
   WindowPlacement placement;
-  // A minimised window comes back normal; only maximised is kept.
-  placement.m_ShowCmd = window.isMaximized() ? SHOW_MAXIMIZED : SHOW_NORMAL;
-  const QRect normal = window.isMaximized() || window.isMinimized() ? window.normalGeometry()
-                                                                     : window.geometry();
+  placement.SetSavedShowCmd(window.isMaximized() ? SHOW_MAXIMIZED : window.isMinimized() ? SHOW_MINIMIZED : SHOW_NORMAL);
+  const QRect normal = window.isMaximized() || window.isMinimized() ? window.normalGeometry() : window.geometry();
   const QRect rect = normal.isValid() ? normal : window.geometry();
   placement.m_Left = rect.left();
   placement.m_Top = rect.top();
@@ -68,24 +36,22 @@ void ApplyPlacement(QWidget& window, const WindowPlacement& placement) {
 
 QSettings* NewWindowSettings() {
   const QString app = QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName();
-  return new QSettings("Zyphex", app);
+  return new QSettings(SETTINGS_COMPANY, app);
 }
 
 void SaveWindowPlacement(const QWidget& window) {
   std::unique_ptr<QSettings> settings(NewWindowSettings());
-  settings->beginGroup(SETTINGS_GROUP);
-  settings->setValue(PLACEMENT_KEY, ReadPlacement(window).Encode());
-  settings->endGroup();
+  const std::vector<uint8_t> record = ReadPlacement(window).Encode();
+  settings->setValue(PlacementKey(), QByteArray(reinterpret_cast<const char*>(record.data()), record.size()));
   settings->sync();
 }
 
 void RestoreWindowPlacement(QWidget& window) {
   std::unique_ptr<QSettings> settings(NewWindowSettings());
-  settings->beginGroup(SETTINGS_GROUP);
-  const QVariant value = settings->value(PLACEMENT_KEY);
-  settings->endGroup();
+  const QVariant value = settings->value(PlacementKey());
   if (value.typeId() != QMetaType::QByteArray) return;
+  const QByteArray bytes = value.toByteArray();
   WindowPlacement placement;
-  if (!placement.Decode(value.toByteArray())) return;
+  if (!placement.Decode(reinterpret_cast<const uint8_t*>(bytes.constData()), bytes.size())) return;
   ApplyPlacement(window, placement);
 }

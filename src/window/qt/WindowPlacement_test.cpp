@@ -1,7 +1,7 @@
 // The window position between runs, through the settings.
 #include <QSettings>
 
-#include "app/window/WindowPlacement.h"
+#include "window/qt/WindowPlacement.h"
 #include "support/window/WindowTestSupport.h"
 
 namespace windowtest {

@@ -1,12 +1,12 @@
-#include "app/window/WindowProgram.h"
+#include "window/qt/WindowProgram.h"
 
 #include <QMessageBox>
 #include <QTimer>
 #include <memory>
 
-#include "app/window/QelOneClickDlg.h"
-#include "app/window/SingleInstance.h"
-#include "app/window/WindowOptions.h"
+#include "window/qt/QelOneClickDlg.h"
+#include "window/qt/SingleInstance.h"
+#include "window/WindowOptions.h"
 #include "log/Notice.h"
 #include "packages/PackageDirectory.h"
 
@@ -23,7 +23,7 @@ void ShowStartWarning(const QString& text) {
 int RunWindowProgram(int argc, char** argv) {
   WindowOptions options;
   std::string error;
-  const int exitCode = ParseWindowOptions(argc, argv, &options, &error);
+  const int exitCode = ParseWindowOptions(argc, argv, &options, &error, "qel-upgrade", QT_OPTIONS_FOOTER);
   if (exitCode >= 0) {
     if (!error.empty()) ShowStartWarning(QString::fromStdString(error));
     return exitCode;

@@ -8,3 +8,5 @@
 #pragma once
 
 int RunWindowProgram(int argc, char** argv);
+
+constexpr const char* QT_OPTIONS_FOOTER = "Qt's own options (-platform, -style, ...) are accepted too.";

@@ -1,4 +1,4 @@
-#include "app/window/WindowResources.h"
+#include "window/qt/WindowResources.h"
 
 #include <QtGlobal>
 

@@ -1,11 +1,11 @@
-#include "app/window/XPStyleButtonST.h"
+#include "window/qt/XPStyleButtonST.h"
 
 #include <QEvent>
 #include <QPainter>
 #include <QStyle>
 #include <QStyleOptionButton>
 
-#include "app/window/ThemeHelperST.h"
+#include "window/qt/ThemeHelperST.h"
 
 CXPStyleButtonST::CXPStyleButtonST(QWidget* parent) : CButtonST(parent) {
   SetBorder(!CThemeHelperST::IsAppThemed());
@@ -18,14 +18,12 @@ bool CXPStyleButtonST::DrawBackground(QPainter& painter, const ButtonState& stat
   option.initFrom(this);
   option.rect = rect();
   option.state &= ~(QStyle::State_MouseOver | QStyle::State_Sunken | QStyle::State_HasFocus);
-  if (state.m_Disabled) {
-    option.state &= ~QStyle::State_Enabled;
-  } else if (state.m_Pressed) {
-    option.state |= QStyle::State_Sunken;
-  } else if (state.m_Hover) {
-    option.state |= QStyle::State_MouseOver;
-  } else if (state.m_Default) {
-    option.features |= QStyleOptionButton::DefaultButton;
+  switch (ThemedStateOf(state)) {
+    case THEMED_DISABLED: option.state &= ~QStyle::State_Enabled; break;
+    case THEMED_PRESSED: option.state |= QStyle::State_Sunken; break;
+    case THEMED_HOT: option.state |= QStyle::State_MouseOver; break;
+    case THEMED_DEFAULTED: option.features |= QStyleOptionButton::DefaultButton; break;
+    case THEMED_NORMAL: break;
   }
   option.state |= state.m_Pressed ? QStyle::State_Sunken : QStyle::State_Raised;
   theme->drawControl(QStyle::CE_PushButtonBevel, &option, &painter, this);

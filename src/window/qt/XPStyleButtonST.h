@@ -2,7 +2,7 @@
 // (disabled, pressed, hot, defaulted or normal) when a style is active.
 #pragma once
 
-#include "app/window/ButtonST.h"
+#include "window/qt/ButtonST.h"
 
 class CXPStyleButtonST : public CButtonST {
   Q_OBJECT
