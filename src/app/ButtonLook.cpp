@@ -9,9 +9,9 @@ int BackgroundColourIndex(const ButtonState& state) {
 int TextColourIndex(const ButtonState& state) { return BackgroundColourIndex(state) + 1; }
 
 ButtonEdge EdgeOf(const ButtonState& state, bool border) {
-  if (!border) return EDGE_NONE;
-  if (state.m_Pressed) return EDGE_SUNKEN;
-  return state.m_Hover ? EDGE_RAISED : EDGE_NONE;  // flat until the mouse comes
+  if (!border) return BUTTON_EDGE_NONE;
+  if (state.m_Pressed) return BUTTON_EDGE_SUNKEN;
+  return state.m_Hover ? BUTTON_EDGE_RAISED : BUTTON_EDGE_NONE;  // flat until the mouse comes
 }
 
 ThemedButtonState ThemedStateOf(const ButtonState& state) {

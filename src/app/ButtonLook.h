@@ -34,7 +34,7 @@ struct ButtonState {
 int BackgroundColourIndex(const ButtonState& state);
 int TextColourIndex(const ButtonState& state);
 
-enum ButtonEdge { EDGE_NONE, EDGE_RAISED, EDGE_SUNKEN };
+enum ButtonEdge { BUTTON_EDGE_NONE, BUTTON_EDGE_RAISED, BUTTON_EDGE_SUNKEN };
 // Only without a visual style, and never with the border flag off.
 ButtonEdge EdgeOf(const ButtonState& state, bool border);
 

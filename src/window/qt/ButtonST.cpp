@@ -62,11 +62,11 @@ bool CButtonST::DrawBackground(QPainter& painter, const ButtonState& state) {
 
 void CButtonST::DrawEdge(QPainter& painter, const ButtonState& state) {
   const ButtonEdge edge = EdgeOf(state, m_Border);
-  if (edge == EDGE_NONE) return;
+  if (edge == BUTTON_EDGE_NONE) return;
   const QColor light = palette().color(QPalette::Light);
   const QColor shadow = palette().color(QPalette::Dark);
-  const QColor topLeft = edge == EDGE_SUNKEN ? shadow : light;
-  const QColor bottomRight = edge == EDGE_SUNKEN ? light : shadow;
+  const QColor topLeft = edge == BUTTON_EDGE_SUNKEN ? shadow : light;
+  const QColor bottomRight = edge == BUTTON_EDGE_SUNKEN ? light : shadow;
   const QRect r = rect();
   painter.setPen(topLeft);
   painter.drawLine(r.topLeft(), r.topRight());
