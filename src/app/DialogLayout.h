@@ -5,6 +5,9 @@
 #pragma once
 
 constexpr int LAYOUT_DPI = 96;
+// The window's first client size: the old dialog template's 400 x 150 units.
+constexpr int INITIAL_CLIENT_WIDTH = 800;
+constexpr int INITIAL_CLIENT_HEIGHT = 282;
 constexpr int MIN_CLIENT_WIDTH = 430;  // the window's minimum less its frame
 constexpr int MIN_CLIENT_HEIGHT = 62;  // less caption and frame
 constexpr int BUTTON_WIDTH = 200;

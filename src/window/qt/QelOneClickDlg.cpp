@@ -20,9 +20,6 @@
 
 namespace {
 
-// The window's first size, the old dialog template's 400 x 150 units.
-constexpr int INITIAL_WIDTH = 800;
-constexpr int INITIAL_HEIGHT = 282;
 constexpr int WORKER_POLL_MS = 5;
 
 std::string LoopTestMarker(const WindowOptions& options) {
@@ -67,7 +64,7 @@ void CQelOneClickDlg::InitDialog() {
   m_Icon = QIcon(":/icons/app128.png");
   setWindowIcon(m_Icon);
   setMinimumSize(MIN_CLIENT_WIDTH, MIN_CLIENT_HEIGHT);
-  resize(INITIAL_WIDTH, INITIAL_HEIGHT);
+  resize(INITIAL_CLIENT_WIDTH, INITIAL_CLIENT_HEIGHT);
   RestoreWindowPlacement(*this);
   setWindowTitle(QString::fromStdString(WindowTitle()));
 

@@ -30,26 +30,26 @@ class CMyListCtrl : public IModuleList {
   void Attach(HWND list);
   HWND Handle() const { return m_List; }
 
-  // IModuleList, from any thread.
-  void DeleteAllRows() override;
-  void InsertRow(int row, const std::string& typeName) override;
-  void SetCell(int row, int column, const std::string& text) override;
-  void SetRowColour(int row, uint32_t colour) override;
-  void FitStatusColumn(const std::string& text) override;
-  void Layout() override;
-
   // Window thread only.
   void InsertColumns();
   // Each column as wide as the widest of: (width basis + 2) digits "1", its
   // contents, its contents and header.
   void FitColumns();
+  // The list's NM_CUSTOMDRAW: row backgrounds and the Status cell's colour.
+  LRESULT OnCustomDraw(NMLVCUSTOMDRAW& draw) const;
   int RowCount() const;
   int ColumnWidth(int column) const;
   std::string CellText(int row, int column) const;
   std::string HeaderText(int column) const;
   uint32_t RowColour(int row) const;
-  // The list's NM_CUSTOMDRAW: row backgrounds and the Status cell's colour.
-  LRESULT OnCustomDraw(NMLVCUSTOMDRAW& draw) const;
+
+  // IModuleList, from any thread.
+  void DeleteAllRows() override;
+  void InsertRow(int row, const std::string& typeName) override;
+  void SetRowColour(int row, uint32_t colour) override;
+  void SetCell(int row, int column, const std::string& text) override;
+  void FitStatusColumn(const std::string& text) override;
+  void Layout() override;
 
  private:
   static LRESULT CALLBACK ListProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id, DWORD_PTR self);

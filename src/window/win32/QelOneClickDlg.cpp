@@ -95,6 +95,7 @@ void CQelOneClickDlg::OnInitDialog() {
   m_Icon = LoadIconW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDR_MAINFRAME));
   SendMessageW(m_Dialog, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_Icon));
   SendMessageW(m_Dialog, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_Icon));
+  SetInitialSize();
   RestoreWindowPlacement(m_Dialog);
   SetWindowTextW(m_Dialog, WideFromUtf8(WindowTitle()).c_str());
 
@@ -110,6 +111,20 @@ void CQelOneClickDlg::OnInitDialog() {
   // F1 anywhere activates the window and opens the guide.
   SendMessageW(m_Dialog, WM_SETHOTKEY, VK_F1, 0);
   m_Controller.Start();
+}
+
+void CQelOneClickDlg::SetInitialSize() {
+  // The template's units make another size in every font: the first size is
+  // the same as on Linux, at the screen's DPI, around the template's centre.
+  RECT frame = {0, 0, ScaleForDpi(INITIAL_CLIENT_WIDTH, Dpi()), ScaleForDpi(INITIAL_CLIENT_HEIGHT, Dpi())};
+  AdjustWindowRectEx(&frame, static_cast<DWORD>(GetWindowLongPtrW(m_Dialog, GWL_STYLE)), FALSE,
+                     static_cast<DWORD>(GetWindowLongPtrW(m_Dialog, GWL_EXSTYLE)));
+  RECT now;
+  GetWindowRect(m_Dialog, &now);
+  const int width = frame.right - frame.left, height = frame.bottom - frame.top;
+  const int left = std::max(0, static_cast<int>(now.left + now.right - width) / 2);
+  const int top = std::max(0, static_cast<int>(now.top + now.bottom - height) / 2);
+  SetWindowPos(m_Dialog, nullptr, left, top, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 void CQelOneClickDlg::SetButtonIcons() {

@@ -60,20 +60,23 @@ class CQelOneClickDlg : private IWindowView, private INoticeSink {
   void OnSize(int width, int height);
   bool OnNotify(NMHDR& header, LRESULT* result);
   void OnPaintMinimised();
+  void SetInitialSize();
   void SetButtonIcons();
   LayoutSize MinimumTrack() const;
   void Close();
 
-  // IWindowView
-  void PostControl(int code) override;
-  void RunOnWindowThread(const std::function<void()>& work) override;
-  void StartDelay(int realMs, int code) override;
+  // IWindowView: the buttons and the window...
   void EnableButton(WindowButton button, bool enabled) override;
   void FocusButton(WindowButton button) override;
   void BringToFront() override;
+  void SavePlacement() override;
+  // ...its boxes...
   void ShowWarningBox(const std::string& text) override;
   bool AskYesNo(const std::string& text) override;
-  void SavePlacement() override;
+  // ...and its messages.
+  void PostControl(int code) override;
+  void RunOnWindowThread(const std::function<void()>& work) override;
+  void StartDelay(int realMs, int code) override;
   // INoticeSink: the core's notices, from any thread.
   void ShowNotice(const std::string& caption, const std::string& text) override;
 

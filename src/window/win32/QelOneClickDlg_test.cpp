@@ -4,6 +4,7 @@
 // layout, registry bytes, the guide, a second instance.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <regex>
 
 #include "app/ModuleTable.h"
@@ -15,6 +16,7 @@
 #include "window/win32/HelpFile.h"
 #include "window/win32/QelOneClickDlg.h"
 #include "window/win32/WindowPlacement.h"
+#include "window/win32/ThemeHelperST.h"
 #include "window/win32/resource.h"
 
 namespace {
@@ -42,9 +44,7 @@ class Win32WindowTest : public ::testing::Test {
     RegDeleteTreeW(HKEY_CURRENT_USER, SettingsKeyPath().c_str());
     DeleteFileW(HelpFilePath().c_str());
     m_SimOptions.m_InstallMs = 10000;  // the router's result must not come before the pass waits for it
-    m_Options.m_Dir = m_Packages.Path();
-    m_Options.m_Broadcast = "127.255.255.255";
-    m_Options.m_Port = m_SimOptions.m_Port;
+    AimAtSimulator(&m_Options, m_SimOptions, m_Packages.Path());
     m_Options.m_LoopTestMarker = m_Packages.File("loop-test.ini");
   }
   // A new window in place of the last. Its boxes are recorded as "<icon>
@@ -117,15 +117,15 @@ class Win32WindowTest : public ::testing::Test {
     return {r.left, r.top, r.right - r.left, r.bottom - r.top};
   }
 
-  TempDir m_Packages;
-  WindowOptions m_Options;
   ScopedClockScale m_Clock{100};
-  SimOptions m_SimOptions;
-  std::unique_ptr<GatewaySim> m_Sim;
-  std::unique_ptr<CQelOneClickDlg> m_Dialog;  // goes before the simulator
+  TempDir m_Packages;
   std::vector<std::string> m_Boxes;
   std::vector<std::wstring> m_Opened;
   int m_Answer = IDNO;
+  SimOptions m_SimOptions;
+  WindowOptions m_Options;
+  std::unique_ptr<GatewaySim> m_Sim;
+  std::unique_ptr<CQelOneClickDlg> m_Dialog;  // goes before the simulator
 };
 
 // Title, columns and the layout for the size (a minimised window's 0 x 0
@@ -253,6 +253,53 @@ TEST_F(Win32WindowTest, ControlCodesLoopTestAndFixedColumns) {
   EXPECT_EQ(SendMessageW(Control(IDC_LIST), WM_NOTIFY, 0, reinterpret_cast<LPARAM>(&track)), TRUE);
   EXPECT_EQ(SendMessageW(ListView_GetHeader(Control(IDC_LIST)), WM_SETCURSOR, 0, 0), TRUE);
   EXPECT_TRUE(m_Boxes.empty());
+}
+
+// The owner-drawn button with Wine's visual style: the style's push button
+// in a look of its own for normal, hot and pressed; red text while
+// hovered, the content one pixel right and down while pressed; disabled, a
+// grey icon and embossed text, never red.
+TEST_F(Win32WindowTest, ButtonsDrawEachState) {
+  Open();
+  ASSERT_TRUE(CThemeHelperST::IsAppThemed());
+  CButtonST& button = m_Dialog->UpgradeButton();
+  const HDC screen = GetDC(nullptr), dc = CreateCompatibleDC(screen);
+  const HBITMAP bitmap = CreateCompatibleBitmap(screen, 200, 50);
+  const HGDIOBJ old = SelectObject(dc, bitmap);
+  POINT hovered = {-1, -1};  // where the red text starts while hovered
+  std::vector<COLORREF> edges;  // each edge colour seen, named a, b, c...
+  // The edge's name, then the text: "red" (or "red+1" one pixel further),
+  // "embossed"; a coloured "icon".
+  const auto look = [&](UINT itemState) {
+    const DRAWITEMSTRUCT item = {ODT_BUTTON, IDC_UPGRADE, 0, ODA_DRAWENTIRE, itemState, button.Handle(), dc, {0, 0, 200, 50}, 0};
+    button.DrawItem(item);
+    const COLORREF edge = GetPixel(dc, 100, 0);
+    if (std::find(edges.begin(), edges.end(), edge) == edges.end()) edges.push_back(edge);
+    std::string text(1, static_cast<char>('a' + (std::find(edges.begin(), edges.end(), edge) - edges.begin())));
+    int red = 0, coloured = 0, light = 0, dark = 0;
+    POINT first = {};
+    for (int y = 4; y < 46; ++y)
+      for (int x = 3; x < 196; ++x) {
+        const COLORREF p = GetPixel(dc, x, y);
+        if (x < 36) coloured += GetBValue(p) > GetRValue(p) + 60;
+        if (x < 40) continue;
+        if (p == RGB(255, 0, 0) && red++ == 0) first = {x, y};
+        light += p == GetSysColor(COLOR_3DHILIGHT), dark += p == GetSysColor(COLOR_3DSHADOW);
+      }
+    if (red > 20 && hovered.x < 0) hovered = first;
+    return text + (red <= 20 ? "" : first.x == hovered.x && first.y == hovered.y ? " red" : first.x == hovered.x + 1 ? " red+1" : " red?") +
+           (coloured > 50 ? " icon" : "") + (light > 10 && dark > 10 ? " embossed" : "");
+  };
+  std::vector<std::string> looks = {look(0)};
+  SendMessageW(button.Handle(), WM_MOUSEMOVE, 0, MAKELPARAM(20, 20));
+  looks.push_back(look(0));
+  looks.push_back(look(ODS_SELECTED));
+  SendMessageW(button.Handle(), WM_MOUSELEAVE, 0, 0);
+  looks.push_back(look(0));
+  looks.push_back(look(ODS_DISABLED));
+  EXPECT_EQ(looks, std::vector<std::string>({"a icon", "b red icon", "c red+1 icon", "a icon", "a embossed"}));
+  SelectObject(dc, old);
+  DeleteObject(bitmap), DeleteDC(dc), ReleaseDC(nullptr, screen);
 }
 
 // A second start while the first window is minimised restores it; while it
