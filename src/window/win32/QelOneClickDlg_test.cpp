@@ -302,6 +302,19 @@ TEST_F(Win32WindowTest, ButtonsDrawEachState) {
   DeleteObject(bitmap), DeleteDC(dc), ReleaseDC(nullptr, screen);
 }
 
+// The resource script's string table is the program's own, escapes and all.
+TEST(Win32ResourceTest, StringTableIsTheProgramsOwn) {
+  for (int id : {
+#define QEL_STRING(name, id, text) id,
+#include "app/StringTable.def"
+#undef QEL_STRING
+       }) {
+    const wchar_t* text = nullptr;
+    const int length = LoadStringW(GetModuleHandleW(nullptr), id, reinterpret_cast<wchar_t*>(&text), 0);
+    EXPECT_EQ(Utf8FromWide(text ? text : L"", length), LoadStringId(id)) << id;
+  }
+}
+
 // A second start while the first window is minimised restores it; while it
 // is not, nothing changes; either start ends at once with exit code 0.
 TEST_F(Win32WindowTest, SecondInstanceRestoresAMinimisedFirst) {

@@ -10,7 +10,6 @@
 #include "app/SocketsStartup.h"
 #include "app/WindowNames.h"
 #include "packages/PackageDirectory.h"
-#include "platform/Networking.h"
 #include "platform/SystemError.h"
 #include "platform/win32/WideText.h"
 #include "window/WindowOptions.h"
@@ -94,6 +93,5 @@ int RunWindowProgram() {
   ReleaseMutex(mutex);
   CloseHandle(mutex);
   dialog.reset();
-  StopNetworking();
   return 0;
 }

@@ -3,7 +3,7 @@
 // window and ends silently), the sockets library at version 2.2, then the
 // window until the user closes it. There is no console: a bad option or a
 // failed start is shown in a "Warning" box owned by no window. Returns the
-// exit code.
+// exit code; the caller releases the sockets library.
 #pragma once
 
 int RunWindowProgram();
