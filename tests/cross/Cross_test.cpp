@@ -130,12 +130,17 @@ TEST(CrossWindowTest, WindowsWindowUpgradesTheLinuxSimulatorsGatewayByKeys) {
       "w() { for i in $(seq 600); do eval \"$1\" >/dev/null 2>&1 && return 0; sleep 0.1; done; return 1; }\n"
       "Xvfb -displayfd 3 -screen 0 880x400x24 -nolisten tcp 3>display.txt >/dev/null 2>&1 & x=$!\n"
       "w 'test -s display.txt' && export DISPLAY=:$(cat display.txt)\n"
-      "timeout -k 5 120 " + BinDir() + "/qel-gateway-sim --record record --time-scale 50 >sim.txt 2>&1 & sim=$!\n"
+      // A namespace's number comes again after it ends: a prefix left by an
+      // earlier one would hold its log and registry.
+      "prefix=" QEL_WINDOWS_BUILD_DIR "/wine/net-$(readlink /proc/self/ns/net | tr -cd 0-9)-display$(cat display.txt)\n"
+      "rm -rf $prefix $prefix.lock\n"
+      // At this speed the simulator takes an image to have ended after 200 ms
+      // without bytes, longer than the window's row updates may hold the pass.
+      "timeout -k 5 120 " + BinDir() + "/qel-gateway-sim --record record --time-scale 5 >sim.txt 2>&1 & sim=$!\n"
       "w 'grep -q serving sim.txt'\n"
       "timeout -k 5 120 " + wine + "explorer.exe /desktop=QEL,880x400 " QEL_WINDOWS_BUILD_DIR "/bin/QelUpgrade.exe"
-      " --dir . --broadcast 127.255.255.255 --time-scale 50 >app.txt 2>&1 & app=$!\n"
+      " --dir . --broadcast 127.255.255.255 --time-scale 5 >app.txt 2>&1 & app=$!\n"
       "w 'xdotool key Return; grep -q rut-begin record/transcript.txt' || echo no upgrade\n"
-      "prefix=" QEL_WINDOWS_BUILD_DIR "/wine/net-$(readlink /proc/self/ns/net | tr -cd 0-9)-display$(cat display.txt)\n"
       "w 'log=$(find $prefix/drive_c/users -name QelUpgradeLog.txt); test $(grep -c \"Download successfully\" $log) = 5'"
       " || echo no log\n"
       "sleep 0.5; import -window root shot.png\n"
@@ -148,7 +153,7 @@ TEST(CrossWindowTest, WindowsWindowUpgradesTheLinuxSimulatorsGatewayByKeys) {
     EXPECT_EQ(out.find(failure), std::string::npos) << failure << "\n" << out;
   const char* files[] = {"router-image-1", "router-image-2", "router-image-3", "wireless-00100000", "wireless-00800000"};
   for (int kind = 0; kind < MODULE_COUNT; ++kind)
-    EXPECT_EQ(ReadFile(dir.File("record/") + files[kind] + ".bin"), data[kind]) << files[kind];
+    EXPECT_EQ(ReadFile(dir.File("record/") + files[kind] + ".bin"), data[kind]) << files[kind] << "\n" << out;
   // 44 bytes: length 0, flags, show state normal (1), then eight more fields.
   EXPECT_TRUE(std::regex_search(out, std::regex("Window Position +REG_BINARY +0{16}01000000[0-9A-F]{64}\\s"))) << out;
   std::filesystem::copy_file(dir.File("shot.png"), BinDir() + "/../win32-window.png",
