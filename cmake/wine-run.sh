@@ -2,7 +2,9 @@
 # Runs a Windows program under Wine: wine-run.sh WINEDIR PROGRAM [ARGS...]
 # (QEL_WINEDIR overrides WINEDIR). wine-run.sh WINEDIR --stop ends the
 # Wine servers of every prefix in WINEDIR at once and removes the prefixes
-# of the network namespaces.
+# of the network namespaces. wine-run.sh WINEDIR --display PROGRAM ...
+# runs a window program on the X display of $DISPLAY; without it programs
+# get no display.
 #
 # Wine makes a program's sockets in the process of its prefix's wineserver,
 # so they live in whichever network namespace that server was started in,
@@ -19,7 +21,16 @@ for wine in /usr/lib/wine/wine64 "$(command -v wine64 || true)" "$(command -v wi
 done
 [ -x "$wine" ] || { echo "wine-run.sh: no wine64 (scripts/install-windows-deps.sh installs it)" >&2; exit 127; }
 export WINEARCH=win64 WINEDEBUG=${WINEDEBUG:--all} WINEDLLOVERRIDES="mscoree,mshtml="
-unset DISPLAY WAYLAND_DISPLAY
+# Wine's desktop process takes the display of the program that starts its
+# server, so programs on a display get prefixes of their own, one per display.
+display=""
+if [ "${1:-}" = --display ]; then
+  shift
+  display=-display$(echo "${DISPLAY:?--display needs DISPLAY}" | tr -cd 0-9)
+else
+  unset DISPLAY
+fi
+unset WAYLAND_DISPLAY
 wineserver=${wine%/*}/wineserver
 [ -x "$wineserver" ] || wineserver=wineserver
 
@@ -35,7 +46,7 @@ if [ "${1:-}" = --stop ]; then
 fi
 
 net=$(readlink /proc/self/ns/net | tr -cd 0-9)
-prefix=$dir/net-$net
+prefix=$dir/net-$net$display
 if [ ! -f "$prefix/system.reg" ]; then
   mkdir -p "$dir"
   (
@@ -64,7 +75,11 @@ export WINEPREFIX="$prefix"
 if [ ! -d "$dir/locale/zh_CN.UTF-8" ]; then
   ( flock 9; mkdir -p "$dir/locale"; [ -d "$dir/locale/zh_CN.UTF-8" ] || localedef -i zh_CN -f UTF-8 "$dir/locale/zh_CN.UTF-8" >/dev/null 2>&1 || true ) 9>"$dir/locale.lock"
 fi
-[ -d "$dir/locale/zh_CN.UTF-8" ] && export LOCPATH="$dir/locale" LC_ALL=zh_CN.UTF-8
+if [ -d "$dir/locale/zh_CN.UTF-8" ]; then
+  export LOCPATH="$dir/locale"
+  # A window speaks English: only the code page is Chinese.
+  if [ -n "$display" ]; then unset LC_ALL LANGUAGE; export LANG=C LC_CTYPE=zh_CN.UTF-8; else export LC_ALL=zh_CN.UTF-8; fi
+fi
 # Wine's server and its system programs (services, devices, desktop) take
 # about two seconds to start; kept alive between programs, for
 # QEL_WINE_PERSIST seconds after the last one ends, a program starts in a

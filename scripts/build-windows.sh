@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# Cross-builds the terminal program and the gateway simulator for 64-bit
-# Windows with mingw-w64 and packs them, with a short README.txt, into
-# build/windows/qel-windows.zip. The executables are linked statically: an
-# unpacked qel.exe runs on a Windows machine with nothing else installed.
+# Cross-builds the window, the terminal program and the gateway simulator
+# for 64-bit Windows with mingw-w64 and packs them, with a short README.txt,
+# into build/windows/qel-windows.zip. The executables are linked statically:
+# an unpacked QelUpgrade.exe runs on a Windows machine with nothing else
+# installed.
 #
 #   scripts/build-windows.sh            # build/windows/qel-windows.zip
 #   QEL_JOBS=1 scripts/build-windows.sh
@@ -19,18 +20,18 @@ export SOURCE_DATE_EPOCH=${SOURCE_DATE_EPOCH:-$(git log -1 --format=%ct 2>/dev/n
 # No debug information: it makes the compile a third slower, and the
 # shipped programs are stripped of it anyway.
 cmake -S . -B "$build" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake -DCMAKE_BUILD_TYPE=Release \
-  -DCMAKE_CXX_FLAGS_RELEASE="-O2 -DNDEBUG" -DQEL_BUILD_WINDOW=OFF -DQEL_BUILD_BENCHMARKS=OFF >/dev/null
-cmake --build "$build" -j "$jobs" --target qel qel-gateway-sim
+  -DCMAKE_CXX_FLAGS_RELEASE="-O2 -DNDEBUG" -DQEL_BUILD_BENCHMARKS=OFF >/dev/null
+cmake --build "$build" -j "$jobs" --target QelUpgrade qel qel-gateway-sim
 
 stage=$build/zip/qel-windows
 rm -rf "$build/zip" "$build/qel-windows.zip"
 mkdir -p "$stage"
-for program in qel qel-gateway-sim; do
+for program in QelUpgrade qel qel-gateway-sim; do
   x86_64-w64-mingw32-strip -o "$stage/$program.exe" "$build/bin/$program.exe"
 done
 # The executables import system DLLs only; anything else would have to ship.
 if x86_64-w64-mingw32-objdump -p "$stage"/*.exe | grep 'DLL Name' | grep -viE \
-     'KERNEL32|msvcrt|WS2_32|IPHLPAPI|ADVAPI32|SHELL32|ole32|USER32|api-ms-win'; then
+     'KERNEL32|msvcrt|WS2_32|IPHLPAPI|ADVAPI32|SHELL32|ole32|USER32|GDI32|COMCTL32|VERSION|api-ms-win'; then
   echo "build-windows.sh: the programs need a DLL that Windows does not have (above)" >&2
   exit 1
 fi

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds and runs the whole test suite: the Windows cross build's tests under
-# Wine, the normal build (with the Windows programs' cross tests), the clang
+# Wine (the window's on an X display of their own), the normal build (with
+# the Windows programs' cross tests), the clang
 # build with AddressSanitizer + UndefinedBehaviorSanitizer (with the fuzz
 # harnesses, each run briefly), and the ThreadSanitizer build of the
 # transport, the diagnostic exchange and the engine.

@@ -5,6 +5,7 @@
 #include "log/UpgradeLog.h"
 #include "model/VersionText.h"
 #include "packages/ModuleTable.h"
+#include "packages/PackageDirectory.h"
 #include "packages/PackageScan.h"
 #include "platform/UserFolders.h"
 
@@ -71,6 +72,13 @@ bool RunCheck(UpgradeEngine& engine, IModuleList& list, const CheckOptions& opti
   const bool fits = FillRows(engine, list);
   list.Layout();
   return fits;
+}
+
+CheckOptions MakeCheckOptions(const GatewayOptions& options) {
+  CheckOptions check;
+  check.m_PackageDir = PackageDirectory(options.m_Dir);
+  check.m_Discovery = DiscoveryFor(options);
+  return check;
 }
 
 bool FillRows(UpgradeEngine& engine, IModuleList& list) {

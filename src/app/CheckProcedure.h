@@ -8,6 +8,7 @@
 
 #include "model/ModuleList.h"
 #include "net/AddressText.h"
+#include "options/GatewayOptions.h"
 #include "router/DiscoverRouter.h"
 
 class UpgradeEngine;
@@ -18,6 +19,10 @@ struct CheckOptions {
   bool m_PackagesEmbedded = false;            // skip the scan
   const RouterInfo* m_KnownRouter = nullptr;  // found already: no discovery
 };
+
+// The Check the options ask for: the package directory (PackageDirectory of
+// m_Dir) and discovery.
+CheckOptions MakeCheckOptions(const GatewayOptions& options);
 
 constexpr const char* FORCE_LOAD_VERSION_TEXT = "Can't read in force-load mode";
 

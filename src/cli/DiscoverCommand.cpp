@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <memory>
 
-#include "app/StringIds.h"
+#include "model/StringIds.h"
 #include "cli/Commands.h"
 #include "cli/JsonReport.h"
 #include "cli/StderrNoticeSink.h"

@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <memory>
 
-#include "app/StringIds.h"
+#include "model/StringIds.h"
 #include "cli/Commands.h"
 #include "cli/Station.h"
 #include "cli/StationView.h"

@@ -2,7 +2,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "app/StringIds.h"
+#include "model/StringIds.h"
 #include "cli/Commands.h"
 #include "packages/UpgradePackage.h"
 #include "support/Packages.h"

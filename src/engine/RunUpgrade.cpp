@@ -60,6 +60,5 @@ int UpgradeEngine::RunUpgrade() {
   LogPrintf(&m_Log, "%s", SEPARATOR_LINE);
   m_Log.Flush();
   if (m_Events) m_Events->OnPassEnd();
-  if (m_Notify) m_Notify(CTRL_UPGRADE_DONE);
   return 0;
 }

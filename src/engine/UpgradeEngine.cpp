@@ -14,8 +14,7 @@ UpgradeEngine::UpgradeEngine(EngineSetup setup)
       m_Table(setup.m_Table ? setup.m_Table : &TheModuleTable()),
       m_MakePort(std::move(setup.m_MakePort)),
       m_Notices(setup.m_Notices),
-      m_Events(setup.m_Events),
-      m_Notify(std::move(setup.m_Notify)) {
+      m_Events(setup.m_Events) {
   m_Router.SetRouter(m_RouterInfo, m_RouterPort, Link());
 }
 

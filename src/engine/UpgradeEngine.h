@@ -11,7 +11,6 @@
 
 #include <atomic>
 #include <cstdint>
-#include <functional>
 #include <string>
 
 #include "diag/DiagCaller.h"
@@ -29,15 +28,6 @@
 
 constexpr uint8_t BUSY_UPGRADING = 3;
 
-// Codes of the control message the pass and the Check send to the window.
-enum ControlCode {
-  CTRL_UPGRADE_DONE = 0,
-  CTRL_START_CHECK = 2,
-  CTRL_START_UPGRADE = 3,
-  CTRL_CHECK_FAILED = 4,
-  CTRL_CHECK_DONE = 5,
-};
-
 // What an engine is given when it is made. Nothing of it is shared with
 // another engine, so that several passes can run at once in one process.
 struct EngineSetup {
@@ -48,7 +38,6 @@ struct EngineSetup {
   INoticeSink* m_Notices = nullptr;       // who shows its notices; null: the process's
   std::string m_LogFileName = UpgradeLog::FILE_NAME;  // in the user's log folder
   IUpgradeEvents* m_Events = nullptr;     // who hears the pass row by row; null: nobody
-  std::function<void(int code)> m_Notify = {};  // hears the pass end (ControlCode)
 };
 
 class UpgradeEngine {
@@ -130,5 +119,4 @@ class UpgradeEngine {
   PortMaker m_MakePort;
   INoticeSink* m_Notices;
   IUpgradeEvents* m_Events;
-  std::function<void(int code)> m_Notify;
 };

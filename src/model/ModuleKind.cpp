@@ -1,6 +1,6 @@
 #include "model/ModuleKind.h"
 
-#include "app/StringIds.h"
+#include "model/StringIds.h"
 
 const char* ModuleTypeName(ModuleKind kind) {
   if (kind < 0 || kind >= MODULE_COUNT) return "";

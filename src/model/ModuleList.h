@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <string>
 
-#include "app/StringIds.h"
+#include "model/StringIds.h"
 
 enum ListColumn { COL_TYPE = 0, COL_CURRENT = 1, COL_UPGRADE = 2, COL_PERCENT = 3, COL_STATUS = 4 };
 constexpr int LIST_COLUMN_COUNT = 5;

@@ -1,7 +1,6 @@
 #include "options/GatewayOptions.h"
 
 #include "net/Clock.h"
-#include "packages/PackageDirectory.h"
 #include "platform/Interfaces.h"
 
 void ApplyGatewayOptions(const GatewayOptions& options) { Clock::SetScale(options.m_TimeScale); }
@@ -21,11 +20,4 @@ DiscoveryRequest DiscoveryFor(const GatewayOptions& options) {
   request.m_Port = options.m_Port;
   request.m_Interfaces = options.m_Interfaces;
   return request;
-}
-
-CheckOptions MakeCheckOptions(const GatewayOptions& options) {
-  CheckOptions check;
-  check.m_PackageDir = PackageDirectory(options.m_Dir);
-  check.m_Discovery = DiscoveryFor(options);
-  return check;
 }

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "app/CheckProcedure.h"
 #include "net/AddressText.h"
+#include "router/DiscoverRouter.h"
 #include "router/RouterUdpClient.h"
 
 struct GatewayOptions {
@@ -27,5 +27,3 @@ void ApplyGatewayOptions(const GatewayOptions& options);
 bool ValidateGatewayOptions(const GatewayOptions& options, std::string* error);
 // Discovery as the options ask for it: their target, port and interfaces.
 DiscoveryRequest DiscoveryFor(const GatewayOptions& options);
-// The Check's package directory (PackageDirectory of m_Dir) and discovery.
-CheckOptions MakeCheckOptions(const GatewayOptions& options);

@@ -4,7 +4,7 @@
 #include <utility>
 #include <vector>
 
-#include "app/StringIds.h"
+#include "model/StringIds.h"
 #include "log/Notice.h"
 #include "log/UpgradeLog.h"
 #include "packages/ModuleTable.h"

@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "app/StringIds.h"
+#include "model/StringIds.h"
 #include "platform/Networking.h"
 #include "platform/SystemError.h"
 

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "app/StringIds.h"
+#include "model/StringIds.h"
 #include "net/Clock.h"
 #include "net/ProtocolTimes.h"
 #include "platform/SystemError.h"

@@ -8,7 +8,7 @@
 #include <numeric>
 #include <regex>
 
-#include "app/StringIds.h"
+#include "model/StringIds.h"
 #include "log/Notice.h"
 #include "net/PortFactory.h"
 #include "net/TcpPort.h"

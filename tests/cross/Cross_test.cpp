@@ -1,13 +1,16 @@
 // The Linux programs and the Windows programs of a cross build (run under
 // Wine) together: each side's `qel` upgrades a gateway played by either
 // side's simulator, the Windows `qel station` serves a bench of gateways,
+// the Windows window upgrades the Linux simulator's gateway driven by keys,
 // and both sides make the same package bytes. Every program runs in a
 // private network namespace that the test makes: on its loopback, or on
 // cables between such namespaces.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <fstream>
 #include <map>
+#include <regex>
 #include <memory>
 
 #include "router/RouterUdpClient.h"
@@ -135,6 +138,53 @@ TEST(CrossAddressTest, WindowsQelSpeaksFromItsAddressInTheGatewaysSubnet) {
   ASSERT_TRUE(sim);
   EXPECT_EQ(sim->RouterImages(), std::vector(data.begin(), data.begin() + 3)) << out;
   EXPECT_EQ(sim->WirelessMemory(), (std::map<uint32_t, std::vector<uint8_t>>{{0x100000, data[3]}, {0x800000, data[4]}}));
+}
+
+// QelUpgrade.exe as a user meets it, on an X display (Xvfb) in Wine's own
+// desktop window, against the Linux simulator: Enter presses Check, and
+// once the Check is done Enter presses the focused Upgrade; after the pass
+// Escape and "y" answer "Are you sure?". The recordings are the packages,
+// the log is in the prefix's temporary folder, the window position is in
+// the registry, and the picture after the pass is saved (win32-window.png
+// beside the build's bin/).
+TEST(CrossWindowTest, WindowsWindowUpgradesTheLinuxSimulatorsGatewayByKeys) {
+  TempDir dir;
+  const auto data = MakeFittingPackages(dir.Path());
+  const std::string wine = QEL_SOURCE_DIR "/cmake/wine-run.sh " QEL_WINDOWS_BUILD_DIR "/wine --display ";
+  std::string out;
+  const int status = InNamespace(
+      dir,
+      "w() { for i in $(seq 600); do eval \"$1\" >/dev/null 2>&1 && return 0; sleep 0.1; done; return 1; }\n"
+      "Xvfb -displayfd 3 -screen 0 880x400x24 -nolisten tcp 3>display.txt >/dev/null 2>&1 & x=$!\n"
+      "w 'test -s display.txt' && export DISPLAY=:$(cat display.txt)\n"
+      // A namespace's number comes again after it ends: a prefix left by an
+      // earlier one would hold its log and registry.
+      "prefix=" QEL_WINDOWS_BUILD_DIR "/wine/net-$(readlink /proc/self/ns/net | tr -cd 0-9)-display$(cat display.txt)\n"
+      "rm -rf $prefix $prefix.lock\n"
+      // At this speed the simulator takes an image to have ended after 200 ms
+      // without bytes, longer than the window's row updates may hold the pass.
+      "timeout -k 5 120 " + BinDir() + "/qel-gateway-sim --record record --time-scale 5 >sim.txt 2>&1 & sim=$!\n"
+      "w 'grep -q serving sim.txt'\n"
+      "timeout -k 5 120 " + wine + "explorer.exe /desktop=QEL,880x400 " QEL_WINDOWS_BUILD_DIR "/bin/QelUpgrade.exe"
+      " --dir . --broadcast 127.255.255.255 --time-scale 5 >app.txt 2>&1 & app=$!\n"
+      "w 'xdotool key Return; grep -q rut-begin record/transcript.txt' || echo no upgrade\n"
+      "w 'log=$(find $prefix/drive_c/users -name QelUpgradeLog.txt); test $(grep -c \"Download successfully\" $log) = 5'"
+      " || echo no log\n"
+      "sleep 0.5; import -window root shot.png\n"
+      "key='HKCU\\Software\\Zyphex\\QelUpgrade\\Settings'\n"
+      "w 'xdotool key Escape sleep 0.3 key y; " + wine + "reg.exe query $key /v \"Window Position\" >reg.txt' || echo no position\n"
+      "kill -INT $sim; wait $sim || echo simulator failed: $?\nkill $app $x\ncat sim.txt app.txt reg.txt $log\n",
+      &out);
+  EXPECT_EQ(status, 0) << out;
+  for (const char* failure : {"no upgrade", "no log", "no position", "simulator failed"})
+    EXPECT_EQ(out.find(failure), std::string::npos) << failure << "\n" << out;
+  const char* files[] = {"router-image-1", "router-image-2", "router-image-3", "wireless-00100000", "wireless-00800000"};
+  for (int kind = 0; kind < MODULE_COUNT; ++kind)
+    EXPECT_EQ(ReadFile(dir.File("record/") + files[kind] + ".bin"), data[kind]) << files[kind] << "\n" << out;
+  // 44 bytes: length 0, flags, show state normal (1), then eight more fields.
+  EXPECT_TRUE(std::regex_search(out, std::regex("Window Position +REG_BINARY +0{16}01000000[0-9A-F]{64}\\s"))) << out;
+  std::filesystem::copy_file(dir.File("shot.png"), BinDir() + "/../win32-window.png",
+                             std::filesystem::copy_options::overwrite_existing);
 }
 
 // `qel package make` on either side writes the same bytes from the same

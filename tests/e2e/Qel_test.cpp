@@ -11,7 +11,7 @@
 #include <nlohmann/json.hpp>
 #include <regex>
 
-#include "app/StringIds.h"
+#include "model/StringIds.h"
 #include "log/UpgradeLog.h"
 #include "support/NetNamespaces.h"
 #include "support/Packages.h"

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "app/StringIds.h"
+#include "model/StringIds.h"
 #include "log/Notice.h"
 #include "model/ModuleList.h"
 #include "model/StageView.h"

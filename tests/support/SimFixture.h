@@ -6,6 +6,7 @@
 
 #include <memory>
 
+#include "options/GatewayOptions.h"
 #include "net/Clock.h"
 #include "sim/GatewaySim.h"
 #include "support/TestSupport.h"
@@ -26,6 +27,14 @@ inline std::unique_ptr<GatewaySim> StartSim(const SimOptions& options) {
   auto sim = std::make_unique<GatewaySim>(options);
   EXPECT_TRUE(sim->Start()) << "simulator on port " << options.m_Port;
   return sim;
+}
+
+// Options of a front end that finds the simulator on loopback and takes its
+// packages from dir.
+inline void AimAtSimulator(GatewayOptions* options, const SimOptions& sim, const std::string& dir) {
+  options->m_Dir = dir;
+  options->m_Broadcast = "127.255.255.255";
+  options->m_Port = sim.m_Port;
 }
 
 }  // namespace testsupport

@@ -3,7 +3,7 @@
 #include <stdlib.h>
 #include <sys/stat.h>
 
-#include "app/window/WindowResources.h"
+#include "window/qt/WindowResources.h"
 #include "support/window/WindowTestSupport.h"
 
 int main(int argc, char** argv) {

@@ -13,8 +13,8 @@
 #include <QThread>
 #include <QTimer>
 
-#include "app/window/QelOneClickDlg.h"
 #include "packages/ModuleTable.h"
+#include "window/qt/QelOneClickDlg.h"
 #include "support/Packages.h"
 #include "support/SimFixture.h"
 
@@ -61,9 +61,7 @@ class WindowFixture : public ::testing::Test {
   WindowFixture() : m_SimOptions(FastSimOptions(100)) {
     TheModuleTable().Clear();
     m_SimOptions.m_InstallMs = 10000;  // the router's result must not come before the pass waits for it
-    m_Options.m_Dir = m_Packages.Path();
-    m_Options.m_Broadcast = "127.255.255.255";
-    m_Options.m_Port = m_SimOptions.m_Port;
+    AimAtSimulator(&m_Options, m_SimOptions, m_Packages.Path());
     m_Options.m_LoopTestMarker = m_Packages.File("no-loop-test.ini");
   }
   // Opens a new window in place of the last; F1 adds to m_Opened.
