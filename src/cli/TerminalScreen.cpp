@@ -86,8 +86,7 @@ void TerminalScreen::PrintOn(FILE* stream, const std::string& text) {
     // What goes to the screen's own output fits it; another stream (stderr)
     // gets the whole text.
     fprintf(stream, "%s\n", (stream == m_Out ? CutText(line, width) : line).c_str());
-    m_Printed.push_back(line);
-    if (m_Printed.size() > PRINTED_KEPT) m_Printed.pop_front();
+    Remember(line);
   }
   fflush(stream);
   DrawRegion(region);
@@ -96,8 +95,13 @@ void TerminalScreen::PrintOn(FILE* stream, const std::string& text) {
 
 void TerminalScreen::Keep() {
   std::lock_guard<std::mutex> hold(m_Lock);
-  for (const std::string& line : m_Region) m_Printed.push_back(line);
+  for (const std::string& line : m_Region) Remember(line);
   m_Region.clear();
+}
+
+void TerminalScreen::Remember(const std::string& line) {
+  m_Printed.push_back(line);
+  if (m_Printed.size() > PRINTED_KEPT) m_Printed.pop_front();
 }
 
 void TerminalScreen::Freeze() {

@@ -37,8 +37,8 @@ class TerminalScreen {
   TerminalScreen(const TerminalScreen&) = delete;
   TerminalScreen& operator=(const TerminalScreen&) = delete;
 
-  // The live region's painter; it is called with no lock of the screen's
-  // caller held, so it may take the caller's own.
+  // The live region's painter. It may take a lock of its owner's, so the
+  // owner calls Redraw without holding that lock.
   void SetPainter(Painter painter);
   // Draws the live region anew.
   void Redraw();
@@ -60,6 +60,8 @@ class TerminalScreen {
   // Under m_Lock: the region's lines up to the terminal's edges.
   void DrawRegion(const std::vector<std::string>& lines);
   void EraseRegion();
+  // Keeps a printed line for a redraw after a resize.
+  void Remember(const std::string& line);
   std::vector<std::string> Paint(TerminalSize size);
   void ClearAndDrawAll(TerminalSize size);
 
