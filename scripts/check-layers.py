@@ -14,11 +14,10 @@ def layers():
     """Each folder's level (0 lowest), from src/LAYERS."""
     level = {}
     with open(os.path.join(SRC, 'LAYERS'), encoding='utf-8') as f:
-        for line in f:
-            line = line.split('#')[0].split()
-            if line:
-                for folder in line:
-                    level[folder] = len(set(level.values()))
+        lines = [line.split('#')[0].split() for line in f]
+    for number, folders in enumerate(line for line in lines if line):
+        for folder in folders:
+            level[folder] = number
     return level
 
 
