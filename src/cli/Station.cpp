@@ -1,5 +1,6 @@
 #include "cli/Station.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "net/Clock.h"
@@ -91,8 +92,15 @@ int Station::Running() const {
 }
 
 std::vector<GatewayOutcome> Station::Outcomes() const {
-  std::lock_guard<std::mutex> hold(m_Lock);
-  return m_Outcomes;
+  std::vector<GatewayOutcome> outcomes;
+  {
+    std::lock_guard<std::mutex> hold(m_Lock);
+    outcomes = m_Outcomes;
+  }
+  std::stable_sort(outcomes.begin(), outcomes.end(), [](const GatewayOutcome& a, const GatewayOutcome& b) {
+    return a.m_Router.m_Interface < b.m_Router.m_Interface;
+  });
+  return outcomes;
 }
 
 void Station::Pause(uint32_t ms) const {

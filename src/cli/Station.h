@@ -37,7 +37,9 @@ class Station {
   // Passes running now.
   int Running() const;
 
-  // The passes that ended, as they were collected.
+  // The passes that ended, in the order of their cables (as the table shows
+  // them) and on one cable in the order its gateways came: two passes that
+  // end in the same second are listed alike on every run.
   std::vector<GatewayOutcome> Outcomes() const;
   // What the last round heard (for a station that found nobody).
   const DiscoveryResult& LastRound() const { return m_LastRound; }
