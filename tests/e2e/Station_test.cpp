@@ -198,7 +198,7 @@ TEST(StationTest, WatchingStartsEachNewGatewayOnce) {
 class StationTerminalTest : public ::testing::TestWithParam<std::pair<int, int>> {};
 
 TEST_P(StationTerminalTest, OneTableRedrawnInPlaceUntilTheSummary) {
-  auto [columns, rows] = GetParam();
+  const int columns = GetParam().first, rows = GetParam().second;
   Bench bench;
   bench.Add(1);
   bench.Add(2, {.m_RouterResultCode = 3});
