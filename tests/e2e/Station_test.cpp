@@ -246,6 +246,12 @@ TEST_P(StationTerminalTest, OneTableRedrawnInPlaceUntilTheSummary) {
   ASSERT_TRUE(terminal->WaitFor("Upgraded: 3   Failed: 2", 30000)) << terminal->Text();
   expectOneTable("swapped, the size back");
   EXPECT_NE(terminal->Text().find("qelgw4     02-51-E1-00-00-05"), std::string::npos) << terminal->Text();
+  // A finished line keeps what its pass showed: the row's "%" and the result.
+  for (const std::string& line : terminal->Lines())
+    if (line.rfind("qelgw1 ", 0) == 0) {
+      EXPECT_NE(line.find(" 100% "), std::string::npos) << line;
+      EXPECT_NE(line.find("upgraded ("), std::string::npos) << line;
+    }
   terminal->Keys("C-c");
   ASSERT_TRUE(terminal->WaitFor("[exit 1]", 30000)) << terminal->Text();
   const std::string screen = terminal->Text(true);
