@@ -12,6 +12,7 @@ TEST(Utf8Test, ValidTextPassesAndEachBadByteBecomesOneReplacement) {
       {"\xC0\x80", R + R}, {"\xE0\x9F\xBF", R + R + R}, {"\xF0\x8F\xBF\xBF", R + R + R + R},  // overlong
       {"\xED\xA0\x80", R + R + R}, {"\xED\xBF\xBF", R + R + R},  // the first and the last surrogate
       {"\xF4\x90\x80\x80", R + R + R + R},  // past U+10FFFF
+      {"\x80\x90\x80\x80", R + R + R + R}, {"\xF8\x90\x80\x80", R + R + R + R},  // no lead byte before three continuations
       {"\xE4\xB8" "A", R + R + "A"},        // cut short by ASCII
       {"x\xF0\x9F\x98", "x" + R + R + R}};  // cut short by the end
   for (const auto& [bytes, text] : cases) EXPECT_EQ(SanitizeUtf8(bytes), text) << bytes;
