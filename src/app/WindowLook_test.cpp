@@ -1,8 +1,9 @@
 // What both windows draw by: the layout and the button's content at a
-// screen's DPI, the title.
+// screen's DPI, the title, the colours of the list's cells.
 #include <gtest/gtest.h>
 
 #include "app/ButtonLook.h"
+#include "app/ListLook.h"
 #include "app/WindowNames.h"
 
 namespace {
@@ -32,6 +33,17 @@ TEST(WindowLookTest, LayoutAndButtonContentGrowWithTheDpi) {
   }
   EXPECT_EQ(ClampLayoutSize({0, 0}, {438, 90}), (LayoutSize{438, 90}));
   EXPECT_EQ(ComposeWindowTitle("QEL Upgrade", ""), "QEL Upgrade - Press F1 for Help");
+}
+
+// Only the Status cell takes its row's colour; grey is the system's own.
+TEST(WindowLookTest, OnlyTheStatusCellTakesTheRowsColour) {
+  const uint32_t systemGrey = 0x6D6D6D;
+  for (const uint32_t colour : {COLOUR_BLACK, COLOUR_BLUE, COLOUR_RED}) {
+    EXPECT_EQ(CellTextColour(COL_STATUS, colour, systemGrey), colour) << colour;
+    EXPECT_EQ(CellTextColour(COL_TYPE, colour, systemGrey), COLOUR_BLACK) << colour;
+  }
+  EXPECT_EQ(CellTextColour(COL_STATUS, COLOUR_GREY_TEXT, systemGrey), systemGrey);
+  EXPECT_EQ(CellTextColour(COL_PERCENT, COLOUR_GREY_TEXT, systemGrey), COLOUR_BLACK);
 }
 
 }  // namespace
