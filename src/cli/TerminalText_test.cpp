@@ -32,4 +32,17 @@ TEST(TerminalTextTest, CutAndFitToAWidth) {
   }
 }
 
+// What a gateway sends is shown without a control that the terminal would
+// obey: C0, DEL and C1 (also as the last character) become U+FFFD.
+TEST(TerminalTextTest, ControlsFromAGatewayAreShownAsReplacements) {
+  const std::string R = "\uFFFD";
+  const std::pair<std::string, std::string> cases[] = {
+      {"eth0 \u4E2D\u00E9", "eth0 \u4E2D\u00E9"},
+      {"a\033[2Jb\r\n", "a" + R + "[2Jb" + R + R},
+      {"a\x7F\xC2\x9B" "1m", "a" + R + R + "1m"},
+      {"a\xC2\x85", "a" + R},
+  };
+  for (const auto& [text, shown] : cases) EXPECT_EQ(PrintableText(text), shown) << text;
+}
+
 }  // namespace
