@@ -7,6 +7,9 @@
 #include <fcntl.h>
 #include <sched.h>
 
+#include <filesystem>
+#include <regex>
+
 #include "support/TestSupport.h"
 
 namespace testsupport {
@@ -18,6 +21,7 @@ class NetNamespaces {
 
   // The tool's namespace only; tag keeps the names apart from other tests'.
   explicit NetNamespaces(const std::string& tag) : m_Tool("qel" + tag + "-" + std::to_string(getpid())) {
+    DeleteLeftovers();
     Run("ip netns add " + m_Tool + " && ip -n " + m_Tool + " link set lo up");
   }
   ~NetNamespaces() {
@@ -67,6 +71,18 @@ class NetNamespaces {
   }
 
  private:
+  // A test killed on its time-out never runs its destructor: the namespaces
+  // of a process that is gone are deleted by the next test that makes some.
+  static void DeleteLeftovers() {
+    static const std::regex ours("qel[a-z]*-([0-9]+)(-[0-9]+)?");
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator("/run/netns", error)) {
+      const std::string name = entry.path().filename().string();
+      std::smatch match;
+      if (std::regex_match(name, match, ours) && !std::filesystem::exists("/proc/" + match[1].str()))
+        RunCommand("ip netns del " + name + " 2>/dev/null", nullptr);
+    }
+  }
   // The trace (set -x) names the command that failed.
   bool Run(const std::string& script) {
     std::string output;
